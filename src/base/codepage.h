@@ -1,0 +1,18 @@
+#pragma once
+#include <string>
+
+// The one place where Windows-1251, UTF-8 and UTF-16 meet.
+namespace base {
+
+std::string Cp1251ToUtf8(const std::string& ansi);
+// Characters that Windows-1251 lacks become '?'.
+std::string Utf8ToCp1251(const std::string& utf8);
+std::u16string Utf8ToUtf16(const std::string& utf8);
+std::string Utf16ToUtf8(const std::u16string& wide);
+
+#ifdef _WIN32
+std::wstring Utf8ToWide(const std::string& utf8);
+std::string WideToUtf8(const std::wstring& wide);
+#endif
+
+}  // namespace base

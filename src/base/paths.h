@@ -1,0 +1,27 @@
+#pragma once
+#include <filesystem>
+#include <string>
+#include <vector>
+
+// Every file of the program is found through the executable's folder.
+namespace base {
+
+std::filesystem::path ExePath();
+std::filesystem::path ExeFolder();
+// A file beside the executable; `name` is in Windows-1251.
+std::filesystem::path BesideExe(const std::string& name);
+// Tests place the "executable" in a temporary folder.
+void SetExeFolderForTesting(const std::filesystem::path& folder);
+
+// File names in Windows-1251 bytes, as the rest of the program sees them.
+std::filesystem::path PathFromAnsi(const std::string& name);
+std::string AnsiFromPath(const std::filesystem::path& path);
+
+// Names of every entry of a folder (files, hidden and system ones, subfolders), without
+// "." and ".."; a missing folder has none.
+std::vector<std::string> ListFolder(const std::filesystem::path& folder);
+bool FileExists(const std::filesystem::path& path);
+// Deletes a file; false when it could not be deleted.
+bool DeleteFileAt(const std::filesystem::path& path);
+
+}  // namespace base

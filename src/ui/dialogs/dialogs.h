@@ -1,0 +1,24 @@
+#pragma once
+#include "toolkit/toolkit.h"
+
+namespace ui {
+
+// Settings window.
+class TForm2 : public tk::Form {
+ public:
+  TForm2();
+};
+
+// Station editor.
+class TForm3 : public tk::Form {
+ public:
+  TForm3();
+};
+
+// Update notice.
+class TForm4 : public tk::Form {
+ public:
+  TForm4();
+};
+
+}  // namespace ui

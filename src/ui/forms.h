@@ -1,0 +1,18 @@
+#pragma once
+// The four windows of the program; they live for the whole run.
+namespace ui {
+class TForm1;
+class TForm2;
+class TForm3;
+class TForm4;
+}  // namespace ui
+
+extern ui::TForm1* Form1;
+extern ui::TForm2* Form2;
+extern ui::TForm3* Form3;
+extern ui::TForm4* Form4;
+
+namespace ui {
+// Creates the windows in order and runs the message loop; returns the exit code.
+int RunProgram();
+}  // namespace ui

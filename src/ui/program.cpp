@@ -1,0 +1,24 @@
+#include "toolkit/toolkit.h"
+#include "ui/dialogs/dialogs.h"
+#include "ui/forms.h"
+#include "ui/main/form1.h"
+
+ui::TForm1* Form1 = nullptr;
+ui::TForm2* Form2 = nullptr;
+ui::TForm3* Form3 = nullptr;
+ui::TForm4* Form4 = nullptr;
+
+namespace ui {
+
+int RunProgram() {
+  tk::Application& app = tk::Application::Get();
+  app.Initialize();
+  Form1 = app.CreateForm<TForm1>();
+  Form2 = app.CreateForm<TForm2>();
+  Form3 = app.CreateForm<TForm3>();
+  Form4 = app.CreateForm<TForm4>();
+  app.Run();
+  return 0;
+}
+
+}  // namespace ui

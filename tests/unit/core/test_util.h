@@ -1,0 +1,39 @@
+#pragma once
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+
+#include "base/paths.h"
+
+// A temporary folder that plays the executable's folder for one test.
+class TempExeFolder {
+ public:
+  TempExeFolder() {
+    std::random_device rd;
+    dir_ = std::filesystem::temp_directory_path() /
+           ("tivolna-test-" + std::to_string(rd()) + "-" + std::to_string(rd()));
+    std::filesystem::create_directories(dir_);
+    base::SetExeFolderForTesting(dir_);
+  }
+  ~TempExeFolder() {
+    base::SetExeFolderForTesting({});
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+  }
+  const std::filesystem::path& path() const { return dir_; }
+  std::filesystem::path Stations() const { return dir_ / "Stations"; }
+  void Write(const std::filesystem::path& rel, const std::string& bytes) const {
+    std::filesystem::create_directories((dir_ / rel).parent_path());
+    std::ofstream(dir_ / rel, std::ios::binary) << bytes;
+  }
+  std::string Read(const std::filesystem::path& rel) const {
+    std::ifstream in(dir_ / rel, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  }
+
+ private:
+  std::filesystem::path dir_;
+};
