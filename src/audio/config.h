@@ -1,0 +1,20 @@
+// Library-wide settings and time-outs.
+#pragma once
+#include "audio/source.h"
+
+namespace audio {
+
+constexpr int kConnectTimeoutMs = 5000;   // TCP connect, per attempt
+constexpr int kReadTimeoutMs = 10000;     // response head, and body bytes while opening
+constexpr int kStallTimeoutMs = 15000;    // no bytes while streaming: the download ends
+constexpr int kJoinTimeoutMs = 3000;      // wait for a thread to end before leaving it detached
+constexpr int kDefaultBufferMs = 5000;    // download buffer length (option 12)
+constexpr int kDefaultPrebufPercent = 75; // option 15
+constexpr int kFallbackBitrateKbps = 128; // buffer sizing when the bitrate is unknown
+constexpr size_t kMinBufferBytes = 4096;
+constexpr size_t kMaxBufferBytes = 8u * 1024 * 1024;
+
+// Current time-outs (the test hook may shorten them).
+Timeouts current_timeouts();
+
+}  // namespace audio

@@ -1,0 +1,22 @@
+// Internal state behind the test hooks (audio_testing.h).
+#pragma once
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+#include "audio/audio_testing.h"
+#include "audio/source.h"
+
+namespace audio {
+
+struct Hooks {
+    std::atomic<bool> no_device{false};
+    std::atomic<bool> fast_pacing{false};
+    std::atomic<int> connect_ms{0}, read_ms{0}, stall_ms{0};
+};
+Hooks &hooks();
+
+// Calls the capture hook, if any, with mixed output.
+void call_capture(const int16_t *frames, size_t count);
+
+}  // namespace audio

@@ -1,0 +1,37 @@
+// Splits an ICY body into audio bytes and metadata blocks.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace audio {
+
+// Largest icy-metaint accepted; larger values make the stream fail to open.
+constexpr uint32_t kMaxMetaint = 1024 * 1024;
+
+// Parses an icy-metaint value. "0" gives 0 (no metadata); 1..kMaxMetaint are accepted;
+// anything else (negative, too large, junk) is false and the stream fails to open.
+bool parse_metaint(const std::string &text, uint32_t &out);
+
+class IcyDemux {
+public:
+    explicit IcyDemux(uint32_t metaint = 0) : metaint_(metaint), audio_left_(metaint) {}
+
+    // Appends the audio bytes of data to audio and every completed metadata block
+    // (cut at its first NUL, possibly empty) to metas. A block cut off by the end of the
+    // body is simply never completed.
+    void feed(const uint8_t *data, size_t n, std::string &audio, std::vector<std::string> &metas);
+
+    uint32_t metaint() const { return metaint_; }
+
+private:
+    enum class State { Audio, Length, Meta };
+    uint32_t metaint_;
+    uint32_t audio_left_;
+    State state_ = State::Audio;
+    size_t meta_left_ = 0;
+    std::string meta_;
+};
+
+}  // namespace audio

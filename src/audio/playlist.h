@@ -1,0 +1,19 @@
+// Playlist recognition (M3U, PLS, ASX, bare URL lists) and entry extraction.
+#pragma once
+#include <string>
+#include <vector>
+
+namespace audio {
+
+enum class PlaylistKind { None, M3u, Pls, Asx, UrlList };
+
+// Kind implied by a Content-Type value (parameters and case ignored), or None.
+PlaylistKind playlist_kind_from_type(const std::string &content_type);
+
+// Kind recognised from the first bytes of a body, or None.
+PlaylistKind playlist_kind_from_body(const std::string &body);
+
+// Entries in playlist order (not yet resolved against the playlist's address).
+std::vector<std::string> parse_playlist(PlaylistKind kind, const std::string &body);
+
+}  // namespace audio

@@ -1,0 +1,55 @@
+// Opening of an HTTP/ICY audio source: request, redirects, playlists, MPEG recognition.
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "audio/icy.h"
+#include "net/socket.h"
+#include "net/url.h"
+
+namespace audio {
+
+struct Timeouts {
+    int connect_ms;  // TCP connect, per attempt
+    int read_ms;     // response head, and each wait for body bytes while opening
+    int stall_ms;    // no data while streaming: the download ends
+};
+
+struct OpenParams {
+    std::string user_agent;
+    bool follow_playlists = false;
+    Timeouts timeouts{};
+    const std::atomic<bool> *abort = nullptr;
+    // Receives the response head of the audio response in the customary form
+    // (lines zero-terminated, an extra zero at the end).
+    std::function<void(const std::string &)> on_head;
+};
+
+// An opened audio response, positioned after the bytes already read.
+struct AudioSource {
+    net::Socket sock;
+    IcyDemux icy;
+    std::string audio;               // audio bytes read so far (metadata removed)
+    std::vector<std::string> metas;  // metadata blocks read so far, in order
+    int bitrate_kbps = 0;            // from icy-br, else from the first frame
+    bool ended = false;              // the body has already ended
+    std::string url;                 // final address
+};
+
+// Limits of the opening stage.
+constexpr int kMaxRedirects = 5;
+constexpr int kMaxPlaylistDepth = 3;
+constexpr size_t kMaxPlaylistBytes = 64 * 1024;
+constexpr size_t kMaxPlaylistEntries = 16;
+constexpr size_t kMaxHeadBytes = 16 * 1024;
+constexpr size_t kMaxHeadLines = 100;
+constexpr size_t kProbeBytes = 64 * 1024;  // MPEG frames must show up within this much audio
+constexpr int kProbeFrames = 4;            // consecutive frames that prove MPEG audio
+
+// Opens url; false on any failure (including an abort request).
+bool open_audio_source(const std::string &url, const OpenParams &params, AudioSource &out);
+
+}  // namespace audio

@@ -1,0 +1,254 @@
+#include "audio/stream.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+
+#include "audio/config.h"
+
+namespace audio {
+
+Stream::Stream(StreamConfig cfg) : cfg_(std::move(cfg)) {}
+
+Stream::~Stream() {
+    // only reached without shutdown() when the download thread dropped the last reference
+    if (thread_.joinable()) thread_.detach();
+}
+
+bool Stream::open() {
+    auto self = shared_from_this();
+    try {
+        std::lock_guard<std::mutex> tl(thread_m_);
+        thread_ = std::thread([self] { self->thread_main(); });
+    } catch (...) {
+        return false;
+    }
+    std::unique_lock<std::mutex> l(m_);
+    cv_.wait(l, [this] { return open_state_ != OpenState::Opening; });
+    return open_state_ == OpenState::Open;
+}
+
+void Stream::finish_open(bool ok) {
+    {
+        std::lock_guard<std::mutex> l(m_);
+        if (open_state_ != OpenState::Opening) return;
+        open_state_ = ok ? OpenState::Open : OpenState::Failed;
+    }
+    cv_.notify_all();
+}
+
+void Stream::thread_main() {
+    try {
+        AudioSource src;
+        OpenParams p = cfg_.open;
+        p.abort = &abort_;
+        if (cfg_.status_flag && cfg_.download_proc) {
+            DOWNLOADPROC *proc = cfg_.download_proc;
+            void *user = cfg_.download_user;
+            p.on_head = [proc, user](const std::string &block) { proc(block.data(), 0, user); };
+        }
+        bool ok = open_audio_source(cfg_.url, p, src);
+        if (ok) {
+            decoder_ = std::make_unique<Decoder>(cfg_.out_rate);
+            ok = decoder_->ok();
+        }
+        if (ok) {
+            int kbps = src.bitrate_kbps > 0 ? src.bitrate_kbps : kFallbackBitrateKbps;
+            uint64_t end = static_cast<uint64_t>(kbps) * cfg_.buffer_ms / 8;
+            end = std::max<uint64_t>(kMinBufferBytes, std::min<uint64_t>(kMaxBufferBytes, end));
+            std::lock_guard<std::mutex> l(m_);
+            end_bytes_ = end;
+            ring_.assign(std::max<size_t>(static_cast<size_t>(end), src.audio.size()), 0);
+            std::memcpy(ring_.data(), src.audio.data(), src.audio.size());
+            downloaded_ = src.audio.size();
+            connected_ = !src.ended;
+        }
+        if (ok) {
+            // titles that arrived while opening: stored, no syncs exist yet
+            publish_metas(src.metas);
+        }
+        finish_open(ok);
+        if (ok) download_loop(src);
+    } catch (...) {
+        finish_open(false);
+    }
+    {
+        std::lock_guard<std::mutex> l(m_);
+        thread_done_ = true;
+        connected_ = false;
+    }
+    cv_.notify_all();
+}
+
+void Stream::download_loop(AudioSource &src) {
+    if (src.ended) return;
+    std::vector<uint8_t> buf(16384);
+    std::string audio;
+    std::vector<std::string> metas;
+    while (!abort_.load()) {
+        size_t space = 0;
+        {
+            std::unique_lock<std::mutex> l(m_);
+            // back-pressure: the socket is not read while the buffer is full
+            cv_.wait(l, [this] { return abort_.load() || downloaded_ - consumed_ < ring_.size(); });
+            if (abort_.load()) break;
+            space = ring_.size() - static_cast<size_t>(downloaded_ - consumed_);
+        }
+        size_t got = 0;
+        net::IoStatus st = src.sock.recv(buf.data(), std::min(space, buf.size()), got,
+                                         cfg_.open.timeouts.stall_ms);
+        if (st != net::IoStatus::Ok) break;  // end of body, stall, abort or error
+        audio.clear();
+        metas.clear();
+        src.icy.feed(buf.data(), got, audio, metas);
+        {
+            std::lock_guard<std::mutex> l(m_);
+            size_t cap = ring_.size();
+            size_t at = static_cast<size_t>(downloaded_ % cap);
+            size_t first = std::min(audio.size(), cap - at);
+            std::memcpy(ring_.data() + at, audio.data(), first);
+            std::memcpy(ring_.data(), audio.data() + first, audio.size() - first);
+            downloaded_ += audio.size();
+        }
+        if (!metas.empty()) publish_metas(metas);
+    }
+    src.sock.close();
+}
+
+void Stream::publish_metas(std::vector<std::string> &metas) {
+    for (const std::string &text : metas) {
+        if (text.empty()) continue;
+        std::vector<Sync> to_call;
+        {
+            std::lock_guard<std::mutex> l(m_);
+            if (text == last_meta_) continue;
+            last_meta_ = text;
+            std::unique_ptr<char[]> copy(new char[text.size() + 1]);
+            std::memcpy(copy.get(), text.c_str(), text.size() + 1);
+            current_tag_ = copy.get();
+            tags_[tag_next_] = std::move(copy);
+            tag_next_ = (tag_next_ + 1) % kTagRing;
+            to_call = syncs_;
+        }
+        DWORD h = handle_.load();
+        for (const Sync &s : to_call) {
+            if (abort_.load()) return;
+            s.proc(s.id, h, 0, s.user);
+        }
+    }
+}
+
+void Stream::shutdown() {
+    abort_.store(true);
+    {
+        std::lock_guard<std::mutex> l(m_);
+    }
+    cv_.notify_all();
+    std::thread t;
+    {
+        std::lock_guard<std::mutex> tl(thread_m_);
+        t = std::move(thread_);
+    }
+    if (!t.joinable()) return;
+    if (t.get_id() == std::this_thread::get_id()) {
+        t.detach();  // called from a callback on the download thread; it ends by itself
+        return;
+    }
+    bool done;
+    {
+        std::unique_lock<std::mutex> l(m_);
+        cv_.wait_for(l, std::chrono::milliseconds(kJoinTimeoutMs), [this] { return thread_done_; });
+        done = thread_done_;
+    }
+    if (done)
+        t.join();
+    else
+        t.detach();  // stuck in name resolution or the like; it holds its own reference
+}
+
+QWORD Stream::file_position(DWORD mode) {
+    std::lock_guard<std::mutex> l(m_);
+    switch (mode) {
+    case BASS_FILEPOS_CURRENT: return consumed_;
+    case BASS_FILEPOS_DOWNLOAD: return downloaded_;
+    case BASS_FILEPOS_END: return end_bytes_;
+    case BASS_FILEPOS_CONNECTED: return connected_ ? 1 : 0;
+    case BASS_FILEPOS_BUFFER: return downloaded_ - consumed_;
+    default: return ~static_cast<QWORD>(0);
+    }
+}
+
+const char *Stream::meta_tag() {
+    std::lock_guard<std::mutex> l(m_);
+    return current_tag_;
+}
+
+DWORD Stream::add_meta_sync(DWORD id, SYNCPROC *proc, void *user) {
+    std::lock_guard<std::mutex> l(m_);
+    syncs_.push_back(Sync{id, proc, user});
+    return id;
+}
+
+void Stream::set_playing(bool on) {
+    if (on && !playing_.load() && cfg_.prebuf_percent > 0) {
+        std::lock_guard<std::mutex> l(m_);
+        waiting_prebuf_ = true;
+    }
+    playing_.store(on);
+}
+
+std::vector<std::unique_ptr<char[]>> Stream::take_tag_texts() {
+    std::vector<std::unique_ptr<char[]>> out;
+    std::lock_guard<std::mutex> l(m_);
+    for (auto &t : tags_)
+        if (t) out.push_back(std::move(t));
+    current_tag_ = nullptr;
+    return out;
+}
+
+size_t Stream::render(int16_t *out, size_t frames) {
+    std::lock_guard<std::mutex> dl(decode_m_);
+    if (!decoder_ || ring_.empty()) return 0;
+    size_t produced = 0;
+    uint8_t chunk[4096];
+    while (produced < frames) {
+        if (pcm_pos_ < pcm_.size()) {
+            size_t avail = (pcm_.size() - pcm_pos_) / 2;
+            size_t take = std::min(avail, frames - produced);
+            std::memcpy(out + produced * 2, pcm_.data() + pcm_pos_, take * 2 * sizeof(int16_t));
+            pcm_pos_ += take * 2;
+            produced += take;
+            continue;
+        }
+        pcm_.clear();
+        pcm_pos_ = 0;
+        Decoder::Result r = decoder_->decode(pcm_);
+        if (r == Decoder::Result::Produced) continue;
+        if (r == Decoder::Result::Failed) break;
+        size_t n = 0;
+        {
+            std::lock_guard<std::mutex> l(m_);
+            uint64_t buffered = downloaded_ - consumed_;
+            if (cfg_.prebuf_percent > 0 && waiting_prebuf_) {
+                if (thread_done_ || buffered * 100 >= end_bytes_ * cfg_.prebuf_percent)
+                    waiting_prebuf_ = false;
+                else
+                    break;
+            }
+            size_t cap = ring_.size();
+            n = static_cast<size_t>(std::min<uint64_t>(sizeof chunk, buffered));
+            size_t at = static_cast<size_t>(consumed_ % cap);
+            size_t first = std::min(n, cap - at);
+            std::memcpy(chunk, ring_.data() + at, first);
+            std::memcpy(chunk + first, ring_.data(), n - first);
+            consumed_ += n;
+            if (n == 0 && cfg_.prebuf_percent > 0 && !thread_done_) waiting_prebuf_ = true;
+        }
+        if (n == 0) break;
+        cv_.notify_all();
+        decoder_->feed(chunk, n);
+    }
+    return produced;
+}
+
+}  // namespace audio

@@ -1,0 +1,107 @@
+// One network stream: its download thread, download buffer, metadata, syncs and decoder.
+#pragma once
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "audio/bass.h"
+#include "audio/decoder.h"
+#include "audio/source.h"
+
+namespace audio {
+
+struct StreamConfig {
+    std::string url;
+    OpenParams open;
+    DWORD buffer_ms = 5000;
+    DWORD prebuf_percent = 0;
+    int out_rate = 44100;
+    DOWNLOADPROC *download_proc = nullptr;
+    void *download_user = nullptr;
+    bool status_flag = false;
+};
+
+class Stream : public std::enable_shared_from_this<Stream> {
+public:
+    explicit Stream(StreamConfig cfg);
+    ~Stream();
+
+    // Starts the download thread, which opens the source; blocks until it is open or failed.
+    bool open();
+    // Stops the download and waits (bounded) for its thread. Callable from any thread,
+    // the download thread included, and more than once.
+    void shutdown();
+
+    void set_handle(DWORD h) { handle_.store(h); }
+    DWORD handle() const { return handle_.load(); }
+
+    // File positions (END, DOWNLOAD, CURRENT, CONNECTED, BUFFER); all ones if unsupported.
+    QWORD file_position(DWORD mode);
+    const char *meta_tag();
+    DWORD add_meta_sync(DWORD id, SYNCPROC *proc, void *user);
+
+    // Playback state, used by the mixer.
+    void set_playing(bool on);
+    bool playing() const { return playing_.load(); }
+    std::atomic<float> volume{1.0f};
+    float gain = -1.0f;  // mixer's current gain; negative until the first block
+
+    // Decodes up to `frames` stereo frames into out; returns the frames produced.
+    size_t render(int16_t *out, size_t frames);
+
+    // Texts that tag pointers handed out may still refer to; moved out on free.
+    std::vector<std::unique_ptr<char[]>> take_tag_texts();
+
+private:
+    void thread_main();
+    void download_loop(AudioSource &src);
+    void publish_metas(std::vector<std::string> &metas);
+    void finish_open(bool ok);
+
+    StreamConfig cfg_;
+    std::atomic<DWORD> handle_{0};
+    std::atomic<bool> abort_{false};
+
+    // download buffer and positions
+    std::mutex m_;
+    std::condition_variable cv_;  // space freed, open finished, thread done
+    std::vector<uint8_t> ring_;
+    uint64_t downloaded_ = 0;
+    uint64_t consumed_ = 0;
+    uint64_t end_bytes_ = 0;
+    bool connected_ = false;
+    enum class OpenState { Opening, Open, Failed } open_state_ = OpenState::Opening;
+    bool thread_done_ = false;
+    bool waiting_prebuf_ = true;
+
+    // metadata and syncs (under m_)
+    static constexpr size_t kTagRing = 8;
+    std::unique_ptr<char[]> tags_[kTagRing];
+    size_t tag_next_ = 0;
+    const char *current_tag_ = nullptr;
+    std::string last_meta_;
+    struct Sync {
+        DWORD id;
+        SYNCPROC *proc;
+        void *user;
+    };
+    std::vector<Sync> syncs_;
+
+    // decoding (under decode_m_, mixer thread)
+    std::mutex decode_m_;
+    std::unique_ptr<Decoder> decoder_;
+    std::vector<int16_t> pcm_;
+    size_t pcm_pos_ = 0;
+
+    std::atomic<bool> playing_{false};
+
+    std::mutex thread_m_;
+    std::thread thread_;
+};
+
+}  // namespace audio

@@ -1,0 +1,128 @@
+#include "net/http_head.h"
+
+#include <chrono>
+#include <cctype>
+
+namespace net {
+namespace {
+
+std::string trim(const std::string &s) {
+    size_t b = 0, e = s.size();
+    while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
+    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r')) --e;
+    return s.substr(b, e - b);
+}
+
+// Position just past the empty line that ends the head, or npos.
+size_t find_head_end(const std::string &buf, size_t from, size_t &text_end) {
+    for (size_t i = from; i < buf.size(); ++i) {
+        if (buf[i] != '\n') continue;
+        // "\n\n" or "\n\r\n"
+        if (i + 1 < buf.size() && buf[i + 1] == '\n') {
+            text_end = i;
+            return i + 2;
+        }
+        if (i + 2 < buf.size() && buf[i + 1] == '\r' && buf[i + 2] == '\n') {
+            text_end = i;
+            return i + 3;
+        }
+    }
+    return std::string::npos;
+}
+
+}  // namespace
+
+const std::string *HttpHead::find(const std::string &lower_name) const {
+    for (const auto &h : headers)
+        if (h.first == lower_name) return &h.second;
+    return nullptr;
+}
+
+HeadResult parse_http_head(const std::string &text, size_t max_lines, HttpHead &out) {
+    out = HttpHead();
+    size_t pos = 0;
+    while (pos <= text.size()) {
+        size_t nl = text.find('\n', pos);
+        std::string line = text.substr(pos, nl == std::string::npos ? std::string::npos : nl - pos);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (out.lines.size() >= max_lines) return HeadResult::TooLarge;
+        out.lines.push_back(line);
+        if (nl == std::string::npos) break;
+        pos = nl + 1;
+    }
+    if (out.lines.empty()) return HeadResult::Malformed;
+    const std::string &sl = out.lines[0];
+    out.status_line = sl;
+    size_t sp = sl.find(' ');
+    if (sp == std::string::npos) return HeadResult::Malformed;
+    out.protocol = sl.substr(0, sp);
+    if (out.protocol != "ICY" && out.protocol.compare(0, 5, "HTTP/") != 0) return HeadResult::Malformed;
+    size_t d = sp;
+    while (d < sl.size() && sl[d] == ' ') ++d;
+    int code = 0, digits = 0;
+    while (d < sl.size() && std::isdigit(static_cast<unsigned char>(sl[d])) && digits < 4) {
+        code = code * 10 + (sl[d] - '0');
+        ++d;
+        ++digits;
+    }
+    if (digits != 3) return HeadResult::Malformed;
+    out.status = code;
+    for (size_t i = 1; i < out.lines.size(); ++i) {
+        const std::string &l = out.lines[i];
+        size_t c = l.find(':');
+        if (c == std::string::npos || c == 0) continue;  // tolerated, ignored
+        std::string name = trim(l.substr(0, c));
+        for (char &ch : name) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        out.headers.emplace_back(name, trim(l.substr(c + 1)));
+    }
+    return HeadResult::Ok;
+}
+
+HeadResult read_http_head(Socket &sock, const HttpHeadLimits &limits, HttpHead &out) {
+    std::string buf;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limits.timeout_ms);
+    char chunk[4096];
+    size_t scanned = 0;
+    size_t newlines = 0;
+    for (;;) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        deadline - std::chrono::steady_clock::now()).count();
+        if (left <= 0) return HeadResult::Timeout;
+        size_t got = 0;
+        IoStatus st = sock.recv(chunk, sizeof chunk, got, static_cast<int>(left));
+        switch (st) {
+        case IoStatus::Ok: break;
+        case IoStatus::Closed: return HeadResult::Closed;
+        case IoStatus::Timeout: return HeadResult::Timeout;
+        case IoStatus::Aborted: return HeadResult::Aborted;
+        case IoStatus::Error: return HeadResult::Error;
+        }
+        buf.append(chunk, got);
+        size_t text_end = 0;
+        size_t from = scanned > 0 ? scanned - 1 : 0;
+        size_t end = find_head_end(buf, from, text_end);
+        for (size_t i = scanned; i < (end == std::string::npos ? buf.size() : text_end); ++i)
+            if (buf[i] == '\n') ++newlines;
+        if (end != std::string::npos) {
+            if (text_end + 2 > limits.max_bytes) return HeadResult::TooLarge;
+            HeadResult r = parse_http_head(buf.substr(0, text_end), limits.max_lines, out);
+            if (r != HeadResult::Ok) return r;
+            out.body_start = buf.substr(end);
+            return HeadResult::Ok;
+        }
+        if (buf.size() > limits.max_bytes || newlines >= limits.max_lines) return HeadResult::TooLarge;
+        scanned = buf.size();
+    }
+}
+
+std::string build_get_request(const Url &url,
+                              const std::vector<std::pair<std::string, std::string>> &headers,
+                              const char *version) {
+    std::string r = "GET " + url.target + " " + version + "\r\n";
+    r += "Host: " + url.host_header() + "\r\n";
+    for (const auto &h : headers) r += h.first + ": " + h.second + "\r\n";
+    r += "\r\n";
+    return r;
+}
+
+}  // namespace net

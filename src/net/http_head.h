@@ -1,0 +1,43 @@
+// Blocking reader of an HTTP/1.x (or ICY) response head.
+#pragma once
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "net/socket.h"
+#include "net/url.h"
+
+namespace net {
+
+struct HttpHead {
+    std::string status_line;  // e.g. "HTTP/1.1 200 OK" or "ICY 200 OK"
+    std::string protocol;     // "HTTP/1.0", "HTTP/1.1", "ICY"
+    int status = 0;
+    std::vector<std::pair<std::string, std::string>> headers;  // names in lower case
+    std::vector<std::string> lines;  // status line and header lines as received, without line ends
+    std::string body_start;          // bytes after the head that arrived with it
+
+    // First value of a header (name in lower case), or nullptr.
+    const std::string *find(const std::string &lower_name) const;
+};
+
+struct HttpHeadLimits {
+    size_t max_bytes = 16 * 1024;  // whole head, line ends included
+    size_t max_lines = 100;        // status line included
+    int timeout_ms = 10000;        // for the whole head
+};
+
+enum class HeadResult { Ok, Closed, Timeout, Aborted, TooLarge, Malformed, Error };
+
+// Reads the head (ends at an empty line; both CRLF and LF line ends are accepted).
+HeadResult read_http_head(Socket &sock, const HttpHeadLimits &limits, HttpHead &out);
+
+// Parses a complete head text (without the final empty line); used by read_http_head.
+HeadResult parse_http_head(const std::string &text, size_t max_lines, HttpHead &out);
+
+// "GET target HTTP/1.0" with Host and the given extra header lines, ended by an empty line.
+std::string build_get_request(const Url &url,
+                              const std::vector<std::pair<std::string, std::string>> &headers,
+                              const char *version = "HTTP/1.0");
+
+}  // namespace net

@@ -1,0 +1,149 @@
+#include "net/url.h"
+
+#include <cctype>
+
+namespace net {
+namespace {
+
+std::string lower(std::string s) {
+    for (char &c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+std::string trim(const std::string &s) {
+    size_t b = 0, e = s.size();
+    while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
+    while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1]))) --e;
+    return s.substr(b, e - b);
+}
+
+// Removes "." and ".." segments of an absolute path.
+std::string remove_dot_segments(const std::string &path) {
+    std::string out;
+    size_t i = 0;
+    while (i < path.size()) {
+        size_t j = path.find('/', i + 1);
+        std::string seg = path.substr(i, j == std::string::npos ? std::string::npos : j - i);
+        if (seg == "/.") {
+            if (j == std::string::npos) out += '/';
+        } else if (seg == "/..") {
+            size_t k = out.rfind('/');
+            out.erase(k == std::string::npos ? 0 : k);
+            if (j == std::string::npos) out += '/';
+        } else {
+            out += seg;
+        }
+        if (j == std::string::npos) break;
+        i = j;
+    }
+    return out.empty() ? "/" : out;
+}
+
+std::string escape_spaces(const std::string &s) {
+    std::string out;
+    for (char c : s) {
+        if (c == ' ') out += "%20";
+        else out += c;
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string Url::host_header() const {
+    std::string h = host.find(':') != std::string::npos ? "[" + host + "]" : host;
+    if (port != 80) h += ":" + std::to_string(port);
+    return h;
+}
+
+std::string Url::to_string() const { return scheme + "://" + host_header() + target; }
+
+bool parse_url(const std::string &raw, Url &out) {
+    std::string text = trim(raw);
+    size_t colon = text.find("://");
+    if (colon == std::string::npos) return false;
+    Url u;
+    u.scheme = lower(text.substr(0, colon));
+    if (u.scheme != "http") return false;
+    size_t start = colon + 3;
+    size_t end = text.find_first_of("/?#", start);
+    std::string authority =
+        text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    size_t at = authority.rfind('@');  // user info is dropped
+    if (at != std::string::npos) authority.erase(0, at + 1);
+    std::string port_text;
+    bool has_port = false;
+    if (!authority.empty() && authority[0] == '[') {
+        size_t rb = authority.find(']');
+        if (rb == std::string::npos) return false;
+        u.host = authority.substr(1, rb - 1);
+        if (rb + 1 < authority.size()) {
+            if (authority[rb + 1] != ':') return false;
+            port_text = authority.substr(rb + 2);
+            has_port = true;
+        }
+    } else {
+        size_t pc = authority.find(':');
+        u.host = authority.substr(0, pc);
+        if (pc != std::string::npos) {
+            port_text = authority.substr(pc + 1);
+            has_port = true;
+        }
+    }
+    if (u.host.empty()) return false;
+    for (char c : u.host)
+        if (std::isspace(static_cast<unsigned char>(c))) return false;
+    u.port = 80;
+    if (has_port && !port_text.empty()) {
+        if (port_text.size() > 5) return false;
+        unsigned long p = 0;
+        for (char c : port_text) {
+            if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+            p = p * 10 + static_cast<unsigned long>(c - '0');
+        }
+        if (p == 0 || p > 65535) return false;
+        u.port = static_cast<uint16_t>(p);
+    }
+    std::string rest = end == std::string::npos ? std::string() : text.substr(end);
+    size_t hash = rest.find('#');
+    if (hash != std::string::npos) rest.erase(hash);
+    if (rest.empty() || rest[0] != '/') rest = "/" + rest;
+    u.target = escape_spaces(rest);  // spaces are not allowed on the request line
+    out = u;
+    return true;
+}
+
+bool resolve_url(const Url &base, const std::string &raw_ref, Url &out) {
+    std::string ref = trim(raw_ref);
+    size_t scheme_end = ref.find("://");
+    size_t first_special = ref.find_first_of("/?#");
+    if (scheme_end != std::string::npos && scheme_end <= first_special) return parse_url(ref, out);
+    if (ref.compare(0, 2, "//") == 0) return parse_url(base.scheme + ":" + ref, out);
+    Url u = base;
+    size_t hash = ref.find('#');
+    if (hash != std::string::npos) ref.erase(hash);
+    if (ref.empty()) {
+        out = u;
+        return true;
+    }
+    std::string base_path = base.target.substr(0, base.target.find('?'));
+    std::string path, query;
+    size_t q = ref.find('?');
+    if (q != std::string::npos) {
+        query = ref.substr(q);
+        ref.erase(q);
+    }
+    if (ref.empty()) {
+        path = base_path;
+    } else if (ref[0] == '/') {
+        path = ref;
+    } else {
+        size_t slash = base_path.rfind('/');
+        path = base_path.substr(0, slash + 1) + ref;
+    }
+    u.target = escape_spaces(remove_dot_segments(path) + query);
+    out = u;
+    return true;
+}
+
+}  // namespace net

@@ -1,0 +1,26 @@
+// http URL parsing and resolution of relative references.
+#pragma once
+#include <cstdint>
+#include <string>
+
+namespace net {
+
+struct Url {
+    std::string scheme;  // lower case, e.g. "http"
+    std::string host;    // without brackets for IPv6 literals
+    uint16_t port = 0;   // explicit or the scheme's default
+    std::string target;  // path plus query, always starts with '/'
+
+    // Host header value: host plus ":port" when not the default.
+    std::string host_header() const;
+    std::string to_string() const;
+};
+
+// Parses scheme://host[:port][/path][?query][#fragment]; the fragment is dropped.
+// Only http is accepted (returns false for other schemes or malformed text).
+bool parse_url(const std::string &text, Url &out);
+
+// Resolves a reference (absolute URL, "//host/..", "/path", "path", "?query") against base.
+bool resolve_url(const Url &base, const std::string &ref, Url &out);
+
+}  // namespace net
