@@ -1,0 +1,65 @@
+#include <gtest/gtest.h>
+
+#include "net/url.h"
+
+namespace {
+
+net::Url parsed(const std::string &text) {
+    net::Url u;
+    EXPECT_TRUE(net::parse_url(text, u)) << text;
+    return u;
+}
+
+std::string resolved(const std::string &base, const std::string &ref) {
+    net::Url b, out;
+    EXPECT_TRUE(net::parse_url(base, b)) << base;
+    EXPECT_TRUE(net::resolve_url(b, ref, out)) << ref;
+    return out.to_string();
+}
+
+TEST(Url, ParsesHostPortPathAndQuery) {
+    net::Url u = parsed("http://radio.example:8000/live/stream.mp3?x=1&y=2");
+    EXPECT_EQ(u.scheme, "http");
+    EXPECT_EQ(u.host, "radio.example");
+    EXPECT_EQ(u.port, 8000);
+    EXPECT_EQ(u.target, "/live/stream.mp3?x=1&y=2");
+    EXPECT_EQ(u.host_header(), "radio.example:8000");
+}
+
+TEST(Url, DefaultsAndOddButValidForms) {
+    net::Url u = parsed("http://127.0.0.1");
+    EXPECT_EQ(u.port, 80);
+    EXPECT_EQ(u.target, "/");
+    EXPECT_EQ(u.host_header(), "127.0.0.1");
+
+    u = parsed("HTTP://Host.Example?only=query");
+    EXPECT_EQ(u.scheme, "http");
+    EXPECT_EQ(u.target.front(), '/');
+    EXPECT_NE(u.target.find("only=query"), std::string::npos);
+
+    u = parsed("http://h/p#fragment");
+    EXPECT_EQ(u.target, "/p");
+
+    u = parsed("http://[::1]:8080/x");
+    EXPECT_EQ(u.host, "::1");
+    EXPECT_EQ(u.port, 8080);
+}
+
+TEST(Url, RejectsWhatCannotBeRequested) {
+    net::Url u;
+    for (const char *bad : {"", "radio.example/stream", "https://h/x", "ftp://h/x", "http://", "http:///path",
+                            "http://h:0/", "http://h:65536/", "http://h:12ab/", "http://h:-1/"})
+        EXPECT_FALSE(net::parse_url(bad, u)) << bad;
+}
+
+TEST(Url, ResolvesReferencesAgainstAPlaylistAddress) {
+    const std::string base = "http://h:8000/dir/sub/list.m3u?k=v";
+    EXPECT_EQ(resolved(base, "http://other:9/s.mp3"), "http://other:9/s.mp3");
+    EXPECT_EQ(resolved(base, "//other/s.mp3"), "http://other/s.mp3");
+    EXPECT_EQ(resolved(base, "/top.mp3"), "http://h:8000/top.mp3");
+    EXPECT_EQ(resolved(base, "near.mp3"), "http://h:8000/dir/sub/near.mp3");
+    EXPECT_EQ(resolved(base, "../up.mp3"), "http://h:8000/dir/up.mp3");
+    EXPECT_EQ(resolved(base, "?k=2"), "http://h:8000/dir/sub/list.m3u?k=2");
+}
+
+} // namespace
