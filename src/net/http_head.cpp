@@ -99,7 +99,7 @@ HeadResult read_http_head(Socket &sock, const HttpHeadLimits &limits, HttpHead &
         }
         buf.append(chunk, got);
         size_t text_end = 0;
-        size_t from = scanned > 0 ? scanned - 1 : 0;
+        size_t from = scanned > 2 ? scanned - 2 : 0;
         size_t end = find_head_end(buf, from, text_end);
         for (size_t i = scanned; i < (end == std::string::npos ? buf.size() : text_end); ++i)
             if (buf[i] == '\n') ++newlines;
