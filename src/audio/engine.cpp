@@ -88,7 +88,8 @@ void mixer_main(std::shared_ptr<Output> out) {
         std::vector<int32_t> acc;
         std::vector<int16_t> tmp, mix;
         std::vector<std::shared_ptr<Stream>> list;
-        const float step = static_cast<float>(1.0 / (out->rate * kVolumeRampMs / 1000.0));
+        // volume ramp in Q15 steps per frame
+        const int32_t step = std::max<int32_t>(1, static_cast<int32_t>(32768.0 / (out->rate * kVolumeRampMs / 1000.0)));
         while (!out->stop.load()) {
             size_t n = out->sink->wait_ready(100);
             if (n == 0) continue;
@@ -103,13 +104,20 @@ void mixer_main(std::shared_ptr<Output> out) {
             for (auto &s : list) {
                 size_t got = s->render(tmp.data(), n);
                 longest = std::max(longest, got);
-                float target = s->volume.load();
-                float g = s->gain < 0 ? target : s->gain;
-                for (size_t i = 0; i < got; ++i) {
-                    if (g < target) g = std::min(target, g + step);
-                    else if (g > target) g = std::max(target, g - step);
-                    acc[2 * i] += static_cast<int32_t>(std::lrint(tmp[2 * i] * g));
-                    acc[2 * i + 1] += static_cast<int32_t>(std::lrint(tmp[2 * i + 1] * g));
+                const int32_t target = static_cast<int32_t>(std::lrint(s->volume.load() * 32768.0f));
+                int32_t g = s->gain < 0 ? target : s->gain;
+                size_t i = 0;
+                for (; i < got && g != target; ++i) {
+                    g = g < target ? std::min(target, g + step) : std::max(target, g - step);
+                    acc[2 * i] += (tmp[2 * i] * g) >> 15;
+                    acc[2 * i + 1] += (tmp[2 * i + 1] * g) >> 15;
+                }
+                int32_t *a = acc.data();
+                const int16_t *t = tmp.data();
+                if (g == 32768) {
+                    for (size_t k = 2 * i; k < 2 * got; ++k) a[k] += t[k];
+                } else if (g > 0) {
+                    for (size_t k = 2 * i; k < 2 * got; ++k) a[k] += (t[k] * g) >> 15;
                 }
                 s->gain = g;
             }

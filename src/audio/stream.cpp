@@ -90,7 +90,9 @@ void Stream::download_loop(AudioSource &src) {
         {
             std::unique_lock<std::mutex> l(m_);
             // back-pressure: the socket is not read while the buffer is full
+            writer_waiting_ = true;
             cv_.wait(l, [this] { return abort_.load() || downloaded_ - consumed_ < ring_.size(); });
+            writer_waiting_ = false;
             if (abort_.load()) break;
             space = ring_.size() - static_cast<size_t>(downloaded_ - consumed_);
         }
@@ -226,6 +228,7 @@ size_t Stream::render(int16_t *out, size_t frames) {
         if (r == Decoder::Result::Produced) continue;
         if (r == Decoder::Result::Failed) break;
         size_t n = 0;
+        bool wake = false;
         {
             std::lock_guard<std::mutex> l(m_);
             uint64_t buffered = downloaded_ - consumed_;
@@ -243,9 +246,10 @@ size_t Stream::render(int16_t *out, size_t frames) {
             std::memcpy(chunk + first, ring_.data(), n - first);
             consumed_ += n;
             if (n == 0 && cfg_.prebuf_percent > 0 && !thread_done_) waiting_prebuf_ = true;
+            wake = writer_waiting_ && n > 0;
         }
         if (n == 0) break;
-        cv_.notify_all();
+        if (wake) cv_.notify_all();
         decoder_->feed(chunk, n);
     }
     return produced;

@@ -49,7 +49,7 @@ public:
     void set_playing(bool on);
     bool playing() const { return playing_.load(); }
     std::atomic<float> volume{1.0f};
-    float gain = -1.0f;  // mixer's current gain; negative until the first block
+    int32_t gain = -1;  // mixer's current gain in Q15; negative until the first block
 
     // Decodes up to `frames` stereo frames into out; returns the frames produced.
     size_t render(int16_t *out, size_t frames);
@@ -78,6 +78,7 @@ private:
     enum class OpenState { Opening, Open, Failed } open_state_ = OpenState::Opening;
     bool thread_done_ = false;
     bool waiting_prebuf_ = true;
+    bool writer_waiting_ = false;  // the download thread waits for space
 
     // metadata and syncs (under m_)
     static constexpr size_t kTagRing = 8;
