@@ -1,0 +1,98 @@
+import os
+import shutil
+import signal
+import sys
+import time
+from pathlib import Path
+
+import pytest
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+import harness  # noqa: E402
+
+# Upper bound of one test, set-up and teardown of its players included.
+TEST_TIMEOUT = int(os.environ.get("TIVOLNA_E2E_TEST_TIMEOUT", "120"))
+
+
+@pytest.fixture(scope="session")
+def e2e_session():
+    if not harness.exe_path().is_file():
+        pytest.fail(f"exe not built: {harness.exe_path()}", pytrace=False)
+    t0 = time.monotonic()
+    session = harness.Session().start()
+    session.timings["session start"] = time.monotonic() - t0
+    yield session
+    session.close()
+    _TIMINGS.update(session.timings)
+
+
+_TIMINGS = {}
+_TEST_TIMES = {}
+_RUN_START = time.monotonic()
+
+
+def pytest_runtest_logreport(report):
+    _TEST_TIMES[report.nodeid] = _TEST_TIMES.get(report.nodeid, 0.0) + report.duration
+
+
+def pytest_terminal_summary(terminalreporter):
+    tr = terminalreporter
+    if "template" in _TIMINGS:
+        tr.write_line(f"e2e: template prefix built in {_TIMINGS['template']:.1f} s")
+    if "session start" in _TIMINGS:
+        tr.write_line(f"e2e: display, sound server and template ready in {_TIMINGS['session start']:.1f} s")
+    for nodeid, d in _TEST_TIMES.items():
+        tr.write_line(f"e2e: {d:5.1f} s {nodeid.split('::')[-1]}")
+    tr.write_line(f"e2e: whole run {time.monotonic() - _RUN_START:.1f} s")
+
+
+@pytest.hookimpl(hookwrapper=True)
+def pytest_runtest_makereport(item, call):
+    outcome = yield
+    rep = outcome.get_result()
+    setattr(item, "rep_" + rep.when, rep)
+
+
+class _TestTimeout(Exception):
+    pass
+
+
+@pytest.fixture
+def player(e2e_session, tmp_path, request):
+    """Factory: player(stations=None, files=None, audio=True, env=None, start=True) -> Player.
+
+    stations: {name: bytes} for the Stations folder (default: the dist folder's own Stations);
+    files: {relative name: bytes} written beside the exe (config.txt, favs.txt, ...);
+    audio=False: wine offers no audio device.
+    Every player is ended in teardown; on failure a screenshot, the trace and wine's log go
+    to build/e2e-artifacts/.
+    """
+    players = []
+
+    def on_alarm(signum, frame):
+        raise _TestTimeout(f"test exceeded {TEST_TIMEOUT} s")
+
+    old = signal.signal(signal.SIGALRM, on_alarm)
+    signal.alarm(TEST_TIMEOUT)
+
+    def make(stations=None, files=None, audio=True, env=None, start=True):
+        p = harness.Player(e2e_session, tmp_path / f"run{len(players)}", stations=stations,
+                           files=files, audio=audio, env=env)
+        players.append(p)
+        return p.start() if start else p
+
+    try:
+        yield make
+    finally:
+        signal.alarm(0)
+        signal.signal(signal.SIGALRM, old)
+        rep = getattr(request.node, "rep_call", None)
+        failed = rep is None or rep.failed
+        for i, p in enumerate(players):
+            try:
+                if failed:
+                    p.keep_artifacts(f"{request.node.name}-{i}")
+            finally:
+                p.close()
+                if p.prefix.exists():
+                    shutil.rmtree(p.prefix, ignore_errors=True)

@@ -1,0 +1,649 @@
+"""Runs the 64-bit player exe under wine64 on Xvfb for end-to-end tests.
+
+A Session owns what is shared by all tests of one pytest run: an Xvfb display, a PulseAudio
+server with a null sink, and a template wine prefix (built once, cached on disk). A Player is
+one run of the exe in a fresh folder with a fresh prefix; it offers the helpers the tests use to
+drive the windows and read the results.
+
+Every process started here is tracked by id and ended by id; the session makes this process a
+child subreaper so that the daemons wine double-forks (wineserver, services.exe, ...) become
+our children and can be reaped instead of lingering as zombies.
+"""
+
+import ctypes
+import fcntl
+import os
+import re
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+from dataclasses import dataclass
+from pathlib import Path
+
+REPO = Path(__file__).resolve().parents[2]
+DEFAULT_EXE = REPO / "build" / "dist-win64" / "tivolna.exe"
+ARTIFACTS = REPO / "build" / "e2e-artifacts"
+CACHE = Path(os.environ.get("TIVOLNA_E2E_CACHE", REPO / "build" / "e2e-cache"))
+
+MAIN_TITLE = "Тиволна"
+FORM_TITLES = ("Тиволна", "Настройка", "Редактор радиостанции", "Обновление Тиволны")
+
+# Mono and Gecko installers would pop up dialogs in a fresh prefix.
+BASE_OVERRIDES = "mscoree,mshtml="
+# With these three drivers off wine has no audio endpoint: waveOutGetNumDevs() returns 0.
+NO_AUDIO_OVERRIDES = "winepulse.drv=d;winealsa.drv=d;wineoss.drv=d"
+
+TEMPLATE_VERSION = "1"   # bump when the way the template is made changes
+
+
+def _tool(name, *fallbacks):
+    for cand in (name,) + fallbacks:
+        p = shutil.which(cand) if "/" not in cand else (cand if os.access(cand, os.X_OK) else None)
+        if p:
+            return p
+    raise RuntimeError(f"{name} not found")
+
+
+WINE = _tool("wine64", "/usr/lib/wine/wine64")
+WINESERVER = _tool("wineserver", "/usr/lib/wine/wineserver")
+
+
+def exe_path():
+    """The exe under test: $TIVOLNA_EXE, else the 64-bit dist build."""
+    return Path(os.environ.get("TIVOLNA_EXE", DEFAULT_EXE)).resolve()
+
+
+def windows_path(p):
+    """Unix path as wine sees it through drive Z:."""
+    return "Z:" + str(Path(p).resolve()).replace("/", "\\")
+
+
+def config_txt(check_updates=0, open_last=0, start_volume=25, last_number=-1, autorun=0):
+    """A config.txt as the player writes it (ten CR LF lines)."""
+    lines = ["check_updates", str(check_updates), "open_last", str(open_last),
+             "start_volume", str(start_volume), "last_number", str(last_number),
+             "autorun", str(autorun)]
+    return "".join(l + "\r\n" for l in lines).encode("ascii")
+
+
+# ---------------------------------------------------------------------------------------------
+# process bookkeeping
+
+def _set_subreaper():
+    try:
+        libc = ctypes.CDLL(None, use_errno=True)
+        libc.prctl(36, 1, 0, 0, 0)   # PR_SET_CHILD_SUBREAPER
+    except OSError:
+        pass
+
+
+def _proc_stat(pid):
+    """(ppid, state) of a process, or None when it is gone."""
+    try:
+        data = Path(f"/proc/{pid}/stat").read_text()
+    except OSError:
+        return None
+    rest = data[data.rindex(")") + 2:].split()
+    return int(rest[1]), rest[0]
+
+
+def _pids_with_env(key, value):
+    """Live processes whose environment holds key=value (zombies have no readable environ)."""
+    needle = f"{key}={value}".encode() + b"\0"
+    found = []
+    for d in os.listdir("/proc"):
+        if not d.isdigit() or int(d) == os.getpid():
+            continue
+        try:
+            env = Path(f"/proc/{d}/environ").read_bytes()
+        except OSError:
+            continue
+        if (b"\0" + env).find(b"\0" + needle) >= 0:
+            found.append(int(d))
+    return found
+
+
+def reap_zombie_children(keep=()):
+    """Reap our zombie children (orphaned wine daemons), except pids a Popen still owns."""
+    me = os.getpid()
+    for d in os.listdir("/proc"):
+        if not d.isdigit() or int(d) in keep:
+            continue
+        st = _proc_stat(int(d))
+        if st and st[0] == me and st[1] == "Z":
+            try:
+                os.waitpid(int(d), os.WNOHANG)
+            except ChildProcessError:
+                pass
+
+
+def _kill_pids(pids, sig=signal.SIGKILL):
+    for pid in pids:
+        try:
+            os.kill(pid, sig)
+        except ProcessLookupError:
+            pass
+
+
+def _stop_popen(proc, timeout=5):
+    if proc is None or proc.poll() is not None:
+        return
+    proc.terminate()
+    try:
+        proc.wait(timeout)
+    except subprocess.TimeoutExpired:
+        proc.kill()
+        proc.wait(5)
+
+
+def kill_prefix(prefix, base_env, timeout=10):
+    """End every process running in a wine prefix: wineserver -k, then SIGKILL by id."""
+    env = dict(base_env, WINEPREFIX=str(prefix))
+    if _pids_with_env("WINEPREFIX", str(prefix)):
+        subprocess.run([WINESERVER, "-k"], env=env, timeout=timeout,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        left = _pids_with_env("WINEPREFIX", str(prefix))
+        if not left:
+            break
+        time.sleep(0.1)
+    _kill_pids(_pids_with_env("WINEPREFIX", str(prefix)))
+
+
+def _run(cmd, env, timeout=10, check=True, **kw):
+    return subprocess.run(cmd, env=env, timeout=timeout, check=check,
+                          stdout=subprocess.PIPE, stderr=subprocess.PIPE, **kw)
+
+
+# ---------------------------------------------------------------------------------------------
+# session: display, sound server, template prefix
+
+class Session:
+    """Xvfb + PulseAudio null sink + template prefix, shared by the tests of one run."""
+
+    def __init__(self):
+        _set_subreaper()
+        self.tmp = Path(tempfile.mkdtemp(prefix="tivolna-e2e-"))
+        self.xvfb = None
+        self.pulse = None
+        self.display = None
+        self.pulse_socket = None
+        self.template = None
+        self.timings = {}
+
+    # Base environment of every tool we run against the display.
+    def env(self, **extra):
+        env = {k: v for k, v in os.environ.items()
+               if not k.startswith(("WINE", "PULSE_", "TIVOLNA_"))}
+        env.update(DISPLAY=self.display or "", WINEDEBUG="-all", WINEDLLOVERRIDES=BASE_OVERRIDES,
+                   PULSE_SERVER=f"unix:{self.pulse_socket}" if self.pulse_socket else "unix:/nonexistent",
+                   LC_ALL="C.UTF-8")
+        env.update(extra)
+        return env
+
+    def start(self):
+        try:
+            self._start_xvfb()
+            self._start_pulse()
+            self.template = self._template_prefix()
+        except BaseException:
+            self.close()
+            raise
+        return self
+
+    def _start_xvfb(self):
+        r, w = os.pipe()
+        log = open(self.tmp / "xvfb.log", "wb")
+        self.xvfb = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(w), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+            pass_fds=(w,), stdout=log, stderr=log, start_new_session=True)
+        os.close(w)
+        log.close()
+        num = b""
+        deadline = time.monotonic() + 15
+        os.set_blocking(r, False)
+        while time.monotonic() < deadline and not num.endswith(b"\n"):
+            try:
+                chunk = os.read(r, 16)
+                if chunk == b"":
+                    break
+                num += chunk
+            except BlockingIOError:
+                time.sleep(0.05)
+            if self.xvfb.poll() is not None:
+                break
+        os.close(r)
+        if not num.strip().isdigit():
+            raise RuntimeError("Xvfb did not start: " + (self.tmp / "xvfb.log").read_text()[-2000:])
+        self.display = ":" + num.decode().strip()
+        deadline = time.monotonic() + 15
+        while _run(["xdpyinfo"], self.env(), check=False).returncode != 0:
+            if time.monotonic() > deadline:
+                raise RuntimeError(f"display {self.display} does not answer")
+            time.sleep(0.1)
+
+    def _start_pulse(self):
+        rt = self.tmp / "pulse"
+        rt.mkdir(mode=0o700)
+        self.pulse_socket = rt / "native"
+        env = self.env(XDG_RUNTIME_DIR=str(rt), PULSE_RUNTIME_PATH=str(rt), HOME=str(rt))
+        env.pop("PULSE_SERVER")
+        log = open(self.tmp / "pulse.log", "wb")
+        self.pulse = subprocess.Popen(
+            ["pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
+             "--load=module-null-sink sink_name=nul",
+             f"--load=module-native-protocol-unix auth-anonymous=1 socket={self.pulse_socket}"],
+            env=env, stdout=log, stderr=log, start_new_session=True)
+        log.close()
+        deadline = time.monotonic() + 15
+        while _run(["pactl", "info"], self.env(), check=False).returncode != 0:
+            if self.pulse.poll() is not None or time.monotonic() > deadline:
+                raise RuntimeError("pulseaudio did not start: "
+                                   + (self.tmp / "pulse.log").read_text()[-2000:])
+            time.sleep(0.1)
+        _run(["pactl", "set-default-sink", "nul"], self.env(), check=False)
+
+    def _template_prefix(self):
+        """The cached template prefix, made with wineboot -i when missing or stale."""
+        ver = _run([WINE, "--version"], self.env(), check=False).stdout.decode().strip()
+        stamp_text = f"{TEMPLATE_VERSION} {ver} {BASE_OVERRIDES}\n"
+        CACHE.mkdir(parents=True, exist_ok=True)
+        template = CACHE / "prefix"
+        stamp = CACHE / "prefix.stamp"
+        with open(CACHE / "lock", "w") as lock:
+            fcntl.flock(lock, fcntl.LOCK_EX)
+            if template.is_dir() and stamp.is_file() and stamp.read_text() == stamp_text:
+                return template
+            t0 = time.monotonic()
+            building = CACHE / f"prefix.new.{os.getpid()}"
+            shutil.rmtree(building, ignore_errors=True)
+            env = self.env(WINEPREFIX=str(building))
+            env.pop("DISPLAY")
+            try:
+                r = _run([WINE, "wineboot", "-i"], env, timeout=120, check=False)
+                if r.returncode != 0:
+                    raise RuntimeError("wineboot -i failed: " + r.stderr.decode(errors="replace"))
+                _run([WINESERVER, "-w"], env, timeout=60, check=False)
+            finally:
+                kill_prefix(building, env)
+                reap_zombie_children()
+            # The file named wineserver is a leftover of the server's lock, not prefix content.
+            (building / "wineserver").unlink(missing_ok=True)
+            stamp.unlink(missing_ok=True)
+            shutil.rmtree(template, ignore_errors=True)
+            building.rename(template)
+            stamp.write_text(stamp_text)
+            self.timings["template"] = time.monotonic() - t0
+            return template
+
+    def new_prefix(self, dest):
+        """A private copy of the template: files under drive_c/windows are hard links (wine
+        only reads them), the registry and everything else is copied."""
+        src = self.template
+        windir = src / "drive_c" / "windows"
+        private = (windir / "temp", windir / "logs")
+        for root, dirs, files in os.walk(src):
+            rootp = Path(root)
+            out = dest / rootp.relative_to(src)
+            out.mkdir(exist_ok=True)
+            shutil.copystat(rootp, out)
+            for name in list(dirs):
+                if (rootp / name).is_symlink():
+                    dirs.remove(name)
+                    files.append(name)
+            for name in files:
+                s = rootp / name
+                d = out / name
+                if s.is_symlink():
+                    os.symlink(os.readlink(s), d)
+                elif (rootp == windir or windir in rootp.parents) and \
+                        not any(p == rootp or p in rootp.parents for p in private) and \
+                        not name.endswith(".ini"):
+                    try:
+                        os.link(s, d)
+                    except OSError:
+                        shutil.copy2(s, d)
+                else:
+                    shutil.copy2(s, d)
+        return dest
+
+    def close(self):
+        _stop_popen(self.pulse)
+        _stop_popen(self.xvfb)
+        reap_zombie_children()
+        shutil.rmtree(self.tmp, ignore_errors=True)
+
+
+# ---------------------------------------------------------------------------------------------
+# one run of the exe
+
+@dataclass
+class TopWindow:
+    id: int
+    title: str
+    mapped: bool
+    x: int
+    y: int
+    width: int
+    height: int
+
+
+class Recording:
+    """Sound played into the null sink, recorded from its monitor with parec."""
+
+    def __init__(self, session, path):
+        self.session = session
+        self.raw = Path(path).with_suffix(".raw")
+        self.wav = Path(path).with_suffix(".wav")
+        self._out = open(self.raw, "wb")
+        self.proc = subprocess.Popen(
+            ["parec", "-d", "nul.monitor", "--format=s16le", "--rate=44100", "--channels=2",
+             "--latency-msec=20"],
+            env=session.env(), stdout=self._out, stderr=subprocess.DEVNULL)
+
+    def stop(self):
+        """Stop recording; returns the wav file."""
+        if self.proc.poll() is None:
+            self.proc.send_signal(signal.SIGINT)
+            try:
+                self.proc.wait(5)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait(5)
+        self._out.close()
+        _run(["sox", "-t", "raw", "-r", "44100", "-e", "signed", "-b", "16", "-c", "2",
+              str(self.raw), str(self.wav)], self.session.env())
+        return self.wav
+
+    def stats(self):
+        """sox 'stat' figures of the recording: {'RMS amplitude': ..., 'Rough frequency': ...}."""
+        r = _run(["sox", str(self.wav), "-n", "stat"], self.session.env())
+        out = {}
+        for line in r.stderr.decode().splitlines():
+            if ":" in line:
+                k, v = line.split(":", 1)
+                try:
+                    out[k.strip()] = float(v)
+                except ValueError:
+                    pass
+        return out
+
+
+class Player:
+    """One run of the exe.
+
+    Layout under `base`: app/ (the exe, everything beside it, Stations/, the given files),
+    cwd/ (working directory, deliberately not app/), prefix/, trace.txt, wine.log.
+    """
+
+    def __init__(self, session, base, exe=None, stations=None, files=None, audio=True, env=None):
+        self.session = session
+        self.base = Path(base)
+        self.app = self.base / "app"
+        self.cwd = self.base / "cwd"
+        self.prefix = self.base / "prefix"
+        self.trace_path = self.base / "trace.txt"
+        self.log_path = self.base / "wine.log"
+        self.audio = audio
+        self.extra_env = dict(env or {})
+        self.proc = None
+        self.exit_code = None
+        self._recordings = []
+
+        src = Path(exe) if exe else exe_path()
+        if not src.is_file():
+            raise FileNotFoundError(f"exe not built: {src}")
+        shutil.copytree(src.parent, self.app)
+        self.exe = self.app / src.name
+        st = self.app / "Stations"
+        if stations is not None:
+            shutil.rmtree(st, ignore_errors=True)
+            st.mkdir()
+            for name, data in stations.items():
+                (st / name).write_bytes(data)
+        st.mkdir(exist_ok=True)
+        for name, data in (files or {}).items():
+            p = self.app / name
+            p.parent.mkdir(parents=True, exist_ok=True)
+            p.write_bytes(data)
+        self.cwd.mkdir()
+        self.prefix.mkdir()
+        session.new_prefix(self.prefix)
+
+    @property
+    def stations(self):
+        return self.app / "Stations"
+
+    @property
+    def pid(self):
+        return self.proc.pid if self.proc else None
+
+    def env(self, **extra):
+        overrides = BASE_OVERRIDES + ("" if self.audio else ";" + NO_AUDIO_OVERRIDES)
+        env = self.session.env(WINEPREFIX=str(self.prefix), WINEDLLOVERRIDES=overrides,
+                               TIVOLNA_TRACE=windows_path(self.trace_path))
+        if not self.audio:
+            env["PULSE_SERVER"] = "unix:/nonexistent"
+        env.update(self.extra_env)
+        env.update(extra)
+        return env
+
+    def start(self):
+        log = open(self.log_path, "wb")
+        self.t_start = time.monotonic()
+        self.proc = subprocess.Popen([WINE, str(self.exe)], cwd=self.cwd, env=self.env(),
+                                     stdout=log, stderr=log, start_new_session=True)
+        log.close()
+        return self
+
+    # --- the process ---------------------------------------------------------------------
+
+    def running(self):
+        return self.proc is not None and self.proc.poll() is None
+
+    def wait_exit(self, timeout=30):
+        """Exit code of the exe (wine64 passes the Windows exit code through)."""
+        try:
+            self.exit_code = self.proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            raise TimeoutError(f"exe still running after {timeout} s") from None
+        return self.exit_code
+
+    def close(self):
+        """End everything this run started (idempotent)."""
+        for rec in self._recordings:
+            try:
+                rec.stop()
+            except Exception:
+                pass
+        if self.proc is not None:
+            if self.proc.poll() is None:
+                try:
+                    os.killpg(self.proc.pid, signal.SIGKILL)
+                except ProcessLookupError:
+                    pass
+            kill_prefix(self.prefix, self.session.env())
+            try:
+                self.proc.wait(5)
+            except subprocess.TimeoutExpired:
+                pass
+        reap_zombie_children()
+
+    # --- the trace file ------------------------------------------------------------------
+
+    def trace(self):
+        """Lines of the exe's trace file (TIVOLNA_TRACE), without line ends."""
+        try:
+            return self.trace_path.read_bytes().decode("utf-8").splitlines()
+        except FileNotFoundError:
+            return []
+
+    _CREATE = re.compile(r'^create (\S+) "(.*)" visible=([01])$')
+
+    def created_forms(self):
+        """[(name, caption, visible_at_creation)] from 'create' lines, in trace order."""
+        out = []
+        for line in self.trace():
+            m = self._CREATE.match(line)
+            if m:
+                out.append((m.group(1), m.group(2), m.group(3) == "1"))
+        return out
+
+    # --- windows -------------------------------------------------------------------------
+
+    def _x(self, *args, timeout=10, check=True):
+        return _run(list(args), self.session.env(), timeout=timeout, check=check)
+
+    def find_windows(self, title, visible_only=False):
+        """X window ids of this process whose title matches exactly."""
+        cmd = ["xdotool", "search"] + (["--onlyvisible"] if visible_only else []) + \
+              ["--name", "^" + re.escape(title) + "$"]
+        r = self._x(*cmd, check=False)
+        ids = [int(x) for x in r.stdout.split()]
+        return [w for w in ids if self._window_pid(w) == self.pid]
+
+    def wait_window(self, title=MAIN_TITLE, timeout=30, visible=True):
+        """Wait until this process has a (mapped) top-level window with the title."""
+        deadline = time.monotonic() + timeout
+        while True:
+            ws = self.find_windows(title, visible_only=visible)
+            if ws:
+                return ws[0]
+            if not self.running():
+                raise AssertionError(f'exe ended (code {self.proc.returncode}) without window "{title}"')
+            if time.monotonic() > deadline:
+                raise TimeoutError(f'no window "{title}" after {timeout} s')
+            time.sleep(0.1)
+
+    def _window_pid(self, wid):
+        r = self._x("xprop", "-id", str(wid), "_NET_WM_PID", check=False)
+        m = re.search(rb"= (\d+)", r.stdout)
+        return int(m.group(1)) if m else None
+
+    def windows(self):
+        """Named top-level windows of this process, in X creation order (ascending id).
+
+        Under wine every top-level Win32 window, hidden ones included, has an X window with the
+        caption as _NET_WM_NAME; hidden ones are unmapped. wine adds an unmapped "Default IME"
+        window, which is left out here.
+        """
+        tree = self._x("xwininfo", "-root", "-children").stdout.decode("utf-8", "replace")
+        ids = [int(m.group(1), 16) for m in re.finditer(r"^\s+0x([0-9a-f]+) \"", tree, re.M)]
+        out = []
+        for wid in sorted(ids):
+            if self._window_pid(wid) != self.pid:
+                continue
+            info = self._x("xwininfo", "-id", str(wid), check=False).stdout.decode("utf-8", "replace")
+            name = self._x("xprop", "-id", str(wid), "_NET_WM_NAME", check=False).stdout.decode("utf-8")
+            m = re.search(r'= "(.*)"', name)
+            title = m.group(1) if m else ""
+            if title in ("", "Default IME"):
+                continue
+
+            def field(label):
+                return int(re.search(label + r":\s+(-?\d+)", info).group(1))
+
+            out.append(TopWindow(wid, title, "Map State: IsViewable" in info,
+                                 field("Absolute upper-left X"), field("Absolute upper-left Y"),
+                                 field("Width"), field("Height")))
+        return out
+
+    def geometry(self, wid):
+        """{'X','Y','WIDTH','HEIGHT'} of a window as xdotool reports it. For a top-level
+        window wine's X window is the client area (borders and caption are not part of it)."""
+        r = self._x("xdotool", "getwindowgeometry", "--shell", str(wid))
+        return {k: int(v) for k, v in (l.split("=") for l in r.stdout.decode().split())
+                if k in ("X", "Y", "WIDTH", "HEIGHT")}
+
+    # --- input ---------------------------------------------------------------------------
+
+    def focus(self, wid, timeout=5):
+        """Give a window the X input focus (there is no window manager to activate it)."""
+        deadline = time.monotonic() + timeout
+        while True:
+            self._x("xdotool", "windowfocus", str(wid), check=False)
+            r = self._x("xdotool", "getwindowfocus", check=False)
+            if r.stdout.strip() == str(wid).encode():
+                time.sleep(0.2)   # let wine see FocusIn before keys arrive
+                return
+            if time.monotonic() > deadline:
+                raise TimeoutError(f"window {wid} does not take the focus")
+            time.sleep(0.1)
+
+    def key(self, wid, *keys):
+        """Focus the window, then send key chords (xdotool syntax: 'alt+F4', 'Return')."""
+        self.focus(wid)
+        self._x("xdotool", "key", "--window", str(wid), *keys)
+
+    def type_text(self, wid, text):
+        self.focus(wid)
+        self._x("xdotool", "type", "--window", str(wid), "--delay", "30", text, timeout=30)
+
+    def click(self, wid, x, y, button=1):
+        """Click at client coordinates of a window."""
+        self._x("xdotool", "mousemove", "--window", str(wid), str(x), str(y), "click", str(button))
+
+    def close_window(self, wid):
+        self.key(wid, "alt+F4")
+
+    # --- results -------------------------------------------------------------------------
+
+    def file(self, name):
+        """Bytes of a file in the app folder, or None."""
+        p = self.app / name
+        return p.read_bytes() if p.is_file() else None
+
+    def reg_query(self, key, value=None):
+        """'wine reg query' in this run's prefix; raw text, or None when the key/value is absent."""
+        cmd = [WINE, "reg", "query", key] + (["/v", value] if value is not None else [])
+        r = _run(cmd, self.env(DISPLAY=""), timeout=30, check=False, cwd=self.cwd)
+        return r.stdout.decode("utf-8", "replace") if r.returncode == 0 else None
+
+    def reg_value(self, key, value):
+        """(type, data) of one registry value, or None."""
+        out = self.reg_query(key, value)
+        if out is None:
+            return None
+        for line in out.splitlines():
+            parts = line.strip().split(None, 2)
+            if len(parts) >= 2 and parts[0].lower() == value.lower() and parts[1].startswith("REG_"):
+                return parts[1], (parts[2] if len(parts) > 2 else "")
+        return None
+
+    def clipboard(self, target="UTF8_STRING"):
+        """Text of the X clipboard selection (wine's clipboard owner answers it)."""
+        r = self._x("xclip", "-o", "-selection", "clipboard", "-t", target, timeout=10, check=False)
+        return r.stdout.decode("utf-8", "replace") if r.returncode == 0 else None
+
+    def screenshot(self, path=None):
+        path = Path(path) if path else self.base / f"screen-{time.monotonic_ns()}.png"
+        self._x("import", "-window", "root", str(path), timeout=30)
+        return path
+
+    def pixel(self, x, y, shot=None):
+        """(r, g, b) of a screen pixel (from a fresh screenshot unless one is given)."""
+        shot = shot or self.screenshot()
+        r = self._x("convert", str(shot), "-crop", f"1x1+{x}+{y}", "-depth", "8", "txt:-")
+        m = re.search(r"\((\d+),(\d+),(\d+)", r.stdout.decode())
+        return tuple(int(v) for v in m.groups())
+
+    def record(self, name="sound"):
+        """Start recording what is played; call .stop() on the result."""
+        rec = Recording(self.session, self.base / name)
+        self._recordings.append(rec)
+        return rec
+
+    def keep_artifacts(self, label):
+        """Copy a screenshot, the trace and wine's log to build/e2e-artifacts/."""
+        ARTIFACTS.mkdir(parents=True, exist_ok=True)
+        safe = re.sub(r"[^\w.-]+", "_", label)
+        try:
+            self.screenshot(ARTIFACTS / f"{safe}.png")
+        except Exception:
+            pass
+        for src, suffix in ((self.trace_path, "trace.txt"), (self.log_path, "wine.log")):
+            if src.is_file():
+                shutil.copy(src, ARTIFACTS / f"{safe}.{suffix}")

@@ -1,0 +1,77 @@
+"""Start-up and shut-down of the exe: windows, Stations clean-up, no audio device, alt+F4."""
+
+import time
+
+from harness import FORM_TITLES, MAIN_TITLE, config_txt
+
+STATION = "http://127.0.0.1:9/stream\r\nТестовая станция\r\n".encode("cp1251")
+FORMS = [("Form1", "Тиволна"), ("Form2", "Настройка"), ("Form3", "Редактор радиостанции"),
+         ("Form4", "Обновление Тиволны")]
+
+
+def wait_for(cond, timeout, what):
+    deadline = time.monotonic() + timeout
+    while not cond():
+        if time.monotonic() > deadline:
+            raise AssertionError(f"timed out after {timeout} s waiting for {what}")
+        time.sleep(0.1)
+
+
+def test_main_window_and_forms_in_creation_order(player):
+    p = player(files={"config.txt": config_txt()})
+    w = p.wait_window(MAIN_TITLE)
+    assert p.geometry(w) == {"X": 372, "Y": 133, "WIDTH": 501, "HEIGHT": 373}
+
+    wait_for(lambda: len(p.created_forms()) >= 4, 10, "four 'create' lines in the trace")
+    created = p.created_forms()
+    assert [(n, c) for n, c, _ in created] == FORMS
+    assert [v for _, _, v in created[1:]] == [False, False, False]
+    trace = p.trace()
+    assert "show Form1" in trace
+    assert trace.index("show Form1") > trace.index(next(l for l in trace if l.startswith("create Form1")))
+    assert not [l for l in trace if l.split()[:2] in (["show", "Form2"], ["show", "Form3"], ["show", "Form4"])]
+
+    # What X sees: one X window per form, created in the same order, only the main one mapped.
+    tops = [t for t in p.windows() if t.title in FORM_TITLES]
+    assert [t.title for t in tops] == list(FORM_TITLES)
+    assert [t.mapped for t in tops] == [True, False, False, False]
+    assert (tops[0].x, tops[0].y, tops[0].width, tops[0].height) == (372, 133, 501, 373)
+    assert p.running()
+
+
+def test_thumbs_db_removed_from_stations_beside_the_exe(player):
+    stations = {"thumbs.db": b"\xd0\xcf\x11\xe0 cache", "play1.txt": STATION, "1.txt": b""}
+    p = player(stations=stations, files={"config.txt": config_txt()}, start=False)
+    # A Stations folder in the working directory must not be the one cleaned.
+    (p.cwd / "Stations").mkdir()
+    (p.cwd / "Stations" / "thumbs.db").write_bytes(b"not mine")
+    p.start()
+    p.wait_window(MAIN_TITLE)
+
+    assert sorted(x.name for x in p.stations.iterdir()) == ["1.txt", "play1.txt"]
+    assert (p.stations / "play1.txt").read_bytes() == STATION
+    assert (p.stations / "1.txt").read_bytes() == b""
+    assert (p.cwd / "Stations" / "thumbs.db").read_bytes() == b"not mine"
+
+
+def test_no_audio_device_ends_without_showing_a_window(player):
+    p = player(files={"config.txt": config_txt()}, audio=False)
+    seen = []
+    deadline = time.monotonic() + 30
+    while p.running() and time.monotonic() < deadline:
+        seen += p.find_windows(MAIN_TITLE, visible_only=True)
+        time.sleep(0.05)
+    assert p.wait_exit(5) == 0
+    assert seen == []
+    trace = p.trace()
+    assert "show Form1" not in trace
+    assert [n for n, _, _ in p.created_forms() if n != "Form1"] == []
+
+
+def test_alt_f4_on_main_window_ends_with_code_0(player):
+    p = player(files={"config.txt": config_txt()})
+    w = p.wait_window(MAIN_TITLE)
+    wait_for(lambda: len(p.created_forms()) >= 4, 10, "all forms created")
+    p.close_window(w)
+    assert p.wait_exit(15) == 0
+    assert p.find_windows(MAIN_TITLE) == []
