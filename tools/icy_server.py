@@ -585,8 +585,11 @@ def ensure_media(media):
     if all(os.path.isfile(os.path.join(media, n)) for n in REQUIRED_MEDIA):
         return
     # make_media.sh writes its diagnostics to stderr; keep stdout for the PORT line
-    subprocess.run(["bash", os.path.join(HERE, "make_media.sh"), media],
-                   stdout=sys.stderr, check=True, timeout=300)
+    try:
+        subprocess.run(["bash", os.path.join(HERE, "make_media.sh"), media],
+                       stdout=sys.stderr, check=True, timeout=300)
+    except (subprocess.SubprocessError, OSError) as e:
+        sys.exit("icy_server: cannot make the media in %s: %s" % (media, e))
 
 
 def main(argv=None):

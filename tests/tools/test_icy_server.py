@@ -258,7 +258,9 @@ class StreamTest(ServerCase):
             self.assertEqual(body, self.tone[:100])
         # bitrate from the frame header of MPEG-1, MPEG-2 and MPEG-2.5 files, and the name
         for name, br in (("tone1000_32k_22050_m.mp3", "32"), ("tone660_320k_48000_s.mp3", "320"),
-                         ("tone440_8k_8000_m.mp3", "8")):
+                         ("tone440_8k_8000_m.mp3", "8"), ("tone770_192k_44100_s.mp2", "192")):
+            if not os.path.exists(os.path.join(_media_dir, name)):
+                continue   # the layer 2 file needs twolame
             _, hdrs, _, _ = get(self.port, "/stream/%s?limit=10&name=R%%E0dio" % name)
             self.assertEqual(hdrs["icy-br"], br)
             self.assertEqual(hdrs["icy-name"].encode("latin-1"), b"R\xe0dio")
