@@ -110,6 +110,7 @@ class Application {
     T* f = new T();
     Adopt(f);
     f->DoCreate();
+    f->GetHandle();                  // every form has its window from creation on
     if (f == MainForm()) f->Show();  // the main form shows as soon as it is created
     return f;
   }
