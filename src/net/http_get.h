@@ -1,0 +1,36 @@
+// Blocking HTTP GET of a whole (small) resource, following redirects.
+#pragma once
+#include <atomic>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "net/http_head.h"
+
+namespace net {
+
+struct HttpGetOptions {
+    std::vector<std::pair<std::string, std::string>> headers;  // e.g. {"User-Agent", "..."}
+    int connect_ms = 5000;
+    int read_ms = 10000;          // whole response after connecting
+    size_t max_body = 1 << 20;    // a longer body fails the request
+    int max_redirects = 5;
+    const std::atomic<bool> *abort = nullptr;
+};
+
+enum class HttpGetError { None, BadUrl, Connect, Send, Head, TooManyRedirects, Body, TooLarge };
+
+struct HttpGetResult {
+    HttpGetError error = HttpGetError::None;
+    int status = 0;       // of the last response
+    HttpHead head;        // of the last response
+    std::string body;     // its body (any status)
+    std::string url;      // its address
+};
+
+// True when a response arrived (check result.status); false with result.error otherwise.
+// Redirects 301/302/303/307/308 are followed. The body ends at Content-Length or at the
+// close of the connection; chunked bodies are decoded.
+bool http_get(const std::string &url, const HttpGetOptions &options, HttpGetResult &result);
+
+}  // namespace net
