@@ -57,11 +57,11 @@ void Form::WndProc(Message& m) { DefaultHandler(m); }
 
 void Form::DefaultHandler(Message& m) {
   switch (m.msg) {
-    case WM_CLOSE:
+    case kWmClose:
       Close();
       m.result = 0;
       return;
-    case WM_ACTIVATE:
+    case kWmActivate:
       if ((m.wparam & 0xFFFF) != 0) FormActivate();
       break;
     default:
@@ -115,7 +115,7 @@ void Application::ProcessMessages() { platform::ProcessMessages(); }
 void Application::Halt(int code) { platform::ExitProcessNow(code); }
 
 void Application::ShowException(const std::exception& e) {
-  platform::MessageBoxUtf8(e.what(), Title, MB_OK | MB_ICONERROR);
+  platform::MessageBoxUtf8(e.what(), Title, kMbOk | kMbIconError);
 }
 
 void Application::Dispatch(const std::function<void()>& handler) {

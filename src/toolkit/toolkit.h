@@ -14,15 +14,15 @@ using Handle = std::uintptr_t;  // the window handle
 
 // Window messages the framework knows by number (the platform's own numbers).
 enum : uint32_t {
-  WM_DESTROY = 0x0002,
-  WM_CLOSE = 0x0010,
-  WM_ACTIVATE = 0x0006,
-  WM_SYSCOMMAND = 0x0112,
-  WM_USER = 0x0400,
+  kWmDestroy = 0x0002,
+  kWmClose = 0x0010,
+  kWmActivate = 0x0006,
+  kWmSysCommand = 0x0112,
+  kWmUser = 0x0400,
 };
 
 // Message box flags and results used by the program.
-enum : uint32_t { MB_OK = 0x0, MB_ICONERROR = 0x10, MB_ICONINFORMATION = 0x40 };
+enum : uint32_t { kMbOk = 0x0, kMbIconError = 0x10, kMbIconInformation = 0x40 };
 
 struct Message {
   uint32_t msg;

@@ -10,6 +10,7 @@ child subreaper so that the daemons wine double-forks (wineserver, services.exe,
 our children and can be reaped instead of lingering as zombies.
 """
 
+import array
 import ctypes
 import fcntl
 import os
@@ -66,6 +67,20 @@ def config_txt(check_updates=0, open_last=0, start_volume=25, last_number=-1, au
              "start_volume", str(start_volume), "last_number", str(last_number),
              "autorun", str(autorun)]
     return "".join(l + "\r\n" for l in lines).encode("ascii")
+
+
+_ROOTS = {"HKCU": "HKEY_CURRENT_USER", "HKLM": "HKEY_LOCAL_MACHINE", "HKCR": "HKEY_CLASSES_ROOT",
+          "HKU": "HKEY_USERS"}
+
+
+def _expand_root(key):
+    root, _, rest = key.partition("\\")
+    root = _ROOTS.get(root.upper(), root)
+    return root + ("\\" + rest if rest else "")
+
+
+def _reg_unescape(s):
+    return re.sub(r"\\(.)", lambda m: m.group(1), s)
 
 
 # ---------------------------------------------------------------------------------------------
@@ -359,7 +374,7 @@ class Recording:
         return self.wav
 
     def stats(self):
-        """sox 'stat' figures of the recording: {'RMS amplitude': ..., 'Rough frequency': ...}."""
+        """sox 'stat' figures of the recording, e.g. {'RMS     amplitude': 0.18, ...}."""
         r = _run(["sox", str(self.wav), "-n", "stat"], self.session.env())
         out = {}
         for line in r.stderr.decode().splitlines():
@@ -370,6 +385,29 @@ class Recording:
                 except ValueError:
                     pass
         return out
+
+    def samples(self):
+        """Left-channel samples (-32768..32767). The null sink's monitor delivers data only
+        while something plays, so the length says little about the recording time."""
+        data = array.array("h")
+        data.frombytes(self.raw.read_bytes()[: self.raw.stat().st_size // 4 * 4])
+        return data[0::2]
+
+    def rms(self):
+        """RMS of the left channel, 0..1."""
+        s = self.samples()
+        return (sum(v * v for v in s) / len(s)) ** 0.5 / 32768 if s else 0.0
+
+    def frequency(self, threshold=0.01):
+        """Dominant frequency in Hz of the audible part, from zero crossings; 0 when silent."""
+        lim = threshold * 32768
+        s = self.samples()
+        loud = [i for i, v in enumerate(s) if abs(v) > lim]
+        if not loud:
+            return 0.0
+        part = s[loud[0]: loud[-1] + 1]
+        crossings = sum(1 for x, y in zip(part, part[1:]) if (x < 0) != (y < 0))
+        return crossings / 2 / (len(part) / 44100)
 
 
 class Player:
@@ -602,15 +640,49 @@ class Player:
         r = _run(cmd, self.env(DISPLAY=""), timeout=30, check=False, cwd=self.cwd)
         return r.stdout.decode("utf-8", "replace") if r.returncode == 0 else None
 
-    def reg_value(self, key, value):
-        """(type, data) of one registry value, or None."""
-        out = self.reg_query(key, value)
-        if out is None:
+    def reg_values(self, key):
+        """{name: data} of the values directly under a key, or None when the key is absent.
+
+        Read through 'wine reg export' (UTF-16 file), so non-ASCII data comes back exact;
+        'reg query' output goes through the console code page. REG_SZ gives str, REG_DWORD
+        int, other types the .reg text after the '='. The default value is named ''.
+        """
+        out = self.base / f"reg-{time.monotonic_ns()}.reg"
+        r = _run([WINE, "reg", "export", key, windows_path(out), "/y"], self.env(DISPLAY=""),
+                 timeout=30, check=False, cwd=self.cwd)
+        if r.returncode != 0 or not out.is_file():
             return None
-        for line in out.splitlines():
-            parts = line.strip().split(None, 2)
-            if len(parts) >= 2 and parts[0].lower() == value.lower() and parts[1].startswith("REG_"):
-                return parts[1], (parts[2] if len(parts) > 2 else "")
+        text = out.read_bytes().decode("utf-16")
+        out.unlink()
+        text = text.replace("\\\r\n  ", "")   # joined continuation lines of hex values
+        values, inside = {}, False
+        for line in text.splitlines():
+            if line.startswith("["):
+                inside = line.strip("[]").lower() == _expand_root(key).lower()
+                continue
+            if not inside or "=" not in line:
+                continue
+            m = re.match(r'^(?:"((?:[^"\\]|\\.)*)"|@)=(.*)$', line)
+            if not m:
+                continue
+            name = _reg_unescape(m.group(1) or "")
+            data = m.group(2)
+            if data.startswith('"') and data.endswith('"'):
+                values[name] = _reg_unescape(data[1:-1])
+            elif data.startswith("dword:"):
+                values[name] = int(data[6:], 16)
+            else:
+                values[name] = data
+        return values
+
+    def reg_value(self, key, value):
+        """Data of one registry value (see reg_values), or None when absent."""
+        vals = self.reg_values(key)
+        if vals is None:
+            return None
+        for name, data in vals.items():
+            if name.lower() == value.lower():
+                return data
         return None
 
     def clipboard(self, target="UTF8_STRING"):

@@ -38,7 +38,7 @@ void TForm1::FormCreate() {
 void TForm1::AudioInitFailed() {
   // Without an output device the player cannot work: say so, then end.
   tk::ShowMessageBox("Ошибка инициализации аудио", tk::Application::Get().Title,
-                     tk::MB_OK | tk::MB_ICONERROR);
+                     tk::kMbOk | tk::kMbIconError);
   tk::Application::Get().Halt(0);
 }
 

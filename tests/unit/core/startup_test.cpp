@@ -36,7 +36,7 @@ struct StartupTest : ::testing::Test {
       for (int i = 0; i < 1000 && !stop; ++i) {
         auto created = tk::headless::CreatedWindows();
         if (created.size() == 4 && tk::headless::Window(created[0]).visible) {
-          tk::SendMessageTo(created[0], tk::WM_CLOSE, 0, 0);
+          tk::SendMessageTo(created[0], tk::kWmClose, 0, 0);
           return;
         }
         std::this_thread::sleep_for(5ms);
@@ -89,7 +89,7 @@ TEST_F(StartupTest, SecondaryWindowsStayHidden) {
       if (created.size() == 4 && tk::headless::Window(created[0]).visible) {
         for (tk::Handle h : created) visible.push_back(tk::headless::Window(h).visible);
         checked = true;
-        tk::SendMessageTo(created[0], tk::WM_CLOSE, 0, 0);
+        tk::SendMessageTo(created[0], tk::kWmClose, 0, 0);
         return;
       }
       std::this_thread::sleep_for(5ms);

@@ -16,7 +16,7 @@ class RecordingForm : public tk::Form {
  public:
   RecordingForm() : tk::Form("Probe", "Probe") {}
   void WndProc(tk::Message& m) override {
-    if (m.msg == tk::WM_USER + 101) {
+    if (m.msg == tk::kWmUser + 101) {
       handled_on = std::this_thread::get_id();
       last_wparam = m.wparam;
       if (m.wparam == 13) throw base::Error("File not found");
@@ -65,7 +65,7 @@ TEST_F(ToolkitTest, CrossThreadSendWaitsForTheWindowThread) {
   std::atomic<bool> returned{false};
   intptr_t result = 0;
   std::thread worker([&] {
-    result = tk::SendMessageTo(h, tk::WM_USER + 101, 21, 0);
+    result = tk::SendMessageTo(h, tk::kWmUser + 101, 21, 0);
     returned = true;
   });
   std::this_thread::sleep_for(100ms);
@@ -79,7 +79,7 @@ TEST_F(ToolkitTest, CrossThreadSendWaitsForTheWindowThread) {
 
 TEST_F(ToolkitTest, SameThreadSendRunsAtOnce) {
   auto* f = tk::Application::Get().CreateForm<RecordingForm>();
-  EXPECT_EQ(tk::SendMessageTo(f->GetHandle(), tk::WM_USER + 101, 5, 0), 10);
+  EXPECT_EQ(tk::SendMessageTo(f->GetHandle(), tk::kWmUser + 101, 5, 0), 10);
   EXPECT_EQ(f->last_wparam, 5u);
 }
 
@@ -89,7 +89,7 @@ TEST_F(ToolkitTest, SendToAGoneWindowReturnsZero) {
   std::atomic<bool> returned{false};
   intptr_t result = -1;
   std::thread worker([&] {
-    result = tk::SendMessageTo(h, tk::WM_USER + 101, 1, 0);
+    result = tk::SendMessageTo(h, tk::kWmUser + 101, 1, 0);
     returned = true;
   });
   std::this_thread::sleep_for(50ms);
@@ -97,19 +97,19 @@ TEST_F(ToolkitTest, SendToAGoneWindowReturnsZero) {
   for (int i = 0; i < 500 && !returned; ++i) std::this_thread::sleep_for(2ms);
   worker.join();
   EXPECT_EQ(result, 0);
-  EXPECT_EQ(tk::SendMessageTo(h, tk::WM_USER + 101, 1, 0), 0);
+  EXPECT_EQ(tk::SendMessageTo(h, tk::kWmUser + 101, 1, 0), 0);
 }
 
 TEST_F(ToolkitTest, HandlerErrorShowsTheErrorBoxAndTheProgramGoesOn) {
   auto* f = tk::Application::Get().CreateForm<RecordingForm>();
   tk::headless::ClearMessageBoxes();
-  EXPECT_EQ(tk::SendMessageTo(f->GetHandle(), tk::WM_USER + 101, 13, 0), 0);
+  EXPECT_EQ(tk::SendMessageTo(f->GetHandle(), tk::kWmUser + 101, 13, 0), 0);
   auto boxes = tk::headless::MessageBoxes();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text, "File not found");
   EXPECT_EQ(boxes[0].caption, "Тиволна");
-  EXPECT_EQ(boxes[0].flags, tk::MB_OK | tk::MB_ICONERROR);
-  EXPECT_EQ(tk::SendMessageTo(f->GetHandle(), tk::WM_USER + 101, 4, 0), 8);
+  EXPECT_EQ(boxes[0].flags, tk::kMbOk | tk::kMbIconError);
+  EXPECT_EQ(tk::SendMessageTo(f->GetHandle(), tk::kWmUser + 101, 4, 0), 8);
 }
 
 TEST_F(ToolkitTest, FailedCreationHandlerStillCreatesTheForm) {
@@ -128,8 +128,8 @@ TEST_F(ToolkitTest, ClosingTheMainFormEndsTheLoopAndDestroysForms) {
   auto* main = tk::Application::Get().CreateForm<RecordingForm>();
   auto* second = tk::Application::Get().CreateForm<RecordingForm>();
   tk::Handle h = main->GetHandle();
-  std::thread closer([h] { tk::SendMessageTo(h, tk::WM_CLOSE, 0, 0); });
-  tk::Application::Get().Run();  // returns once WM_CLOSE has been handled
+  std::thread closer([h] { tk::SendMessageTo(h, tk::kWmClose, 0, 0); });
+  tk::Application::Get().Run();  // returns once kWmClose has been handled
   closer.join();
   EXPECT_TRUE(main->destroyed);
   EXPECT_TRUE(second->destroyed);
@@ -140,7 +140,7 @@ TEST_F(ToolkitTest, ClosingASecondaryFormOnlyHidesIt) {
   auto* main = tk::Application::Get().CreateForm<RecordingForm>();
   auto* second = tk::Application::Get().CreateForm<RecordingForm>();
   second->Show();
-  tk::SendMessageTo(second->GetHandle(), tk::WM_CLOSE, 0, 0);
+  tk::SendMessageTo(second->GetHandle(), tk::kWmClose, 0, 0);
   EXPECT_FALSE(second->Visible());
   EXPECT_FALSE(tk::headless::Window(second->GetHandle()).visible);
   EXPECT_TRUE(main->Visible());
