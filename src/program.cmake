@@ -23,7 +23,14 @@ add_library(tivolna_ui STATIC
 target_link_libraries(tivolna_ui PUBLIC tivolna_core tivolna_toolkit tivolna_audio)
 
 if(WIN32)
-  add_executable(tivolna WIN32 main.cpp)
+  find_package(Python3 REQUIRED COMPONENTS Interpreter)
+  add_custom_command(OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/tivolna.ico
+    COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/tools/make_icon.py ${CMAKE_CURRENT_BINARY_DIR}/tivolna.ico
+    DEPENDS ${PROJECT_SOURCE_DIR}/tools/make_icon.py)
+  configure_file(tivolna.rc ${CMAKE_CURRENT_BINARY_DIR}/tivolna.rc COPYONLY)
+  set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/tivolna.rc PROPERTIES
+    OBJECT_DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/tivolna.ico)
+  add_executable(tivolna WIN32 main.cpp ${CMAKE_CURRENT_BINARY_DIR}/tivolna.rc)
   target_link_libraries(tivolna PRIVATE tivolna_ui)
   target_link_options(tivolna PRIVATE -mwindows)
 endif()
