@@ -18,6 +18,8 @@ TEST_TIMEOUT = int(os.environ.get("TIVOLNA_E2E_TEST_TIMEOUT", "120"))
 def e2e_session():
     if not harness.exe_path().is_file():
         pytest.fail(f"exe not built: {harness.exe_path()}", pytrace=False)
+    # Artifacts are for the failures of this run only.
+    shutil.rmtree(harness.ARTIFACTS, ignore_errors=True)
     t0 = time.monotonic()
     session = harness.Session().start()
     session.timings["session start"] = time.monotonic() - t0

@@ -36,7 +36,7 @@ BASE_OVERRIDES = "mscoree,mshtml="
 # With these three drivers off wine has no audio endpoint: waveOutGetNumDevs() returns 0.
 NO_AUDIO_OVERRIDES = "winepulse.drv=d;winealsa.drv=d;wineoss.drv=d"
 
-TEMPLATE_VERSION = "1"   # bump when the way the template is made changes
+TEMPLATE_VERSION = "2"   # bump when the way the template is made changes
 
 
 def _tool(name, *fallbacks):
@@ -281,6 +281,9 @@ class Session:
                 r = _run([WINE, "wineboot", "-i"], env, timeout=120, check=False)
                 if r.returncode != 0:
                     raise RuntimeError("wineboot -i failed: " + r.stderr.decode(errors="replace"))
+                # A crash prints winedbg's backtrace to stderr instead of opening a dialog.
+                _run([WINE, "reg", "add", r"HKCU\Software\Wine\WineDbg", "/v", "ShowCrashDialog",
+                      "/t", "REG_DWORD", "/d", "0", "/f"], env, timeout=60)
                 _run([WINESERVER, "-w"], env, timeout=60, check=False)
             finally:
                 kill_prefix(building, env)
@@ -450,6 +453,12 @@ class Player:
         self.cwd.mkdir()
         self.prefix.mkdir()
         session.new_prefix(self.prefix)
+
+    def __enter__(self):
+        return self if self.proc else self.start()
+
+    def __exit__(self, *exc):
+        self.close()
 
     @property
     def stations(self):

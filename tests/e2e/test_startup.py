@@ -58,8 +58,8 @@ def test_no_audio_device_ends_without_showing_a_window(player):
     p = player(files={"config.txt": config_txt()}, audio=False)
     seen = []
     deadline = time.monotonic() + 30
-    while p.running() and time.monotonic() < deadline:
-        seen += p.find_windows(MAIN_TITLE, visible_only=True)
+    while p.running() and not seen and time.monotonic() < deadline:
+        seen = p.find_windows(MAIN_TITLE, visible_only=True)
         time.sleep(0.05)
     assert p.wait_exit(5) == 0
     assert seen == []
