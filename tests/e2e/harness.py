@@ -545,25 +545,61 @@ class Player:
         return _run(list(args), self.session.env(), timeout=timeout, check=check)
 
     def find_windows(self, title, visible_only=False):
-        """X window ids of this process whose title matches exactly."""
+        """X window ids of this process whose title matches exactly, oldest first."""
         cmd = ["xdotool", "search"] + (["--onlyvisible"] if visible_only else []) + \
               ["--name", "^" + re.escape(title) + "$"]
         r = self._x(*cmd, check=False)
         ids = [int(x) for x in r.stdout.split()]
-        return [w for w in ids if self._window_pid(w) == self.pid]
+        return sorted(w for w in ids if self._window_pid(w) == self.pid)
+
+    def form_window(self, title=MAIN_TITLE):
+        """The first-created window of this process with the title, or None.
+
+        Message boxes may carry the same caption as a form (the main one's, typically), but
+        the forms live for the whole run and are created before any box.
+        """
+        ws = self.find_windows(title)
+        return ws[0] if ws else None
+
+    def is_mapped(self, wid):
+        r = self._x("xwininfo", "-id", str(wid), check=False)
+        return b"Map State: IsViewable" in r.stdout
 
     def wait_window(self, title=MAIN_TITLE, timeout=30, visible=True):
-        """Wait until this process has a (mapped) top-level window with the title."""
+        """Wait until the form window with the title exists (and is mapped); its id."""
         deadline = time.monotonic() + timeout
         while True:
-            ws = self.find_windows(title, visible_only=visible)
-            if ws:
-                return ws[0]
+            w = self.form_window(title)
+            if w is not None and (not visible or self.is_mapped(w)):
+                return w
             if not self.running():
                 raise AssertionError(f'exe ended (code {self.proc.returncode}) without window "{title}"')
             if time.monotonic() > deadline:
-                raise TimeoutError(f'no window "{title}" after {timeout} s')
+                raise TimeoutError(f'no window "{title}" after {timeout} s; windows: {self.windows()}')
             time.sleep(0.1)
+
+    def boxes(self):
+        """Mapped windows of this process that are not one of the four forms (message boxes,
+        error reports), oldest first."""
+        forms = set()
+        for t in FORM_TITLES:
+            w = self.form_window(t)
+            if w is not None:
+                forms.add(w)
+        return [t for t in self.windows() if t.mapped and t.id not in forms]
+
+    def dismiss_boxes(self, key="Return"):
+        """Answer every open box with a key; returns the titles of the boxes answered."""
+        done = []
+        for t in self.boxes():
+            try:
+                self.key(t.id, key)
+                done.append(t.title)
+            except (TimeoutError, subprocess.CalledProcessError):
+                if self.is_mapped(t.id):
+                    raise
+                done.append(t.title)   # it went away while being answered
+        return done
 
     def _window_pid(self, wid):
         r = self._x("xprop", "-id", str(wid), "_NET_WM_PID", check=False)
