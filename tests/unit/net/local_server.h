@@ -18,7 +18,8 @@ class LocalServer {
 public:
     using Script = std::function<void(int fd)>;
 
-    explicit LocalServer(Script script) {
+    // Serves `connections` clients one after another, each with the same script.
+    explicit LocalServer(Script script, int connections = 1) {
         listen_fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
         int one = 1;
         setsockopt(listen_fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
@@ -31,12 +32,14 @@ public:
         getsockname(listen_fd_, reinterpret_cast<sockaddr *>(&a), &len);
         port_ = ntohs(a.sin_port);
         ::listen(listen_fd_, 4);
-        thread_ = std::thread([this, script] {
-            int c = ::accept(listen_fd_, nullptr, nullptr);
-            if (c < 0) return;
-            client_fd_ = c;
-            script(c);
-            ::close(c);
+        thread_ = std::thread([this, script, connections] {
+            for (int i = 0; i < connections; ++i) {
+                int c = ::accept(listen_fd_, nullptr, nullptr);
+                if (c < 0) return;
+                ++accepted_;
+                script(c);
+                ::close(c);
+            }
         });
     }
     ~LocalServer() {
@@ -45,6 +48,7 @@ public:
         ::close(listen_fd_);
     }
     uint16_t port() const { return port_; }
+    int accepted() const { return accepted_.load(); }
 
     static void send_text(int fd, const std::string &s) { ::send(fd, s.data(), s.size(), MSG_NOSIGNAL); }
     // Reads until the blank line of a request (bounded by 2 s).
@@ -75,7 +79,7 @@ public:
 
 private:
     int listen_fd_ = -1;
-    std::atomic<int> client_fd_{-1};
+    std::atomic<int> accepted_{0};
     uint16_t port_ = 0;
     std::thread thread_;
 };

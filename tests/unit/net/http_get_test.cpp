@@ -1,0 +1,154 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <mutex>
+
+#include "local_server.h"
+#include "net/http_get.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string base(const LocalServer &srv) { return "http://127.0.0.1:" + std::to_string(srv.port()); }
+
+TEST(HttpGet, BodyEndsAtContentLength) {
+    std::string request;
+    LocalServer srv([&](int fd) {
+        request = LocalServer::read_request(fd);
+        LocalServer::send_text(fd, "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello and more");
+        LocalServer::hold(fd, 3000); // the connection stays open
+    });
+    net::HttpGetOptions opt;
+    opt.headers = {{"User-Agent", "Tivolna-Test/1"}};
+    net::HttpGetResult r;
+    const auto start = Clock::now();
+    ASSERT_TRUE(net::http_get(base(srv) + "/version.txt", opt, r));
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count(), 1000);
+    EXPECT_EQ(r.status, 200);
+    EXPECT_EQ(r.body, "hello");
+    EXPECT_EQ(request.rfind("GET /version.txt HTTP/1.", 0), 0u) << request;
+    EXPECT_NE(request.find("\r\nUser-Agent: Tivolna-Test/1\r\n"), std::string::npos) << request;
+    EXPECT_NE(request.find("\r\nHost: 127.0.0.1:" + std::to_string(srv.port()) + "\r\n"), std::string::npos);
+}
+
+TEST(HttpGet, BodyRunsToTheClose) {
+    LocalServer srv([](int fd) {
+        LocalServer::read_request(fd);
+        LocalServer::send_text(fd, "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\nabc");
+        LocalServer::pause_ms(50);
+        LocalServer::send_text(fd, "def");
+    });
+    net::HttpGetResult r;
+    ASSERT_TRUE(net::http_get(base(srv) + "/", net::HttpGetOptions(), r));
+    EXPECT_EQ(r.body, "abcdef");
+    ASSERT_NE(r.head.find("content-type"), nullptr);
+}
+
+TEST(HttpGet, ChunkedBodyIsDecoded) {
+    LocalServer srv([](int fd) {
+        LocalServer::read_request(fd);
+        const std::string resp = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
+                                 "4\r\nWiki\r\n5;name=x\r\npedia\r\nA\r\n in chunks\r\n0\r\n\r\n";
+        for (size_t i = 0; i < resp.size(); i += 7) {
+            LocalServer::send_text(fd, resp.substr(i, 7));
+            LocalServer::pause_ms(1);
+        }
+        LocalServer::hold(fd, 3000);
+    });
+    net::HttpGetResult r;
+    ASSERT_TRUE(net::http_get(base(srv) + "/c", net::HttpGetOptions(), r));
+    EXPECT_EQ(r.body, "Wikipedia in chunks");
+}
+
+TEST(HttpGet, ErrorStatusIsAResponse) {
+    LocalServer srv([](int fd) {
+        LocalServer::read_request(fd);
+        LocalServer::send_text(fd, "HTTP/1.0 404 Not Found\r\nContent-Length: 4\r\n\r\nnope");
+    });
+    net::HttpGetResult r;
+    ASSERT_TRUE(net::http_get(base(srv) + "/missing", net::HttpGetOptions(), r));
+    EXPECT_EQ(r.status, 404);
+    EXPECT_EQ(r.body, "nope");
+    EXPECT_EQ(r.error, net::HttpGetError::None);
+}
+
+TEST(HttpGet, FollowsRedirectsAndStopsEndlessOnes) {
+    std::mutex mu;
+    std::vector<std::string> seen;
+    std::atomic<int> port{0}; // known once the server listens, before any client comes
+    LocalServer srv(
+        [&](int fd) {
+            std::string req = LocalServer::read_request(fd);
+            {
+                std::lock_guard<std::mutex> lk(mu);
+                seen.push_back(req.substr(0, req.find("\r\n")));
+            }
+            if (req.rfind("GET /start ", 0) == 0)
+                LocalServer::send_text(fd, "HTTP/1.0 302 Found\r\nLocation: next/page?x=1\r\n\r\n");
+            else if (req.rfind("GET /next/page?x=1 ", 0) == 0)
+                LocalServer::send_text(fd, "HTTP/1.0 301 Moved\r\nLocation: http://127.0.0.1:" +
+                                               std::to_string(port.load()) + "/final\r\n\r\n");
+            else if (req.rfind("GET /final ", 0) == 0)
+                LocalServer::send_text(fd, "HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nfinal");
+            else
+                LocalServer::send_text(fd, "HTTP/1.0 307 Again\r\nLocation: /loop\r\n\r\n");
+        },
+        3 + 4);
+    port = srv.port();
+
+    net::HttpGetResult r;
+    ASSERT_TRUE(net::http_get(base(srv) + "/start", net::HttpGetOptions(), r));
+    EXPECT_EQ(r.status, 200);
+    EXPECT_EQ(r.body, "final");
+    EXPECT_EQ(r.url, base(srv) + "/final");
+
+    net::HttpGetOptions opt;
+    opt.max_redirects = 3;
+    EXPECT_FALSE(net::http_get(base(srv) + "/loop", opt, r));
+    EXPECT_EQ(r.error, net::HttpGetError::TooManyRedirects);
+    std::lock_guard<std::mutex> lk(mu);
+    ASSERT_EQ(seen.size(), 7u); // 3 for the chain, 1 + 3 redirects for the loop
+    EXPECT_EQ(seen[1].rfind("GET /next/page?x=1 HTTP/1.", 0), 0u) << seen[1];
+}
+
+TEST(HttpGet, LimitsAndFailures) {
+    net::HttpGetResult r;
+    {
+        LocalServer srv([](int fd) {
+            LocalServer::read_request(fd);
+            LocalServer::send_text(fd, "HTTP/1.0 200 OK\r\nContent-Length: 5000\r\n\r\n" + std::string(5000, 'x'));
+        });
+        net::HttpGetOptions opt;
+        opt.max_body = 1000;
+        EXPECT_FALSE(net::http_get(base(srv) + "/big", opt, r));
+        EXPECT_EQ(r.error, net::HttpGetError::TooLarge);
+    }
+    {
+        LocalServer srv([](int fd) {
+            LocalServer::read_request(fd);
+            LocalServer::send_text(fd, "HTTP/1.0 200 OK\r\n\r\n");
+            for (int i = 0; i < 40; ++i) LocalServer::send_text(fd, std::string(100, 'y'));
+        });
+        net::HttpGetOptions opt;
+        opt.max_body = 1000;
+        EXPECT_FALSE(net::http_get(base(srv) + "/big-unsized", opt, r));
+        EXPECT_EQ(r.error, net::HttpGetError::TooLarge);
+    }
+    {
+        LocalServer srv([](int fd) { LocalServer::hold(fd, 3000); }); // never answers
+        net::HttpGetOptions opt;
+        opt.read_ms = 300;
+        const auto start = Clock::now();
+        EXPECT_FALSE(net::http_get(base(srv) + "/stall", opt, r));
+        EXPECT_EQ(r.error, net::HttpGetError::Head);
+        EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count(), 1000);
+    }
+    EXPECT_FALSE(net::http_get("https://127.0.0.1/", net::HttpGetOptions(), r));
+    EXPECT_EQ(r.error, net::HttpGetError::BadUrl);
+    EXPECT_FALSE(net::http_get("http://127.0.0.1:1/", net::HttpGetOptions(), r));
+    EXPECT_EQ(r.error, net::HttpGetError::Connect);
+}
+
+} // namespace
