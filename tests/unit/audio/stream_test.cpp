@@ -3,6 +3,8 @@
 
 #include <atomic>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -10,6 +12,7 @@
 #include "audio/audio_testing.h"
 #include "audio/bass.h"
 #include "loopback.h"
+#include "../net/local_server.h"
 
 namespace {
 
@@ -448,6 +451,75 @@ TEST_F(AudioStream, PlaylistsNeedTheOption) {
     EXPECT_EQ(open("/playlist.m3u?to=" + enc("/stream/tone440_128k_44100_s.mp3?pace=0")), 0u);
     BASS_SetConfig(BASS_CONFIG_NET_PLAYLIST, 1);
     EXPECT_NE(open("/playlist.m3u?to=" + enc("/stream/tone440_128k_44100_s.mp3?pace=0")), 0u);
+}
+
+// Relative entries resolve against the playlist's address (here a second local server
+// whose stream answer redirects to the loopback server).
+TEST_F(AudioStream, RelativePlaylistEntries) {
+    const std::string target = url("/stream/tone880_128k_44100_s.mp3?pace=0");
+    std::mutex mu;
+    std::vector<std::string> seen;
+    LocalServer srv(
+        [&](int fd) {
+            const std::string req = LocalServer::read_request(fd);
+            const std::string line = req.substr(0, req.find("\r\n"));
+            {
+                std::lock_guard<std::mutex> lk(mu);
+                seen.push_back(line);
+            }
+            if (line.rfind("GET /lists/radio.m3u ", 0) == 0)
+                LocalServer::send_text(fd, "HTTP/1.0 200 OK\r\nContent-Type: audio/x-mpegurl\r\n\r\n"
+                                           "#EXTM3U\r\n#EXTINF:-1,Dead\r\nmissing.mp3\r\n#EXTINF:-1,Live\r\n../live/stream.mp3\r\n");
+            else if (line.rfind("GET /live/stream.mp3 ", 0) == 0)
+                LocalServer::send_text(fd, "HTTP/1.0 302 Found\r\nLocation: " + target + "\r\n\r\n");
+            else
+                LocalServer::send_text(fd, "HTTP/1.0 404 Not Found\r\n\r\n");
+        },
+        3);
+    const std::string list = "http://127.0.0.1:" + std::to_string(srv.port()) + "/lists/radio.m3u";
+    HSTREAM h = BASS_StreamCreateURL(list.c_str(), 0, 0, nullptr, nullptr);
+    ASSERT_NE(h, 0u);
+    std::vector<int16_t> s = play_and_capture(h, kRate / 4);
+    EXPECT_NEAR(loopback::tone_frequency(s, kRate), 880, 15);
+    std::lock_guard<std::mutex> lk(mu);
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[1].rfind("GET /lists/missing.mp3 ", 0), 0u) << seen[1];
+    EXPECT_EQ(seen[2].rfind("GET /live/stream.mp3 ", 0), 0u) << seen[2];
+}
+
+// One body whose MPEG format changes: 44.1 kHz stereo, then 22.05 kHz mono.
+TEST_F(AudioStream, FormatChangeInsideTheStream) {
+    auto read_file = [](const std::string &path) {
+        std::ifstream f(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+    };
+    const std::string a = read_file(media("tone440_128k_44100_s.mp3")).substr(0, 3 * 16000);
+    const std::string b = read_file(media("tone1000_32k_22050_m.mp3")).substr(0, 3 * 4000);
+    ASSERT_EQ(a.size(), 48000u);
+    ASSERT_EQ(b.size(), 12000u);
+    LocalServer srv([&](int fd) {
+        LocalServer::read_request(fd);
+        LocalServer::send_text(fd, "HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\n\r\n" + a + b);
+    });
+    const std::string u = "http://127.0.0.1:" + std::to_string(srv.port()) + "/mixed.mp3";
+    HSTREAM h = BASS_StreamCreateURL(u.c_str(), 0, 0, nullptr, nullptr);
+    ASSERT_NE(h, 0u);
+    cap_.restart(0, 8 * kRate);
+    ASSERT_TRUE(BASS_ChannelPlay(h, FALSE));
+    std::vector<int16_t> s;
+    size_t last = 0;
+    for (int idle = 0; idle < 10;) { // until the output runs dry
+        sleep_ms(50);
+        s = cap_.wait(8 * kRate, 0);
+        idle = s.size() == last ? idle + 1 : 0;
+        last = s.size();
+    }
+    const size_t frames = s.size() / 2;
+    EXPECT_NEAR(static_cast<double>(frames) / kRate, 6.0, 0.3); // both parts, at the output rate
+    ASSERT_GT(frames, static_cast<size_t>(5 * kRate));
+    std::vector<int16_t> head(s.begin() + kRate, s.begin() + 2 * kRate), tail(s.end() - 2 * kRate, s.end() - kRate);
+    EXPECT_NEAR(loopback::tone_frequency(head, kRate), 440, 9);
+    EXPECT_NEAR(loopback::tone_frequency(tail, kRate), 1000, 20);
 }
 
 // ---- redirects ----------------------------------------------------------------------
