@@ -544,13 +544,27 @@ class Player:
     def _x(self, *args, timeout=10, check=True):
         return _run(list(args), self.session.env(), timeout=timeout, check=check)
 
+    def _own_windows(self):
+        """[(id, title)] of the top-level X windows of this process, oldest first.
+
+        Titles come from _NET_WM_NAME (UTF-8), not WM_NAME, whose encoding follows the locale.
+        """
+        tree = self._x("xwininfo", "-root", "-children").stdout.decode("utf-8", "replace")
+        out = []
+        for wid in sorted(int(m.group(1), 16) for m in re.finditer(r"^\s+0x([0-9a-f]+) ", tree, re.M)):
+            r = self._x("xprop", "-id", str(wid), "_NET_WM_PID", "_NET_WM_NAME", check=False)
+            text = r.stdout.decode("utf-8", "replace")
+            m = re.search(r"_NET_WM_PID\(CARDINAL\) = (\d+)", text)
+            if not m or int(m.group(1)) != self.pid:
+                continue
+            m = re.search(r'_NET_WM_NAME\(UTF8_STRING\) = "(.*)"', text)
+            out.append((wid, m.group(1) if m else ""))
+        return out
+
     def find_windows(self, title, visible_only=False):
         """X window ids of this process whose title matches exactly, oldest first."""
-        cmd = ["xdotool", "search"] + (["--onlyvisible"] if visible_only else []) + \
-              ["--name", "^" + re.escape(title) + "$"]
-        r = self._x(*cmd, check=False)
-        ids = [int(x) for x in r.stdout.split()]
-        return sorted(w for w in ids if self._window_pid(w) == self.pid)
+        ids = [w for w, t in self._own_windows() if t == title]
+        return [w for w in ids if self.is_mapped(w)] if visible_only else ids
 
     def form_window(self, title=MAIN_TITLE):
         """The first-created window of this process with the title, or None.
@@ -601,30 +615,21 @@ class Player:
                 done.append(t.title)   # it went away while being answered
         return done
 
-    def _window_pid(self, wid):
-        r = self._x("xprop", "-id", str(wid), "_NET_WM_PID", check=False)
-        m = re.search(rb"= (\d+)", r.stdout)
-        return int(m.group(1)) if m else None
-
     def windows(self):
         """Named top-level windows of this process, in X creation order (ascending id).
 
         Under wine every top-level Win32 window, hidden ones included, has an X window with the
         caption as _NET_WM_NAME; hidden ones are unmapped. wine adds an unmapped "Default IME"
-        window, which is left out here.
+        window, which is left out here. Ids ascend with creation within one thread's X
+        connection (wine opens one per thread).
         """
-        tree = self._x("xwininfo", "-root", "-children").stdout.decode("utf-8", "replace")
-        ids = [int(m.group(1), 16) for m in re.finditer(r"^\s+0x([0-9a-f]+) \"", tree, re.M)]
         out = []
-        for wid in sorted(ids):
-            if self._window_pid(wid) != self.pid:
-                continue
-            info = self._x("xwininfo", "-id", str(wid), check=False).stdout.decode("utf-8", "replace")
-            name = self._x("xprop", "-id", str(wid), "_NET_WM_NAME", check=False).stdout.decode("utf-8")
-            m = re.search(r'= "(.*)"', name)
-            title = m.group(1) if m else ""
+        for wid, title in self._own_windows():
             if title in ("", "Default IME"):
                 continue
+            info = self._x("xwininfo", "-id", str(wid), check=False).stdout.decode("utf-8", "replace")
+            if "Map State" not in info:
+                continue   # gone meanwhile
 
             def field(label):
                 return int(re.search(label + r":\s+(-?\d+)", info).group(1))
