@@ -1,5 +1,7 @@
 #include "audio/playlist.h"
 
+#include "net/text.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
@@ -7,18 +9,6 @@
 
 namespace audio {
 namespace {
-
-std::string lower(std::string s) {
-    for (char &c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
-std::string trim(const std::string &s) {
-    size_t b = 0, e = s.size();
-    while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
-    while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1]))) --e;
-    return s.substr(b, e - b);
-}
 
 std::string strip_bom(const std::string &s) {
     if (s.size() >= 3 && static_cast<unsigned char>(s[0]) == 0xEF &&
@@ -41,7 +31,7 @@ std::vector<std::string> split_lines(const std::string &body) {
 
 bool starts_with_ci(const std::string &s, const char *prefix) {
     size_t n = std::char_traits<char>::length(prefix);
-    return s.size() >= n && lower(s.substr(0, n)) == prefix;
+    return s.size() >= n && net::ascii_lower(s.substr(0, n)) == prefix;
 }
 
 bool looks_like_url(const std::string &line) {
@@ -54,7 +44,7 @@ bool looks_like_url(const std::string &line) {
 }  // namespace
 
 PlaylistKind playlist_kind_from_type(const std::string &content_type) {
-    std::string t = lower(trim(content_type.substr(0, content_type.find(';'))));
+    std::string t = net::ascii_lower(net::trim(content_type.substr(0, content_type.find(';'))));
     static const char *const kM3u[] = {"audio/x-mpegurl", "audio/mpegurl", "application/x-mpegurl",
                                        "application/mpegurl", "application/vnd.apple.mpegurl",
                                        "audio/m3u", "audio/x-m3u"};
@@ -83,7 +73,7 @@ PlaylistKind playlist_kind_from_body(const std::string &raw) {
     for (unsigned char c : head)
         if (c < 0x20 && c != '\r' && c != '\n' && c != '\t') return PlaylistKind::None;
     for (const std::string &l : split_lines(head)) {
-        std::string t = trim(l);
+        std::string t = net::trim(l);
         if (t.empty() || t[0] == '#') continue;
         return looks_like_url(t) ? PlaylistKind::UrlList : PlaylistKind::None;
     }
@@ -99,14 +89,14 @@ std::vector<std::string> parse_playlist(PlaylistKind kind, const std::string &ra
     case PlaylistKind::M3u:
     case PlaylistKind::UrlList:
         for (const std::string &l : split_lines(body)) {
-            std::string t = trim(l);
+            std::string t = net::trim(l);
             if (!t.empty() && t[0] != '#') out.push_back(t);
         }
         break;
     case PlaylistKind::Pls: {
         std::multimap<long, std::string> files;
         for (const std::string &l : split_lines(body)) {
-            std::string t = trim(l);
+            std::string t = net::trim(l);
             if (!starts_with_ci(t, "file")) continue;
             size_t eq = t.find('=');
             if (eq == std::string::npos) continue;
@@ -115,14 +105,14 @@ std::vector<std::string> parse_playlist(PlaylistKind kind, const std::string &ra
                     return std::isdigit(static_cast<unsigned char>(c));
                 }))
                 continue;
-            std::string v = trim(t.substr(eq + 1));
+            std::string v = net::trim(t.substr(eq + 1));
             if (!v.empty()) files.emplace(std::strtol(num.c_str(), nullptr, 10), v);
         }
         for (auto &f : files) out.push_back(f.second);
         break;
     }
     case PlaylistKind::Asx: {
-        std::string low = lower(body);
+        std::string low = net::ascii_lower(body);
         size_t pos = 0;
         while ((pos = low.find("<ref", pos)) != std::string::npos) {
             size_t end = low.find('>', pos);
@@ -136,7 +126,7 @@ std::vector<std::string> parse_playlist(PlaylistKind kind, const std::string &ra
                     char q = body[v];
                     size_t close = body.find(q, v + 1);
                     if (close != std::string::npos) {
-                        std::string url = trim(body.substr(v + 1, close - v - 1));
+                        std::string url = net::trim(body.substr(v + 1, close - v - 1));
                         // entity decoding for the common case
                         size_t amp;
                         while ((amp = url.find("&amp;")) != std::string::npos) url.replace(amp, 5, "&");

@@ -1,17 +1,12 @@
 #include "net/http_head.h"
 
+#include "net/text.h"
+
 #include <chrono>
 #include <cctype>
 
 namespace net {
 namespace {
-
-std::string trim(const std::string &s) {
-    size_t b = 0, e = s.size();
-    while (b < e && (s[b] == ' ' || s[b] == '\t')) ++b;
-    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t' || s[e - 1] == '\r')) --e;
-    return s.substr(b, e - b);
-}
 
 // Position just past the empty line that ends the head, or npos.
 size_t find_head_end(const std::string &buf, size_t from, size_t &text_end) {
@@ -71,8 +66,7 @@ HeadResult parse_http_head(const std::string &text, size_t max_lines, HttpHead &
         const std::string &l = out.lines[i];
         size_t c = l.find(':');
         if (c == std::string::npos || c == 0) continue;  // tolerated, ignored
-        std::string name = trim(l.substr(0, c));
-        for (char &ch : name) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        std::string name = ascii_lower(trim(l.substr(0, c)));
         out.headers.emplace_back(name, trim(l.substr(c + 1)));
     }
     return HeadResult::Ok;

@@ -1,21 +1,11 @@
 #include "net/url.h"
 
+#include "net/text.h"
+
 #include <cctype>
 
 namespace net {
 namespace {
-
-std::string lower(std::string s) {
-    for (char &c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
-std::string trim(const std::string &s) {
-    size_t b = 0, e = s.size();
-    while (b < e && std::isspace(static_cast<unsigned char>(s[b]))) ++b;
-    while (e > b && std::isspace(static_cast<unsigned char>(s[e - 1]))) --e;
-    return s.substr(b, e - b);
-}
 
 // Removes "." and ".." segments of an absolute path.
 std::string remove_dot_segments(const std::string &path) {
@@ -63,7 +53,7 @@ bool parse_url(const std::string &raw, Url &out) {
     size_t colon = text.find("://");
     if (colon == std::string::npos) return false;
     Url u;
-    u.scheme = lower(text.substr(0, colon));
+    u.scheme = ascii_lower(text.substr(0, colon));
     if (u.scheme != "http") return false;
     size_t start = colon + 3;
     size_t end = text.find_first_of("/?#", start);
