@@ -120,9 +120,20 @@ def _pids_with_env(key, value):
     return found
 
 
-def reap_zombie_children(keep=()):
+_POPENS = []   # our Popen objects: their exit status is theirs to collect
+
+
+def _popen(*args, **kw):
+    p = subprocess.Popen(*args, **kw)
+    _POPENS.append(p)
+    return p
+
+
+def reap_zombie_children():
     """Reap our zombie children (orphaned wine daemons), except pids a Popen still owns."""
     me = os.getpid()
+    _POPENS[:] = [p for p in _POPENS if p.returncode is None]
+    keep = {p.pid for p in _POPENS}
     for d in os.listdir("/proc"):
         if not d.isdigit() or int(d) in keep:
             continue
@@ -212,7 +223,7 @@ class Session:
     def _start_xvfb(self):
         r, w = os.pipe()
         log = open(self.tmp / "xvfb.log", "wb")
-        self.xvfb = subprocess.Popen(
+        self.xvfb = _popen(
             ["Xvfb", "-displayfd", str(w), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
             pass_fds=(w,), stdout=log, stderr=log, start_new_session=True)
         os.close(w)
@@ -247,7 +258,7 @@ class Session:
         env = self.env(XDG_RUNTIME_DIR=str(rt), PULSE_RUNTIME_PATH=str(rt), HOME=str(rt))
         env.pop("PULSE_SERVER")
         log = open(self.tmp / "pulse.log", "wb")
-        self.pulse = subprocess.Popen(
+        self.pulse = _popen(
             ["pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
              "--load=module-null-sink sink_name=nul",
              f"--load=module-native-protocol-unix auth-anonymous=1 socket={self.pulse_socket}"],
@@ -357,7 +368,7 @@ class Recording:
         self.raw = Path(path).with_suffix(".raw")
         self.wav = Path(path).with_suffix(".wav")
         self._out = open(self.raw, "wb")
-        self.proc = subprocess.Popen(
+        self.proc = _popen(
             ["parec", "-d", "nul.monitor", "--format=s16le", "--rate=44100", "--channels=2",
              "--latency-msec=20"],
             env=session.env(), stdout=self._out, stderr=subprocess.DEVNULL)
@@ -481,7 +492,7 @@ class Player:
     def start(self):
         log = open(self.log_path, "wb")
         self.t_start = time.monotonic()
-        self.proc = subprocess.Popen([WINE, str(self.exe)], cwd=self.cwd, env=self.env(),
+        self.proc = _popen([WINE, str(self.exe)], cwd=self.cwd, env=self.env(),
                                      stdout=log, stderr=log, start_new_session=True)
         log.close()
         return self
@@ -507,12 +518,12 @@ class Player:
             except Exception:
                 pass
         if self.proc is not None:
+            kill_prefix(self.prefix, self.session.env())
             if self.proc.poll() is None:
                 try:
                     os.killpg(self.proc.pid, signal.SIGKILL)
                 except ProcessLookupError:
                     pass
-            kill_prefix(self.prefix, self.session.env())
             try:
                 self.proc.wait(5)
             except subprocess.TimeoutExpired:
@@ -524,9 +535,12 @@ class Player:
     def trace(self):
         """Lines of the exe's trace file (TIVOLNA_TRACE), without line ends."""
         try:
-            return self.trace_path.read_bytes().decode("utf-8").splitlines()
+            data = self.trace_path.read_bytes()
         except FileNotFoundError:
             return []
+        if self.running():
+            data = data[: data.rfind(b"\n") + 1]   # a line being written is not complete yet
+        return data.decode("utf-8").splitlines()
 
     _CREATE = re.compile(r'^create (\S+) "(.*)" visible=([01])$')
 
