@@ -90,6 +90,9 @@ def player(e2e_session, tmp_path, request):
         signal.signal(signal.SIGALRM, old)
         rep = getattr(request.node, "rep_call", None)
         failed = rep is None or rep.failed
+        if failed and rep is not None:
+            harness.ARTIFACTS.mkdir(parents=True, exist_ok=True)
+            (harness.ARTIFACTS / f"{request.node.name}.failure.txt").write_text(rep.longreprtext)
         for i, p in enumerate(players):
             try:
                 if failed:

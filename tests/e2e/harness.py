@@ -556,7 +556,15 @@ class Player:
     # --- windows -------------------------------------------------------------------------
 
     def _x(self, *args, timeout=10, check=True):
-        return _run(list(args), self.session.env(), timeout=timeout, check=check)
+        # A busy Xvfb now and then refuses a new connection; that is no answer, so ask again.
+        for _ in range(30):
+            r = _run(list(args), self.session.env(), timeout=timeout, check=False)
+            if r.returncode == 0 or b"unable to open display" not in r.stderr.lower() + r.stdout.lower():
+                break
+            time.sleep(0.1)
+        if check:
+            r.check_returncode()
+        return r
 
     def _own_windows(self):
         """[(id, title)] of the top-level X windows of this process, oldest first.
