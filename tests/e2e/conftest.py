@@ -66,7 +66,7 @@ def player(e2e_session, tmp_path, request):
     stations: {name: bytes} for the Stations folder (default: the dist folder's own Stations);
     files: {relative name: bytes} written beside the exe (config.txt, favs.txt, ...);
     audio=False: wine offers no audio device.
-    Every player is ended in teardown; on failure a screenshot, the trace and wine's log go
+    Every player is ended in teardown; on failure a screenshot and wine's log go
     to build/e2e-artifacts/.
     """
     players = []

@@ -13,6 +13,7 @@ our children and can be reaped instead of lingering as zombies.
 import array
 import ctypes
 import fcntl
+import collections
 import os
 import re
 import shutil
@@ -49,6 +50,10 @@ def _tool(name, *fallbacks):
 
 WINE = _tool("wine64", "/usr/lib/wine/wine64")
 WINESERVER = _tool("wineserver", "/usr/lib/wine/wineserver")
+
+
+PROBE = REPO / "build" / "tools-win64" / "winprobe.exe"
+Win = collections.namedtuple("Win", "kind hwnd parent pid visible enabled rect cls text")
 
 
 def exe_path():
@@ -428,7 +433,7 @@ class Player:
     """One run of the exe.
 
     Layout under `base`: app/ (the exe, everything beside it, Stations/, the given files),
-    cwd/ (working directory, deliberately not app/), prefix/, trace.txt, wine.log.
+    cwd/ (working directory, deliberately not app/), prefix/, wine.log.
     """
 
     def __init__(self, session, base, exe=None, stations=None, files=None, audio=True, env=None):
@@ -437,7 +442,6 @@ class Player:
         self.app = self.base / "app"
         self.cwd = self.base / "cwd"
         self.prefix = self.base / "prefix"
-        self.trace_path = self.base / "trace.txt"
         self.log_path = self.base / "wine.log"
         self.audio = audio
         self.extra_env = dict(env or {})
@@ -481,8 +485,7 @@ class Player:
 
     def env(self, **extra):
         overrides = BASE_OVERRIDES + ("" if self.audio else ";" + NO_AUDIO_OVERRIDES)
-        env = self.session.env(WINEPREFIX=str(self.prefix), WINEDLLOVERRIDES=overrides,
-                               TIVOLNA_TRACE=windows_path(self.trace_path))
+        env = self.session.env(WINEPREFIX=str(self.prefix), WINEDLLOVERRIDES=overrides)
         if not self.audio:
             env["PULSE_SERVER"] = "unix:/nonexistent"
         env.update(self.extra_env)
@@ -530,27 +533,37 @@ class Player:
                 pass
         reap_zombie_children()
 
-    # --- the trace file ------------------------------------------------------------------
+    # --- the Win32 view of the windows -------------------------------------------------
 
-    def trace(self):
-        """Lines of the exe's trace file (TIVOLNA_TRACE), without line ends."""
-        try:
-            data = self.trace_path.read_bytes()
-        except FileNotFoundError:
-            return []
-        if self.running():
-            data = data[: data.rfind(b"\n") + 1]   # a line being written is not complete yet
-        return data.decode("utf-8").splitlines()
+    def probe(self):
+        """Top-level windows and their children as Win32 sees them, from winprobe.exe run in
+        this prefix: [Win(kind, hwnd, parent, pid, visible, enabled, rect, cls, text)],
+        top-level windows in creation order, each followed by its children."""
+        out = _run([WINE, str(PROBE)], env=self.env(), timeout=30).stdout
+        wins = []
+        for line in out.decode("utf-8", "replace").splitlines():
+            f = line.split("\t")
+            if len(f) != 9 or f[0] not in ("top", "child"):
+                continue
+            x, y, w, h = (int(v) for v in f[6].split(","))
+            wins.append(Win(f[0], int(f[1]), int(f[2]), int(f[3]), f[4] == "1", f[5] == "1",
+                            (x, y, w, h), f[7], f[8]))
+        return wins
 
-    _CREATE = re.compile(r'^create (\S+) "(.*)" visible=([01])$')
+    def forms(self):
+        """The program's own top-level windows (class TivolnaForm), in creation order."""
+        return [w for w in self.probe() if w.kind == "top" and w.cls == "TivolnaForm"]
 
-    def created_forms(self):
-        """[(name, caption, visible_at_creation)] from 'create' lines, in trace order."""
-        out = []
-        for line in self.trace():
-            m = self._CREATE.match(line)
-            if m:
-                out.append((m.group(1), m.group(2), m.group(3) == "1"))
+    def box_texts(self):
+        """Texts of the visible message boxes: [(caption, [texts of their static controls])]."""
+        out, current = [], None
+        for w in self.probe():
+            if w.kind == "top":
+                current = (w.text, []) if (w.cls == "#32770" and w.visible) else None
+                if current:
+                    out.append(current)
+            elif current is not None and w.cls.lower() == "static" and w.text:
+                current[1].append(w.text)
         return out
 
     # --- windows -------------------------------------------------------------------------
@@ -781,13 +794,13 @@ class Player:
         return rec
 
     def keep_artifacts(self, label):
-        """Copy a screenshot, the trace and wine's log to build/e2e-artifacts/."""
+        """Copy a screenshot and wine's log to build/e2e-artifacts/."""
         ARTIFACTS.mkdir(parents=True, exist_ok=True)
         safe = re.sub(r"[^\w.-]+", "_", label)
         try:
             self.screenshot(ARTIFACTS / f"{safe}.png")
         except Exception:
             pass
-        for src, suffix in ((self.trace_path, "trace.txt"), (self.log_path, "wine.log")):
+        for src, suffix in ((self.log_path, "wine.log"),):
             if src.is_file():
                 shutil.copy(src, ARTIFACTS / f"{safe}.{suffix}")
