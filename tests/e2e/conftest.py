@@ -1,6 +1,7 @@
 import os
 import shutil
 import signal
+import subprocess
 import sys
 import time
 from pathlib import Path
@@ -61,7 +62,8 @@ class _TestTimeout(Exception):
 
 @pytest.fixture
 def player(e2e_session, tmp_path, request):
-    """Factory: player(stations=None, files=None, audio=True, env=None, start=True) -> Player.
+    """Factory: player(stations=None, files=None, audio=True, env=None, start=True, exe=None)
+    -> Player.
 
     stations: {name: bytes} for the Stations folder (default: the dist folder's own Stations);
     files: {relative name: bytes} written beside the exe (config.txt, favs.txt, ...);
@@ -77,9 +79,9 @@ def player(e2e_session, tmp_path, request):
     old = signal.signal(signal.SIGALRM, on_alarm)
     signal.alarm(TEST_TIMEOUT)
 
-    def make(stations=None, files=None, audio=True, env=None, start=True):
-        p = harness.Player(e2e_session, tmp_path / f"run{len(players)}", stations=stations,
-                           files=files, audio=audio, env=env)
+    def make(stations=None, files=None, audio=True, env=None, start=True, exe=None):
+        p = harness.Player(e2e_session, tmp_path / f"run{len(players)}", exe=exe,
+                           stations=stations, files=files, audio=audio, env=env)
         players.append(p)
         return p.start() if start else p
 
@@ -101,3 +103,19 @@ def player(e2e_session, tmp_path, request):
                 p.close()
                 if p.prefix.exists():
                     shutil.rmtree(p.prefix, ignore_errors=True)
+
+
+@pytest.fixture(scope="session")
+def icy_server():
+    """The loopback HTTP/ICY server of tools/, for the whole run: yields its base URL."""
+    media = harness.REPO / "build" / "test-media"
+    proc = subprocess.Popen(["/usr/bin/python3", str(harness.REPO / "tools" / "icy_server.py"),
+                             "--port", "0", "--media", str(media), "--lifetime", "900"],
+                            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    try:
+        line = proc.stdout.readline().decode().split()
+        assert len(line) == 2 and line[0] == "PORT", f"server said {line}"
+        yield f"http://127.0.0.1:{line[1]}"
+    finally:
+        proc.kill()
+        proc.wait(10)

@@ -492,10 +492,12 @@ class Player:
         env.update(extra)
         return env
 
-    def start(self):
+    def start(self, *args):
+        """Starts the exe under wine64; `args` are its command-line arguments (tool exes
+        only: the player reads none)."""
         log = open(self.log_path, "wb")
         self.t_start = time.monotonic()
-        self.proc = _popen([WINE, str(self.exe)], cwd=self.cwd, env=self.env(),
+        self.proc = _popen([WINE, str(self.exe), *args], cwd=self.cwd, env=self.env(),
                                      stdout=log, stderr=log, start_new_session=True)
         log.close()
         return self
