@@ -540,7 +540,8 @@ class Player:
     def probe(self):
         """Top-level windows and their children as Win32 sees them, from winprobe.exe run in
         this prefix: [Win(kind, hwnd, parent, pid, visible, enabled, rect, cls, text)],
-        top-level windows in creation order, each followed by its children."""
+        top-level windows by handle (handles are reused, so this is not creation order; X
+        window ids are), each followed by its children."""
         out = _run([WINE, str(PROBE)], env=self.env(), timeout=30).stdout
         wins = []
         for line in out.decode("utf-8", "replace").splitlines():
@@ -553,7 +554,7 @@ class Player:
         return wins
 
     def forms(self):
-        """The program's own top-level windows (class TivolnaForm), in creation order."""
+        """The program's own top-level windows (class TivolnaForm), by handle."""
         return [w for w in self.probe() if w.kind == "top" and w.cls == "TivolnaForm"]
 
     def box_texts(self):

@@ -30,12 +30,14 @@ def test_main_window_and_forms_in_creation_order(player):
     assert (tops[0].x, tops[0].y, tops[0].width, tops[0].height) == (372, 133, 501, 373)
     assert p.boxes() == []
 
-    # What Win32 sees: the four forms in creation order, only the main one visible, the
-    # secondary ones owned by it.
-    forms = p.forms()
-    assert [(f.text, f.visible) for f in forms] == [(c, i == 0) for i, (_, c) in enumerate(FORMS)]
-    assert forms[0].rect == (372, 133, 501, 373)
-    assert [f.parent for f in forms[1:]] == [forms[0].hwnd] * 3
+    # What Win32 sees: the four forms, only the main one visible, the secondary ones owned
+    # by it.
+    forms = {f.text: f for f in p.forms()}
+    assert sorted(forms) == sorted(FORM_TITLES)
+    main = forms[MAIN_TITLE]
+    assert main.visible and main.rect == (372, 133, 501, 373)
+    for title in FORM_TITLES[1:]:
+        assert not forms[title].visible and forms[title].parent == main.hwnd, forms[title]
     assert p.running()
 
 

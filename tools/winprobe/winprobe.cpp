@@ -1,7 +1,8 @@
 // Lists the program's windows for the end-to-end tests: run under the same wine prefix as the
 // player. Prints one line per window, UTF-8, tab-separated:
 //   top|child <hwnd> <parent> <pid> <visible> <enabled> <left>,<top>,<width>,<height> <class> <text>
-// Top-level windows come in creation order (ascending handle index), each followed by its children.
+// Top-level windows come by ascending handle (not creation order: handle slots are reused),
+// each followed by its children.
 // With an argument, only top-level windows of that class are listed.
 #include <windows.h>
 
@@ -65,11 +66,7 @@ BOOL CALLBACK PrintChild(HWND h, LPARAM) {
 int wmain(int argc, wchar_t** argv) {
   std::vector<HWND> tops;
   EnumWindows(CollectTop, reinterpret_cast<LPARAM>(&tops));
-  // Wine numbers user handles by a table index in the low 16 bits; that index grows with
-  // creation while the high bits count reuse.
-  std::sort(tops.begin(), tops.end(), [](HWND a, HWND b) {
-    return (reinterpret_cast<uintptr_t>(a) & 0xFFFF) < (reinterpret_cast<uintptr_t>(b) & 0xFFFF);
-  });
+  std::sort(tops.begin(), tops.end());
   for (HWND h : tops) {
     if (argc > 1 && ClassOf(h) != argv[1]) continue;
     Print("top", h);
