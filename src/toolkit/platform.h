@@ -17,6 +17,7 @@ intptr_t DefaultProc(Handle h, Message& m);
 void RunLoop();
 void QuitLoop();
 void ProcessMessages();
+void HandleSentMessages();
 [[noreturn]] void ExitProcessNow(int code);
 intptr_t Send(Handle h, uint32_t msg, uintptr_t wparam, intptr_t lparam);
 int MessageBoxUtf8(const std::string& text, const std::string& caption, uint32_t flags);

@@ -130,6 +130,8 @@ intptr_t SendMessageTo(Handle window, uint32_t msg, uintptr_t wparam, intptr_t l
   return platform::Send(window, msg, wparam, lparam);
 }
 
+void HandleSentMessages() { platform::HandleSentMessages(); }
+
 int ShowMessageBox(const std::string& text, const std::string& caption, uint32_t flags) {
   return platform::MessageBoxUtf8(text, caption, flags);
 }

@@ -143,6 +143,10 @@ class Application {
 
 // Synchronous send from any thread: waits until the window's thread has handled it.
 intptr_t SendMessageTo(Handle window, uint32_t msg, uintptr_t wparam, intptr_t lparam);
+// Handles the messages other threads are sending to the calling thread, and nothing else.
+// A thread that waits for another thread calls it so that a sender it waits for cannot
+// block it.
+void HandleSentMessages();
 // Message box with UTF-8 texts; returns the platform's result (1 = OK).
 int ShowMessageBox(const std::string& text, const std::string& caption, uint32_t flags);
 

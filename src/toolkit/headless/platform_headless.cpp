@@ -168,6 +168,8 @@ void QuitLoop() {
 
 void ProcessMessages() { HandleQueued(false); }
 
+void HandleSentMessages() { HandleQueued(false); }
+
 void ExitProcessNow(int code) { throw headless::HaltSignal{code}; }
 
 intptr_t Send(Handle h, uint32_t msg, uintptr_t wparam, intptr_t lparam) {

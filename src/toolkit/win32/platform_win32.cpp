@@ -133,6 +133,12 @@ void ProcessMessages() {
   }
 }
 
+void HandleSentMessages() {
+  // Peeking dispatches the messages sent by other threads; nothing is taken from the queue.
+  MSG msg;
+  PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+}
+
 void ExitProcessNow(int code) { ExitProcess(static_cast<UINT>(code)); }
 
 intptr_t Send(Handle h, uint32_t msg, uintptr_t wparam, intptr_t lparam) {
