@@ -6,19 +6,21 @@
 #include <vector>
 
 #include "net/http_head.h"
+#include "net/request.h"
 
 namespace net {
 
 struct HttpGetOptions {
     std::vector<std::pair<std::string, std::string>> headers;  // e.g. {"User-Agent", "..."}
-    int connect_ms = 5000;
-    int read_ms = 10000;          // whole response after connecting
+    int connect_ms = 5000;        // each connection attempt
+    int read_ms = 10000;          // each response, from sending the request to its last byte
+    int total_ms = 30000;         // the whole request, redirects and name lookups included
     size_t max_body = 1 << 20;    // a longer body fails the request
     int max_redirects = 5;
     const std::atomic<bool> *abort = nullptr;
 };
 
-enum class HttpGetError { None, BadUrl, Connect, Send, Head, TooManyRedirects, Body, TooLarge };
+using HttpGetError = Error;
 
 struct HttpGetResult {
     HttpGetError error = HttpGetError::None;

@@ -2,7 +2,6 @@
 
 #include "net/text.h"
 
-#include <chrono>
 #include <cctype>
 
 namespace net {
@@ -72,40 +71,46 @@ HeadResult parse_http_head(const std::string &text, size_t max_lines, HttpHead &
     return HeadResult::Ok;
 }
 
-HeadResult read_http_head(Socket &sock, const HttpHeadLimits &limits, HttpHead &out) {
-    std::string buf;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limits.timeout_ms);
+bool HeadScanner::feed(const char *data, size_t n) {
+    if (too_large_ || body_at_ != std::string::npos) return true;
+    buf_.append(data, n);
+    size_t text_end = 0;
+    size_t end = find_head_end(buf_, scanned_ > 2 ? scanned_ - 2 : 0, text_end);
+    for (size_t i = scanned_; i < (end == std::string::npos ? buf_.size() : text_end); ++i)
+        if (buf_[i] == '\n') ++newlines_;
+    scanned_ = buf_.size();
+    if (end != std::string::npos) {
+        text_end_ = text_end;
+        body_at_ = end;
+        return true;
+    }
+    too_large_ = buf_.size() > limits_.max_bytes || newlines_ >= limits_.max_lines;
+    return too_large_;
+}
+
+HeadResult HeadScanner::finish(HttpHead &out) const {
+    if (too_large_ || (body_at_ != std::string::npos && text_end_ + 2 > limits_.max_bytes))
+        return HeadResult::TooLarge;
+    if (body_at_ == std::string::npos) return HeadResult::Malformed;
+    HeadResult r = parse_http_head(buf_.substr(0, text_end_), limits_.max_lines, out);
+    if (r == HeadResult::Ok) out.body_start = buf_.substr(body_at_);
+    return r;
+}
+
+HeadResult read_http_head(Socket &sock, const HttpHeadLimits &limits, Deadline deadline, HttpHead &out) {
+    deadline = deadline.within_ms(limits.timeout_ms);
+    HeadScanner scanner(limits);
     char chunk[4096];
-    size_t scanned = 0;
-    size_t newlines = 0;
     for (;;) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                        deadline - std::chrono::steady_clock::now()).count();
-        if (left <= 0) return HeadResult::Timeout;
         size_t got = 0;
-        IoStatus st = sock.recv(chunk, sizeof chunk, got, static_cast<int>(left));
-        switch (st) {
+        switch (sock.recv(chunk, sizeof chunk, got, deadline)) {
         case IoStatus::Ok: break;
         case IoStatus::Closed: return HeadResult::Closed;
         case IoStatus::Timeout: return HeadResult::Timeout;
         case IoStatus::Aborted: return HeadResult::Aborted;
-        case IoStatus::Error: return HeadResult::Error;
+        default: return HeadResult::Error;
         }
-        buf.append(chunk, got);
-        size_t text_end = 0;
-        size_t from = scanned > 2 ? scanned - 2 : 0;
-        size_t end = find_head_end(buf, from, text_end);
-        for (size_t i = scanned; i < (end == std::string::npos ? buf.size() : text_end); ++i)
-            if (buf[i] == '\n') ++newlines;
-        if (end != std::string::npos) {
-            if (text_end + 2 > limits.max_bytes) return HeadResult::TooLarge;
-            HeadResult r = parse_http_head(buf.substr(0, text_end), limits.max_lines, out);
-            if (r != HeadResult::Ok) return r;
-            out.body_start = buf.substr(end);
-            return HeadResult::Ok;
-        }
-        if (buf.size() > limits.max_bytes || newlines >= limits.max_lines) return HeadResult::TooLarge;
-        scanned = buf.size();
+        if (scanner.feed(chunk, got)) return scanner.finish(out);
     }
 }
 

@@ -29,8 +29,32 @@ struct HttpHeadLimits {
 
 enum class HeadResult { Ok, Closed, Timeout, Aborted, TooLarge, Malformed, Error };
 
-// Reads the head (ends at an empty line; both CRLF and LF line ends are accepted).
-HeadResult read_http_head(Socket &sock, const HttpHeadLimits &limits, HttpHead &out);
+// Collects a head from the bytes received, in pieces of any size. The head ends at an
+// empty line; both CRLF and LF line ends are accepted.
+class HeadScanner {
+public:
+    explicit HeadScanner(const HttpHeadLimits &limits) : limits_(limits) {}
+    // Takes the next bytes; true once the head is complete or over the limits.
+    bool feed(const char *data, size_t n);
+    // After feed returned true: Ok (the head in out, the bytes after it in body_start),
+    // TooLarge or Malformed.
+    HeadResult finish(HttpHead &out) const;
+
+private:
+    HttpHeadLimits limits_;
+    std::string buf_;
+    size_t scanned_ = 0;   // bytes looked at for the end
+    size_t newlines_ = 0;  // line ends seen in them
+    size_t text_end_ = 0;  // end of the head's text (without the empty line)
+    size_t body_at_ = std::string::npos;
+    bool too_large_ = false;
+};
+
+// Reads the head within limits.timeout_ms and by the deadline.
+HeadResult read_http_head(Socket &sock, const HttpHeadLimits &limits, Deadline deadline, HttpHead &out);
+inline HeadResult read_http_head(Socket &sock, const HttpHeadLimits &limits, HttpHead &out) {
+    return read_http_head(sock, limits, Deadline(), out);
+}
 
 // Parses a complete head text (without the final empty line); used by read_http_head.
 HeadResult parse_http_head(const std::string &text, size_t max_lines, HttpHead &out);

@@ -1,41 +1,16 @@
 #include "net/socket.h"
 
-#include <chrono>
-#include <cstring>
 #include <mutex>
+#include <vector>
 
-#ifdef _WIN32
-#include <winsock2.h>
-#include <ws2tcpip.h>
-using sock_t = SOCKET;
-static const sock_t kBad = INVALID_SOCKET;
-static int last_error() { return WSAGetLastError(); }
-static void close_sock(sock_t s) { closesocket(s); }
-static int poll_sock(WSAPOLLFD *p, int ms) { return WSAPoll(p, 1, ms); }
-using pollfd_t = WSAPOLLFD;
-#else
-#include <arpa/inet.h>
-#include <errno.h>
-#include <fcntl.h>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-using sock_t = int;
-static const sock_t kBad = -1;
-static int last_error() { return errno; }
-static void close_sock(sock_t s) { ::close(s); }
-static int poll_sock(pollfd *p, int ms) { return ::poll(p, 1, ms); }
-using pollfd_t = pollfd;
-#endif
+#include "net/resolve.h"
+#include "net/sys.h"
 
 namespace net {
 namespace {
 
-// Longest single poll, so that an abort request is noticed quickly.
-constexpr int kPollSliceMs = 50;
+// Longest single wait, so that an abort request is noticed quickly.
+constexpr int kWaitSliceMs = 50;
 
 sock_t to_sock(intptr_t fd) { return static_cast<sock_t>(fd); }
 
@@ -51,9 +26,39 @@ bool set_nonblocking(sock_t s) {
 
 bool would_block(int err) {
 #ifdef _WIN32
-    return err == WSAEWOULDBLOCK || err == WSAEINPROGRESS;
+    return err == WSAEWOULDBLOCK || err == WSAEINPROGRESS || err == WSAEINTR;
 #else
     return err == EAGAIN || err == EWOULDBLOCK || err == EINPROGRESS || err == EINTR;
+#endif
+}
+
+// One wait of at most ms: 1 ready (or failed: the next call tells), 0 not yet, -1 error.
+int wait_once(sock_t s, bool for_read, bool for_connect, int ms) {
+#ifdef _WIN32
+    // select, not WSAPoll: before Windows 10 2004 WSAPoll never reports a refused connect,
+    // while select puts it in the exception set.
+    fd_set rd, wr, ex;
+    FD_ZERO(&rd);
+    FD_ZERO(&wr);
+    FD_ZERO(&ex);
+    if (for_read)
+        FD_SET(s, &rd);
+    else
+        FD_SET(s, &wr);
+    if (for_connect) FD_SET(s, &ex);
+    timeval tv;
+    tv.tv_sec = ms / 1000;
+    tv.tv_usec = (ms % 1000) * 1000;
+    int r = ::select(0, &rd, &wr, &ex, &tv);
+    return r == SOCKET_ERROR ? -1 : (r > 0 ? 1 : 0);
+#else
+    (void)for_connect;
+    pollfd p{};
+    p.fd = s;
+    p.events = for_read ? POLLIN : POLLOUT;
+    int r = ::poll(&p, 1, ms);
+    if (r < 0) return errno == EINTR ? 0 : -1;
+    return r > 0 ? 1 : 0;
 #endif
 }
 
@@ -87,58 +92,64 @@ bool Socket::is_open() const { return fd_ != -1; }
 
 void Socket::close() {
     if (fd_ != -1) {
-        close_sock(to_sock(fd_));
+        close_socket(to_sock(fd_));
         fd_ = -1;
     }
 }
 
-IoStatus Socket::wait(bool for_write, int timeout_ms) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+IoStatus Socket::wait(Wait what, Deadline deadline) {
     for (;;) {
-        if (abort_ && abort_->load()) return IoStatus::Aborted;
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                        deadline - std::chrono::steady_clock::now()).count();
+        if (aborted()) return IoStatus::Aborted;
+        int left = deadline.left_ms();
         if (left <= 0) return IoStatus::Timeout;
-        pollfd_t p{};
-        p.fd = to_sock(fd_);
-        p.events = for_write ? POLLOUT : POLLIN;
-        int r = poll_sock(&p, static_cast<int>(left < kPollSliceMs ? left : kPollSliceMs));
-        if (r > 0) return IoStatus::Ok;  // readiness or error: the next call tells which
-        if (r < 0 && !would_block(last_error())) return IoStatus::Error;
+        int r = wait_once(to_sock(fd_), what == Wait::Read, what == Wait::Connect,
+                          left < kWaitSliceMs ? left : kWaitSliceMs);
+        if (r > 0) return IoStatus::Ok;
+        if (r < 0) return IoStatus::Error;
     }
 }
 
-IoStatus Socket::connect(const std::string &host, uint16_t port, int timeout_ms) {
+IoStatus Socket::connect(const std::string &host, uint16_t port, int attempt_ms, Deadline deadline) {
     init();
     close();
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    hints.ai_protocol = IPPROTO_TCP;
-    addrinfo *res = nullptr;
-    std::string port_text = std::to_string(port);
-    if (getaddrinfo(host.c_str(), port_text.c_str(), &hints, &res) != 0 || !res)
-        return IoStatus::Error;
-    IoStatus result = IoStatus::Error;
-    for (addrinfo *ai = res; ai; ai = ai->ai_next) {
-        sock_t s = ::socket(ai->ai_family, ai->ai_socktype, ai->ai_protocol);
-        if (s == kBad) continue;
+    if (aborted()) return IoStatus::Aborted;
+    std::vector<Address> addrs;
+    switch (lookup(host, port, deadline.within_ms(kLookupTimeoutMs), abort_, addrs)) {
+    case LookupStatus::Ok: break;
+    case LookupStatus::NotFound: return IoStatus::NotFound;
+    case LookupStatus::Timeout: return IoStatus::Timeout;
+    case LookupStatus::Aborted: return IoStatus::Aborted;
+    }
+    // Every address gets its turn (an unreachable IPv6 route must not hide a working
+    // IPv4 address); the result is that of the last attempt.
+    IoStatus result = IoStatus::Refused;
+    for (const Address &a : addrs) {
+        if (aborted()) return IoStatus::Aborted;
+        if (deadline.passed()) return IoStatus::Timeout;
+        sock_t s = ::socket(a.family, a.socktype, a.protocol);
+        if (s == kBadSocket) {
+            result = IoStatus::Error;
+            continue;
+        }
         if (!set_nonblocking(s)) {
-            close_sock(s);
+            close_socket(s);
+            result = IoStatus::Error;
             continue;
         }
         fd_ = static_cast<intptr_t>(s);
-        int r = ::connect(s, ai->ai_addr, static_cast<int>(ai->ai_addrlen));
-        if (r != 0 && !would_block(last_error())) {
+        int r = ::connect(s, reinterpret_cast<const sockaddr *>(a.raw.data()),
+                          static_cast<socklen_t>(a.raw.size()));
+        if (r != 0 && !would_block(last_socket_error())) {
             close();
+            result = IoStatus::Refused;
             continue;
         }
         if (r != 0) {
-            IoStatus w = wait(true, timeout_ms);
+            IoStatus w = wait(Wait::Connect, deadline.within_ms(attempt_ms));
             if (w != IoStatus::Ok) {
                 close();
+                if (w == IoStatus::Aborted) return w;
                 result = w;
-                if (w == IoStatus::Aborted || w == IoStatus::Timeout) break;
                 continue;
             }
             int err = 0;
@@ -146,24 +157,22 @@ IoStatus Socket::connect(const std::string &host, uint16_t port, int timeout_ms)
             if (getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char *>(&err), &len) != 0 ||
                 err != 0) {
                 close();
-                result = IoStatus::Error;
+                result = IoStatus::Refused;
                 continue;
             }
         }
         int one = 1;
         setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char *>(&one), sizeof one);
-        result = IoStatus::Ok;
-        break;
+        return IoStatus::Ok;
     }
-    freeaddrinfo(res);
     return result;
 }
 
-bool Socket::send_all(const void *data, size_t len, int timeout_ms) {
+bool Socket::send_all(const void *data, size_t len, Deadline deadline) {
     const char *p = static_cast<const char *>(data);
     while (len > 0) {
         if (fd_ == -1) return false;
-        if (wait(true, timeout_ms) != IoStatus::Ok) return false;
+        if (wait(Wait::Write, deadline) != IoStatus::Ok) return false;
         int chunk = len > 65536 ? 65536 : static_cast<int>(len);
 #ifdef MSG_NOSIGNAL
         auto n = ::send(to_sock(fd_), p, chunk, MSG_NOSIGNAL);
@@ -171,7 +180,7 @@ bool Socket::send_all(const void *data, size_t len, int timeout_ms) {
         auto n = ::send(to_sock(fd_), p, chunk, 0);
 #endif
         if (n < 0) {
-            if (would_block(last_error())) continue;
+            if (would_block(last_socket_error())) continue;
             return false;
         }
         p += n;
@@ -180,11 +189,11 @@ bool Socket::send_all(const void *data, size_t len, int timeout_ms) {
     return true;
 }
 
-IoStatus Socket::recv(void *buf, size_t len, size_t &got, int timeout_ms) {
+IoStatus Socket::recv(void *buf, size_t len, size_t &got, Deadline deadline) {
     got = 0;
     if (fd_ == -1) return IoStatus::Error;
     for (;;) {
-        IoStatus w = wait(false, timeout_ms);
+        IoStatus w = wait(Wait::Read, deadline);
         if (w != IoStatus::Ok) return w;
         int chunk = len > 65536 ? 65536 : static_cast<int>(len);
         auto n = ::recv(to_sock(fd_), static_cast<char *>(buf), chunk, 0);
@@ -193,7 +202,7 @@ IoStatus Socket::recv(void *buf, size_t len, size_t &got, int timeout_ms) {
             return IoStatus::Ok;
         }
         if (n == 0) return IoStatus::Closed;
-        if (!would_block(last_error())) return IoStatus::Error;
+        if (!would_block(last_socket_error())) return IoStatus::Error;
     }
 }
 

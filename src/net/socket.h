@@ -5,10 +5,23 @@
 #include <cstdint>
 #include <string>
 
+#include "net/deadline.h"
+
 namespace net {
 
-// Result of a receive or connect.
-enum class IoStatus { Ok, Closed, Timeout, Aborted, Error };
+// Result of a connect or receive.
+enum class IoStatus {
+    Ok,
+    Closed,    // orderly end of data
+    Timeout,
+    Aborted,   // the abort flag was set
+    Refused,   // no address accepted the connection (refused or unreachable)
+    NotFound,  // the host name was not found
+    Error
+};
+
+// Longest lookup of a host name within a connect.
+constexpr int kLookupTimeoutMs = 10000;
 
 class Socket {
 public:
@@ -22,17 +35,28 @@ public:
     // Every wait polls in short slices and gives up with Aborted as soon as *abort is set.
     void set_abort_flag(const std::atomic<bool> *abort) { abort_ = abort; }
 
-    // Resolves host (name or dotted address) and connects within timeout_ms.
-    IoStatus connect(const std::string &host, uint16_t port, int timeout_ms);
-    // Sends all bytes; false on error or abort.
-    bool send_all(const void *data, size_t len, int timeout_ms);
-    // Receives up to len bytes; got is set on Ok. Closed means orderly end of data.
-    IoStatus recv(void *buf, size_t len, size_t &got, int timeout_ms);
+    // Resolves host (name or numeric address) and tries each of its addresses in turn,
+    // each for at most attempt_ms, until one accepts. The lookup (at most
+    // kLookupTimeoutMs) and all attempts end by the deadline.
+    IoStatus connect(const std::string &host, uint16_t port, int attempt_ms,
+                     Deadline deadline = Deadline());
+    // Sends all bytes; false on error, time-out or abort.
+    bool send_all(const void *data, size_t len, Deadline deadline);
+    bool send_all(const void *data, size_t len, int timeout_ms) {
+        return send_all(data, len, Deadline::in_ms(timeout_ms));
+    }
+    // Receives up to len bytes; got is set on Ok.
+    IoStatus recv(void *buf, size_t len, size_t &got, Deadline deadline);
+    IoStatus recv(void *buf, size_t len, size_t &got, int timeout_ms) {
+        return recv(buf, len, got, Deadline::in_ms(timeout_ms));
+    }
     void close();
     bool is_open() const;
 
 private:
-    IoStatus wait(bool for_write, int timeout_ms);
+    enum class Wait { Read, Write, Connect };
+    IoStatus wait(Wait what, Deadline deadline);
+    bool aborted() const { return abort_ && abort_->load(); }
     intptr_t fd_ = -1;
     const std::atomic<bool> *abort_ = nullptr;
 };

@@ -142,13 +142,102 @@ TEST(HttpGet, LimitsAndFailures) {
         opt.read_ms = 300;
         const auto start = Clock::now();
         EXPECT_FALSE(net::http_get(base(srv) + "/stall", opt, r));
-        EXPECT_EQ(r.error, net::HttpGetError::Head);
+        EXPECT_EQ(r.error, net::HttpGetError::Timeout);
         EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count(), 1000);
     }
     EXPECT_FALSE(net::http_get("https://127.0.0.1/", net::HttpGetOptions(), r));
     EXPECT_EQ(r.error, net::HttpGetError::BadUrl);
     EXPECT_FALSE(net::http_get("http://127.0.0.1:1/", net::HttpGetOptions(), r));
-    EXPECT_EQ(r.error, net::HttpGetError::Connect);
+    EXPECT_EQ(r.error, net::HttpGetError::Refused);
+}
+
+// Serves one response and reports what http_get made of it, within 5 s.
+struct Outcome {
+    bool ok;
+    net::HttpGetError error;
+    std::string body;
+    long ms;
+};
+Outcome get_one(const std::string &response, size_t max_body = 1 << 20) {
+    LocalServer srv([response](int fd) {
+        LocalServer::read_request(fd);
+        LocalServer::send_text(fd, response);
+        LocalServer::hold(fd, 5000); // the connection stays open: only the body's own end counts
+    });
+    net::HttpGetOptions opt;
+    opt.max_body = max_body;
+    opt.read_ms = 5000;
+    net::HttpGetResult r;
+    const auto start = Clock::now();
+    bool ok = net::http_get(base(srv) + "/", opt, r);
+    long ms = static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+    return {ok, r.error, r.body, ms};
+}
+
+TEST(HttpGet, ChunkSizesAreCheckedAgainstTheBodyLimit) {
+    const std::string head = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+    std::string many;
+    while (many.size() < 54 * 1024) many += "fffffffffffffffe\r\n";
+    struct Case {
+        std::string body;
+        size_t max_body;
+        net::HttpGetError error;
+    } cases[] = {
+        {"fffffffffffffffe\r\n0\r\n\r\n", 1 << 20, net::HttpGetError::TooLarge},
+        {many, 1 << 20, net::HttpGetError::TooLarge},
+        {"401\r\n" + std::string(1025, 'z') + "\r\n0\r\n\r\n", 1024, net::HttpGetError::TooLarge},
+        {"zz\r\n", 1024, net::HttpGetError::Body},
+    };
+    for (const Case &c : cases) {
+        Outcome o = get_one(head + c.body, c.max_body);
+        EXPECT_FALSE(o.ok) << c.body.substr(0, 40);
+        EXPECT_EQ(o.error, c.error) << c.body.substr(0, 40);
+        EXPECT_LT(o.ms, 2000) << c.body.substr(0, 40);
+    }
+    Outcome o = get_one(head + "400\r\n" + std::string(1024, 'z') + "\r\n0\r\n\r\n", 1024);
+    EXPECT_TRUE(o.ok);
+    EXPECT_EQ(o.body, std::string(1024, 'z'));
+}
+
+// A length past 32 bits must not wrap to a small one (on a 32-bit build the old cast did).
+TEST(HttpGet, ContentLengthIsCheckedBeforeAnyBodyIsRead) {
+    struct Case {
+        const char *length;
+        net::HttpGetError error;
+    } cases[] = {
+        {"4294967301", net::HttpGetError::TooLarge},   // 4 GiB + 5
+        {"18446744073709551621", net::HttpGetError::Body}, // 2^64 + 5
+        {"1048577", net::HttpGetError::TooLarge},
+        {"-5", net::HttpGetError::Body},
+        {"5x", net::HttpGetError::Body},
+    };
+    for (const Case &c : cases) {
+        Outcome o = get_one(std::string("HTTP/1.0 200 OK\r\nContent-Length: ") + c.length + "\r\n\r\nhello");
+        EXPECT_FALSE(o.ok) << c.length << " gave the body '" << o.body << "'";
+        EXPECT_EQ(o.error, c.error) << c.length;
+        EXPECT_LT(o.ms, 2000) << c.length;
+    }
+}
+
+// The whole request, redirects included, ends by total_ms.
+TEST(HttpGet, OneDeadlineForAllRedirects) {
+    LocalServer srv(
+        [](int fd) {
+            LocalServer::read_request(fd);
+            LocalServer::pause_ms(150);
+            LocalServer::send_text(fd, "HTTP/1.0 302 Found\r\nLocation: /again\r\n\r\n");
+        },
+        6);
+    net::HttpGetOptions opt;
+    opt.total_ms = 500;
+    opt.max_redirects = 5;
+    net::HttpGetResult r;
+    const auto start = Clock::now();
+    EXPECT_FALSE(net::http_get(base(srv) + "/", opt, r));
+    EXPECT_EQ(r.error, net::HttpGetError::Timeout);
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+    EXPECT_GE(took, 450);
+    EXPECT_LT(took, 800); // six hops of 150 ms would take 900
 }
 
 } // namespace

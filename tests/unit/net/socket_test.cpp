@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "local_server.h"
+#include "net/net_testing.h"
 #include "net/socket.h"
 
 namespace {
@@ -58,8 +59,8 @@ TEST(Socket, RoundTripWithALocalServer) {
 TEST(Socket, RefusedAndUnresolvableFailFast) {
     net::Socket s;
     auto start = Clock::now();
-    EXPECT_NE(s.connect("127.0.0.1", dead_port(), 3000), net::IoStatus::Ok);
-    EXPECT_NE(s.connect("no-such-host.invalid", 80, 3000), net::IoStatus::Ok);
+    EXPECT_EQ(s.connect("127.0.0.1", dead_port(), 3000), net::IoStatus::Refused);
+    EXPECT_EQ(s.connect("no-such-host.invalid", 80, 3000), net::IoStatus::NotFound);
     EXPECT_FALSE(s.is_open());
     EXPECT_LT(ms_since(start), 2500);
 }
@@ -108,6 +109,92 @@ TEST(Socket, MovedSocketOwnsTheConnection) {
     size_t n = 0;
     EXPECT_EQ(b.recv(&c, 1, n, 2000), net::IoStatus::Ok);
     EXPECT_EQ(c, 'x');
+}
+
+// A listener on addr:port that never accepts, with its queue filled: further connection
+// attempts get no answer at all, as behind a black-holed route.
+class BlackHole {
+public:
+    BlackHole(const char *addr, uint16_t port) {
+        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        int one = 1;
+        setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        inet_pton(AF_INET, addr, &a.sin_addr);
+        a.sin_port = htons(port);
+        ok_ = ::bind(fd_, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0 && ::listen(fd_, 0) == 0;
+        for (int i = 0; ok_ && i < 4; ++i) { // fill the accept queue
+            int c = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+            ::connect(c, reinterpret_cast<sockaddr *>(&a), sizeof a);
+            fillers_.push_back(c);
+        }
+        LocalServer::pause_ms(50);
+    }
+    ~BlackHole() {
+        for (int c : fillers_) ::close(c);
+        ::close(fd_);
+    }
+    bool ok() const { return ok_; }
+
+private:
+    int fd_ = -1;
+    bool ok_ = false;
+    std::vector<int> fillers_;
+};
+
+TEST(Socket, TriesEveryAddressOfAName) {
+    LocalServer srv([](int fd) { LocalServer::send_text(fd, "here"); });
+    BlackHole hole("127.0.0.2", srv.port());
+    ASSERT_TRUE(hole.ok());
+    {
+        net::Socket probe; // the hole really swallows connections
+        EXPECT_EQ(probe.connect("127.0.0.2", srv.port(), 300), net::IoStatus::Timeout);
+    }
+    net::testing::set_host("dual.test", {"127.0.0.2", "127.0.0.1"});
+    net::Socket s;
+    auto start = Clock::now();
+    ASSERT_EQ(s.connect("dual.test", srv.port(), 300), net::IoStatus::Ok);
+    EXPECT_LT(ms_since(start), 1000);
+    char buf[8];
+    size_t n = 0;
+    ASSERT_EQ(s.recv(buf, sizeof buf, n, 2000), net::IoStatus::Ok);
+    EXPECT_EQ(std::string(buf, n), "here");
+    // the deadline still ends it all
+    net::Socket t;
+    net::testing::set_host("dual.test", {"127.0.0.2", "127.0.0.2", "127.0.0.1"});
+    start = Clock::now();
+    EXPECT_EQ(t.connect("dual.test", srv.port(), 300, net::Deadline::in_ms(450)), net::IoStatus::Timeout);
+    EXPECT_LT(ms_since(start), 700);
+    net::testing::reset();
+}
+
+// A name lookup that hangs is left behind at the deadline or on abort.
+TEST(Socket, SlowLookupEndsAtTheDeadlineOrOnAbort) {
+    LocalServer srv([](int fd) { LocalServer::send_text(fd, "x"); });
+    net::testing::set_host("slow.test", {"127.0.0.1"});
+    net::testing::set_lookup_delay_ms(20000);
+    net::Socket s;
+    auto start = Clock::now();
+    EXPECT_EQ(s.connect("slow.test", srv.port(), 5000, net::Deadline::in_ms(300)), net::IoStatus::Timeout);
+    EXPECT_GE(ms_since(start), 250);
+    EXPECT_LT(ms_since(start), 600);
+
+    std::atomic<bool> abort{false};
+    s.set_abort_flag(&abort);
+    std::thread t([&] {
+        LocalServer::pause_ms(150);
+        abort = true;
+    });
+    start = Clock::now();
+    EXPECT_EQ(s.connect("slow.test", srv.port(), 5000), net::IoStatus::Aborted);
+    EXPECT_LT(ms_since(start), 400);
+    t.join();
+
+    net::testing::set_lookup_delay_ms(50); // a slow but working name server
+    net::Socket u;
+    EXPECT_EQ(u.connect("slow.test", srv.port(), 2000), net::IoStatus::Ok);
+    net::testing::reset();
 }
 
 } // namespace

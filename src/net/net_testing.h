@@ -1,0 +1,21 @@
+// Test hooks of the network layer. Not for the program.
+#pragma once
+#include <string>
+#include <vector>
+
+namespace net {
+namespace testing {
+
+// Every lookup of a name (not of a numeric address) first waits this long, as with a
+// slow name server. 0 turns it off.
+void set_lookup_delay_ms(int ms);
+
+// Makes a name resolve to the given numeric addresses, in this order (an empty list
+// removes the name again).
+void set_host(const std::string &name, const std::vector<std::string> &addresses);
+
+// Both hooks off.
+void reset();
+
+}  // namespace testing
+}  // namespace net
