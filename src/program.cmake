@@ -3,23 +3,35 @@ add_library(tivolna_base STATIC
   base/codepage.cpp base/errors.cpp base/intconv.cpp base/paths.cpp base/textfile.cpp)
 target_include_directories(tivolna_base PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 
+# The product's web site; tests may point it elsewhere.
+set(TIVOLNA_PRODUCT_SITE_URL "http://www.tivolna.ru" CACHE STRING "Scheme and host of the product's web site")
+set(TIVOLNA_PRODUCT_SITE_NAME "www.tivolna.ru" CACHE STRING "The web site's name as the window shows it")
+
 add_library(tivolna_core STATIC
-  app/marker_text.cpp app/player_state.cpp
+  app/build_config.cpp app/marker_text.cpp app/player_state.cpp
   catalogue/station_store.cpp)
 target_link_libraries(tivolna_core PUBLIC tivolna_base)
+set_source_files_properties(app/build_config.cpp PROPERTIES COMPILE_DEFINITIONS
+  "TIVOLNA_PRODUCT_SITE_URL=\"${TIVOLNA_PRODUCT_SITE_URL}\";TIVOLNA_PRODUCT_SITE_NAME=\"${TIVOLNA_PRODUCT_SITE_NAME}\"")
 
 # The window framework with the platform's backend.
+set(_toolkit toolkit/graphics.cpp toolkit/canvas.cpp toolkit/skin.cpp toolkit/controls.cpp
+  toolkit/components.cpp toolkit/toolkit.cpp)
 if(WIN32)
-  set(_backend toolkit/win32/platform_win32.cpp)
+  set(_backend toolkit/win32/windows_win32.cpp toolkit/win32/surface_win32.cpp
+    toolkit/win32/shell_win32.cpp)
 else()
   set(_backend toolkit/headless/platform_headless.cpp)
 endif()
-add_library(tivolna_toolkit STATIC toolkit/toolkit.cpp ${_backend})
+add_library(tivolna_toolkit STATIC ${_toolkit} ${_backend})
 target_link_libraries(tivolna_toolkit PUBLIC tivolna_base Threads::Threads)
+if(WIN32)
+  target_link_libraries(tivolna_toolkit PUBLIC gdi32 user32 shell32)
+endif()
 
 # The windows of the program.
 add_library(tivolna_ui STATIC
-  ui/artwork.cpp ui/program.cpp ui/main/form1.cpp ui/dialogs/dialogs.cpp)
+  ui/artwork.cpp ui/program.cpp ui/main/form1.cpp ui/main/rus_clipboard.cpp ui/dialogs/dialogs.cpp)
 target_link_libraries(tivolna_ui PUBLIC tivolna_core tivolna_toolkit tivolna_audio)
 
 if(WIN32)
@@ -28,8 +40,9 @@ if(WIN32)
     COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/tools/make_icon.py ${CMAKE_CURRENT_BINARY_DIR}/tivolna.ico
     DEPENDS ${PROJECT_SOURCE_DIR}/tools/make_icon.py)
   configure_file(tivolna.rc ${CMAKE_CURRENT_BINARY_DIR}/tivolna.rc COPYONLY)
+  configure_file(tivolna.manifest ${CMAKE_CURRENT_BINARY_DIR}/tivolna.manifest COPYONLY)
   set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/tivolna.rc PROPERTIES
-    OBJECT_DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/tivolna.ico)
+    OBJECT_DEPENDS "${CMAKE_CURRENT_BINARY_DIR}/tivolna.ico;${CMAKE_CURRENT_BINARY_DIR}/tivolna.manifest")
   add_executable(tivolna WIN32 main.cpp ${CMAKE_CURRENT_BINARY_DIR}/tivolna.rc)
   target_link_libraries(tivolna PRIVATE tivolna_ui)
   target_link_options(tivolna PRIVATE -mwindows)

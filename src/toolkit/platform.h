@@ -1,25 +1,71 @@
 #pragma once
-// What the forms need of the platform; one implementation per platform.
+// What the toolkit needs of the platform; one implementation per platform.
+#include <functional>
+#include <string>
+
+#include "toolkit/components.h"
 #include "toolkit/toolkit.h"
 
 namespace tk::platform {
 
 void Initialize();
+
+// Windows: top-level forms and the child windows of windowed controls.
 Handle CreateFormWindow(Form* form);
-void DestroyFormWindow(Handle h);
-void ShowFormWindow(Handle h, bool visible);
+Handle CreateControlWindow(WindowedControl* control, Handle parent);
+void DestroyWindowOf(Handle h);
+void ShowWindowOf(Handle h, bool visible);
+void EnableWindowOf(Handle h, bool enabled);
 void BringToFront(Handle h);
 void SetFormBounds(Handle h, int left, int top, int client_width, int client_height);
+void SetControlBounds(Handle h, const Rect& r);
 void SetFormCaption(Handle h, const std::string& caption);
-void InvalidateForm(Handle h);
+// Marks an area (client coordinates; nullptr: all of it) for repainting.
+void Invalidate(Handle h, const Rect* r);
+void SetFocusTo(Handle h);
+void ReleaseMouseCapture();
 // The platform's default handling of a message not handled by the form.
 intptr_t DefaultProc(Handle h, Message& m);
+
+// The message loop and threads.
 void RunLoop();
 void QuitLoop();
 void ProcessMessages();
 void HandleSentMessages();
 [[noreturn]] void ExitProcessNow(int code);
 intptr_t Send(Handle h, uint32_t msg, uintptr_t wparam, intptr_t lparam);
+void Post(std::function<void()> work);
 int MessageBoxUtf8(const std::string& text, const std::string& caption, uint32_t flags);
+
+TextRenderer& SharedText();
+Size ScreenSize();
+Point CursorPos();
+
+// Timers: the platform calls timer->Fire() on the user-interface thread.
+uintptr_t StartTimer(Timer* timer, int interval_ms);
+void StopTimer(uintptr_t id);
+
+// The hint window.
+void ShowHint(const std::string& utf8, Point screen);
+void HideHint();
+
+// Shows a pop-up menu and waits; the index of the chosen item, or -1.
+int TrackMenu(const PopupMenu& menu, int x, int y);
+
+// Notification-area icons, by the id the icon got.
+uintptr_t TrayRegister(TrayIcon* icon);
+void TrayUnregister(uintptr_t id);
+// Shows (or updates) the icon with its hint, or removes it.
+void TraySet(uintptr_t id, bool active, const std::string& hint_utf8);
+
+// The clipboard, as the system offers it.
+bool ClipboardOpen();
+void ClipboardClose();
+void ClipboardEmpty();
+// Copies the data into a movable, shareable memory block and hands it over; false (block
+// freed again) when the clipboard does not take it.
+bool ClipboardSet(uint32_t format, const void* data, size_t size);
+
+void ShellOpen(const std::string& ansi);
 
 }  // namespace tk::platform

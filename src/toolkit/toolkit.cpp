@@ -1,14 +1,19 @@
 #include "toolkit/toolkit.h"
 
+#include <algorithm>
+
 #include "toolkit/platform.h"
 
 namespace tk {
+
+// --- Form -----------------------------------------------------------------------------------
 
 Form::Form(std::string name, std::string caption)
     : name_(std::move(name)), caption_(std::move(caption)) {}
 
 Form::~Form() {
-  if (handle_) platform::DestroyFormWindow(handle_);
+  Application::Get().HintHover(nullptr, {});
+  if (handle_) platform::DestroyWindowOf(handle_);
 }
 
 void Form::SetCaption(const std::string& caption) {
@@ -17,18 +22,25 @@ void Form::SetCaption(const std::string& caption) {
 }
 
 Handle Form::GetHandle() {
-  if (!handle_) handle_ = platform::CreateFormWindow(this);
+  if (!handle_) {
+    Handle h = platform::CreateFormWindow(this);  // binds itself during creation
+    handle_ = h;
+    for (Control* c : controls_)
+      if (c->IsWindowed()) static_cast<WindowedControl*>(c)->CreateHandle(handle_);
+  }
   return handle_;
 }
 
 void Form::Show() {
   visible_ = true;
-  platform::ShowFormWindow(GetHandle(), true);
+  platform::ShowWindowOf(GetHandle(), true);
 }
 
 void Form::Hide() {
   visible_ = false;
-  if (handle_) platform::ShowFormWindow(handle_, false);
+  if (handle_) platform::ShowWindowOf(handle_, false);
+  if (hover_) SetHover(nullptr);
+  Application::Get().HintHover(nullptr, {});
 }
 
 void Form::BringToFront() {
@@ -48,9 +60,31 @@ void Form::SetBounds(int left, int top, int client_width, int client_height) {
   if (handle_) platform::SetFormBounds(handle_, left, top, client_width, client_height);
 }
 
-void Form::SetBackground(Bitmap bmp) {
-  background_ = std::move(bmp);
-  if (handle_) platform::InvalidateForm(handle_);
+Control* Form::FindControl(const std::string& name) const {
+  for (Control* c : controls_)
+    if (c->Name() == name) return c;
+  return nullptr;
+}
+
+Control* Form::ControlAt(Point p, bool windowed_too) const {
+  if (windowed_too)
+    for (auto it = controls_.rbegin(); it != controls_.rend(); ++it)
+      if ((*it)->IsWindowed() && (*it)->Visible() && (*it)->Bounds().Contains(p)) return *it;
+  return SurfaceControlAt(p);
+}
+
+Control* Form::SurfaceControlAt(Point p) const {
+  // Disabled graphic controls let the mouse through to what lies below.
+  for (auto it = controls_.rbegin(); it != controls_.rend(); ++it)
+    if (!(*it)->IsWindowed() && (*it)->Visible() && (*it)->Enabled() && (*it)->Bounds().Contains(p))
+      return *it;
+  return nullptr;
+}
+
+void Form::DragMove() {
+  platform::ReleaseMouseCapture();
+  CaptureLost();
+  SendMessageTo(GetHandle(), kWmSysCommand, kScDragMove, 0);
 }
 
 void Form::WndProc(Message& m) { DefaultHandler(m); }
@@ -78,8 +112,8 @@ void Form::DoDestroy() {
   Application::Get().Dispatch([this] { FormDestroy(); });
   if (handle_) {
     Handle h = handle_;
-    handle_ = 0;
-    platform::DestroyFormWindow(h);
+    WindowGone();
+    platform::DestroyWindowOf(h);
   }
 }
 
@@ -87,9 +121,169 @@ void Form::Deliver(Message& m) {
   Application::Get().Dispatch([this, &m] { WndProc(m); });
 }
 
+void Form::WindowGone() {
+  handle_ = 0;
+  for (Control* c : controls_)
+    if (c->IsWindowed()) static_cast<WindowedControl*>(c)->HandleGone();
+}
+
+void Form::Register(Control* c) {
+  controls_.push_back(c);
+  // Windowed controls lie above the graphic ones, in creation order among themselves.
+  std::stable_partition(controls_.begin(), controls_.end(), [](Control* x) { return !x->IsWindowed(); });
+  if (handle_ && c->IsWindowed()) static_cast<WindowedControl*>(c)->CreateHandle(handle_);
+  if (!c->IsWindowed()) Invalidate(c->Bounds());
+}
+
+void Form::Unregister(Control* c) {
+  controls_.erase(std::remove(controls_.begin(), controls_.end(), c), controls_.end());
+  if (hover_ == c) hover_ = nullptr;
+  if (captured_ == c) captured_ = nullptr;
+  Application::Get().HintHover(nullptr, {});
+  if (!c->IsWindowed()) Invalidate(c->Bounds());
+}
+
+void Form::Invalidate(const Rect& r) {
+  if (handle_ && !r.Empty()) platform::Invalidate(handle_, &r);
+}
+
+void Form::PaintSurface(Canvas& c, const Rect& area) {
+  const Point base = c.Origin();
+  const Rect outer = c.Clip();
+  Rect a = area.Offset(base.x, base.y).Intersect(outer);
+  if (a.Empty()) return;
+  c.SetClip(a);
+  c.FillRect(area, colour_);
+  for (Control* ctl : controls_) {
+    if (ctl->IsWindowed() || !ctl->Visible()) continue;
+    Rect b = ctl->Bounds().Offset(base.x, base.y).Intersect(a);
+    if (b.Empty()) continue;
+    c.SetOrigin({base.x + ctl->Left(), base.y + ctl->Top()});
+    c.SetClip(b);
+    ctl->Paint(c);
+  }
+  c.SetOrigin(base);
+  c.SetClip(outer);
+}
+
+void Form::PaintAll(Canvas& c) {
+  const Point base = c.Origin();
+  const Rect outer = c.Clip();
+  PaintSurface(c, {0, 0, client_width_, client_height_});
+  for (Control* ctl : controls_) {
+    if (!ctl->IsWindowed() || !ctl->Visible()) continue;
+    c.SetOrigin({base.x + ctl->Left(), base.y + ctl->Top()});
+    c.SetClip(ctl->Bounds().Offset(base.x, base.y).Intersect(outer));
+    ctl->Paint(c);
+  }
+  c.SetOrigin(base);
+  c.SetClip(outer);
+}
+
+void Form::SetHover(Control* c) {
+  if (c == hover_) return;
+  Control* old = hover_;
+  hover_ = c;
+  if (old) old->MouseLeave();
+  if (c) c->MouseEnter();
+}
+
+void Form::SurfaceMouseMove(int x, int y, uint8_t shift) {
+  Control* c = SurfaceControlAt({x, y});
+  SetHover(c);
+  Application::Get().HintHover(c, {left_ + x, top_ + y});
+  if (captured_) captured_->MouseMove(x - captured_->Left(), y - captured_->Top(), shift);
+}
+
+void Form::SurfaceMouseDown(const MouseArgs& a) {
+  Application::Get().CancelHint();
+  Control* c = SurfaceControlAt({a.x, a.y});
+  if (!c) {
+    if (OnMouseDown) Application::Get().Dispatch([&] { OnMouseDown(a); });
+    return;
+  }
+  if (a.button == MouseButton::kLeft) captured_ = c;
+  MouseArgs local = a;
+  local.x -= c->Left();
+  local.y -= c->Top();
+  c->MouseDown(local);
+}
+
+void Form::SurfaceMouseUp(const MouseArgs& a) {
+  Control* c = a.button == MouseButton::kLeft && captured_ ? captured_ : SurfaceControlAt({a.x, a.y});
+  if (a.button == MouseButton::kLeft) captured_ = nullptr;
+  if (!c) return;
+  MouseArgs local = a;
+  local.x -= c->Left();
+  local.y -= c->Top();
+  c->MouseUp(local);
+}
+
+void Form::SurfaceMouseLeave() {
+  SetHover(nullptr);
+  Application::Get().HintHover(nullptr, {});
+}
+
+void Form::CaptureLost() {
+  if (!captured_) return;
+  Control* c = captured_;
+  captured_ = nullptr;
+  c->MouseUp({MouseButton::kLeft, 0, -1000000, -1000000});  // released outside: no click
+}
+
+Cursor Form::CursorAt(Point p) const {
+  Control* c = SurfaceControlAt(p);
+  return c ? c->GetCursor() : Cursor::kArrow;
+}
+
+// --- Timer ----------------------------------------------------------------------------------
+
+Timer::Timer(int interval_ms, bool enabled) : interval_(interval_ms), enabled_(false) {
+  SetEnabled(enabled);
+}
+
+Timer::~Timer() {
+  if (id_) platform::StopTimer(id_);
+}
+
+void Timer::SetInterval(int ms) {
+  interval_ = ms;
+  Restart();
+}
+
+void Timer::SetEnabled(bool e) {
+  enabled_ = e;
+  Restart();
+}
+
+void Timer::Restart() {
+  if (id_) platform::StopTimer(id_);
+  id_ = 0;
+  if (enabled_ && interval_ > 0) id_ = platform::StartTimer(this, interval_);
+}
+
+void Timer::Fire() {
+  if (enabled_ && OnTimer) Application::Get().Dispatch(OnTimer);
+}
+
+// --- Application ----------------------------------------------------------------------------
+
+Application::Application()
+    : hint_timer_(new Timer(kHintPauseMs, false)), hint_hide_timer_(new Timer(kHintHideMs, false)) {
+  hint_timer_->OnTimer = [this] {
+    hint_timer_->SetEnabled(false);
+    ShowHintNow();
+  };
+  hint_hide_timer_->OnTimer = [this] {
+    hint_hide_timer_->SetEnabled(false);
+    platform::HideHint();
+    shown_hint_.clear();
+  };
+}
+
 Application& Application::Get() {
-  static Application app;
-  return app;
+  static Application* app = new Application();  // lives until the process ends
+  return *app;
 }
 
 void Application::Initialize() { platform::Initialize(); }
@@ -104,6 +298,7 @@ void Application::Run() {
 }
 
 void Application::DestroyAllForms() {
+  HintHover(nullptr, {});
   for (Form* f : forms_) delete f;
   forms_.clear();
 }
@@ -126,6 +321,48 @@ void Application::Dispatch(const std::function<void()>& handler) {
   }
 }
 
+void Application::ShowMessage(const std::string& text) { platform::MessageBoxUtf8(text, Title, kMbOk); }
+
+void Application::Post(std::function<void()> work) {
+  platform::Post([w = std::move(work)] { Application::Get().Dispatch(w); });
+}
+
+void Application::HintHover(Control* c, Point screen) {
+  if (c == hint_control_) {
+    if (shown_hint_.empty()) hint_point_ = screen;  // appears where the mouse rests
+    return;
+  }
+  hint_control_ = c;
+  hint_cancelled_ = false;
+  hint_timer_->SetEnabled(false);
+  hint_hide_timer_->SetEnabled(false);
+  if (!shown_hint_.empty()) {
+    platform::HideHint();
+    shown_hint_.clear();
+  }
+  hint_point_ = screen;
+  if (c && !c->Hint().empty()) hint_timer_->SetEnabled(true);
+}
+
+void Application::CancelHint() {
+  hint_cancelled_ = true;
+  hint_timer_->SetEnabled(false);
+  hint_hide_timer_->SetEnabled(false);
+  if (!shown_hint_.empty()) {
+    platform::HideHint();
+    shown_hint_.clear();
+  }
+}
+
+void Application::ShowHintNow() {
+  if (!hint_control_ || hint_cancelled_ || hint_control_->Hint().empty()) return;
+  shown_hint_ = hint_control_->Hint();
+  platform::ShowHint(shown_hint_, {hint_point_.x, hint_point_.y + 20});  // below the pointer
+  hint_hide_timer_->SetEnabled(true);
+}
+
+// --- Free functions -------------------------------------------------------------------------
+
 intptr_t SendMessageTo(Handle window, uint32_t msg, uintptr_t wparam, intptr_t lparam) {
   return platform::Send(window, msg, wparam, lparam);
 }
@@ -135,5 +372,9 @@ void HandleSentMessages() { platform::HandleSentMessages(); }
 int ShowMessageBox(const std::string& text, const std::string& caption, uint32_t flags) {
   return platform::MessageBoxUtf8(text, caption, flags);
 }
+
+TextRenderer& SharedText() { return platform::SharedText(); }
+
+Size ScreenSize() { return platform::ScreenSize(); }
 
 }  // namespace tk

@@ -1,16 +1,18 @@
 #pragma once
-// The window framework: application, forms, message loop, cross-thread send, error box.
-// Forms are portable; the platform layer (win32/ or headless/) gives them real windows or
-// keeps their state only.
+// The window framework: application, forms and their controls, message loop, cross-thread
+// send and post, timers, the error box. Forms are portable; the platform layer (win32/ or
+// headless/) gives them real windows or keeps their state only.
 #include <cstdint>
 #include <exception>
 #include <functional>
 #include <string>
 #include <vector>
 
-namespace tk {
+#include "toolkit/canvas.h"
+#include "toolkit/controls.h"
+#include "toolkit/graphics.h"
 
-using Handle = std::uintptr_t;  // the window handle
+namespace tk {
 
 // Window messages the framework knows by number (the platform's own numbers).
 enum : uint32_t {
@@ -20,6 +22,8 @@ enum : uint32_t {
   kWmSysCommand = 0x0112,
   kWmUser = 0x0400,
 };
+// WM_SYSCOMMAND: move the window with the mouse, as if its caption were dragged.
+constexpr uintptr_t kScDragMove = 0xF012;  // SC_MOVE + HTCAPTION
 
 // Message box flags and results used by the program.
 enum : uint32_t { kMbOk = 0x0, kMbIconError = 0x10, kMbIconInformation = 0x40 };
@@ -30,16 +34,6 @@ struct Message {
   intptr_t lparam;
   intptr_t result;
 };
-
-// 32-bit pixels 0x00RRGGBB, rows top to bottom.
-struct Bitmap {
-  int width = 0;
-  int height = 0;
-  std::vector<uint32_t> pixels;
-  uint32_t& At(int x, int y) { return pixels[static_cast<size_t>(y) * width + x]; }
-  uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
-};
-constexpr uint32_t kColourKeyLime = 0x00FF00;
 
 class Form {
  public:
@@ -52,7 +46,7 @@ class Form {
   const std::string& Caption() const { return caption_; }
   void SetCaption(const std::string& caption);
 
-  // The window handle; the window is created on first use.
+  // The window handle; the window (and its controls' windows) are created on first use.
   Handle GetHandle();
   bool HandleAllocated() const { return handle_ != 0; }
 
@@ -69,10 +63,20 @@ class Form {
   int ClientWidth() const { return client_width_; }
   int ClientHeight() const { return client_height_; }
   void SetBounds(int left, int top, int client_width, int client_height);
+  void SetPosition(int left, int top) { SetBounds(left, top, client_width_, client_height_); }
 
-  // Background picture; lime pixels are see-through.
-  const Bitmap& Background() const { return background_; }
-  void SetBackground(Bitmap bmp);
+  // Colour of the surface where no control draws (lime: see-through).
+  void SetColour(Colour c) { colour_ = c; Invalidate({0, 0, client_width_, client_height_}); }
+
+  // Controls in creation order, which is the drawing order; windowed ones lie above all
+  // graphic ones.
+  const std::vector<Control*>& Controls() const { return controls_; }
+  Control* FindControl(const std::string& name) const;
+  // The topmost visible control at a point of the client area; windowed ones first.
+  Control* ControlAt(Point p, bool windowed_too = true) const;
+
+  // Releases the mouse capture and lets the system move the window with the mouse.
+  void DragMove();
 
   // Every message of the window passes here; the default hands it to DefaultHandler.
   virtual void WndProc(Message& m);
@@ -82,20 +86,68 @@ class Form {
   virtual void FormCreate() {}
   virtual void FormActivate() {}
   virtual void FormDestroy() {}
+  std::function<void(const MouseArgs&)> OnMouseDown;  // a press on the bare surface
 
-  // Called by the framework.
+  // --- called by the framework and the platform ---
   void DoCreate();
   void DoDestroy();
   void Deliver(Message& m);  // runs WndProc behind the error box
-  void WindowGone() { handle_ = 0; }
+  void WindowGone();
+  // The platform binds the window to its form as soon as the window exists.
+  void Bind(Handle h) { handle_ = h; }
+  void Register(Control* c);
+  void Unregister(Control* c);
+  void Invalidate(const Rect& r);
+  // Draws the surface (background and graphic controls) into the canvas, for the area given
+  // in client coordinates; the canvas origin is the client's top left.
+  void PaintSurface(Canvas& c, const Rect& area);
+  // Draws everything, windowed controls included (for tests and screenshots).
+  void PaintAll(Canvas& c);
+  // Mouse input on the form's own surface (client coordinates).
+  void SurfaceMouseDown(const MouseArgs& a);
+  void SurfaceMouseUp(const MouseArgs& a);
+  void SurfaceMouseMove(int x, int y, uint8_t shift);
+  void SurfaceMouseLeave();
+  void CaptureLost();
+  // The graphic control under the surface point, for the cursor.
+  Cursor CursorAt(Point p) const;
+  // The window moved (by the system or the user).
+  void Moved(int left, int top) { left_ = left, top_ = top; }
 
  private:
+  Control* SurfaceControlAt(Point p) const;
+  void SetHover(Control* c);
+
   std::string name_;
   std::string caption_;
   Handle handle_ = 0;
   bool visible_ = false;
   int left_ = 0, top_ = 0, client_width_ = 0, client_height_ = 0;
-  Bitmap background_;
+  Colour colour_ = kColourKeyLime;
+  std::vector<Control*> controls_;
+  Control* hover_ = nullptr;    // graphic control under the mouse
+  Control* captured_ = nullptr; // graphic control that got the left press
+};
+
+// A repeating timer on the user-interface thread.
+class Timer {
+ public:
+  explicit Timer(int interval_ms = 1000, bool enabled = false);
+  ~Timer();
+  Timer(const Timer&) = delete;
+  Timer& operator=(const Timer&) = delete;
+  int Interval() const { return interval_; }
+  void SetInterval(int ms);
+  bool Enabled() const { return enabled_; }
+  void SetEnabled(bool e);
+  std::function<void()> OnTimer;
+  void Fire();  // called by the platform
+
+ private:
+  void Restart();
+  int interval_;
+  bool enabled_;
+  uintptr_t id_ = 0;
 };
 
 class Application {
@@ -133,12 +185,36 @@ class Application {
   void ShowException(const std::exception& e);
   // Runs an event handler; an error ends it and shows the error box.
   void Dispatch(const std::function<void()>& handler);
+  // A plain message box with an OK button, captioned with the title; waits until closed.
+  void ShowMessage(const std::string& text);
 
-  std::string Title = "Тиволна";
+  // Runs `work` on the user-interface thread soon; callable from any thread.
+  void Post(std::function<void()> work);
+
+  // Hints: the control under the mouse (nullptr: none) at a screen point.
+  void HintHover(Control* c, Point screen);
+  // A press or key hides the hint until the mouse moves to another control.
+  void CancelHint();
+  const std::string& ShownHint() const { return shown_hint_; }
+  static constexpr int kHintPauseMs = 500;
+  static constexpr int kHintHideMs = 8000;
+
+  // The caption of message boxes; the program sets it.
+  std::string Title;
 
  private:
+  Application();
   void Adopt(Form* f) { forms_.push_back(f); }
+  void ShowHintNow();
   std::vector<Form*> forms_;
+  Control* hint_control_ = nullptr;
+  Point hint_point_;
+  bool hint_cancelled_ = false;
+  std::string shown_hint_;
+  Timer* hint_timer_ = nullptr;
+  Timer* hint_hide_timer_ = nullptr;
+  friend class Form;
+  friend class Control;
 };
 
 // Synchronous send from any thread: waits until the window's thread has handled it.
@@ -149,5 +225,9 @@ intptr_t SendMessageTo(Handle window, uint32_t msg, uintptr_t wparam, intptr_t l
 void HandleSentMessages();
 // Message box with UTF-8 texts; returns the platform's result (1 = OK).
 int ShowMessageBox(const std::string& text, const std::string& caption, uint32_t flags);
+// The platform's text renderer for measuring text outside painting.
+TextRenderer& SharedText();
+// Screen size in pixels.
+Size ScreenSize();
 
 }  // namespace tk

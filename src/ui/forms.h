@@ -13,6 +13,10 @@ extern ui::TForm3* Form3;
 extern ui::TForm4* Form4;
 
 namespace ui {
+// The program's name: the main window's caption and the caption of its message boxes.
+extern const char kProductTitle[];
+// Makes the Russian-locale clipboard the process-wide one (once, before any window exists).
+void InstallRusClipboard();
 // Creates the windows in order and runs the message loop; returns the exit code.
 int RunProgram();
 }  // namespace ui

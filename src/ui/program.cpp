@@ -1,7 +1,11 @@
+#include <memory>
+
+#include "toolkit/components.h"
 #include "toolkit/toolkit.h"
 #include "ui/dialogs/dialogs.h"
 #include "ui/forms.h"
 #include "ui/main/form1.h"
+#include "ui/main/rus_clipboard.h"
 
 ui::TForm1* Form1 = nullptr;
 ui::TForm2* Form2 = nullptr;
@@ -10,9 +14,20 @@ ui::TForm4* Form4 = nullptr;
 
 namespace ui {
 
+const char kProductTitle[] = "Тиволна";
+
+void InstallRusClipboard() {
+  static bool done = false;
+  if (done) return;
+  done = true;
+  tk::SetClipboard(std::make_unique<TRusClipboard>());  // the standard one is freed
+}
+
 int RunProgram() {
   tk::Application& app = tk::Application::Get();
+  app.Title = kProductTitle;
   app.Initialize();
+  InstallRusClipboard();
   Form1 = app.CreateForm<TForm1>();
   Form2 = app.CreateForm<TForm2>();
   Form3 = app.CreateForm<TForm3>();

@@ -1,8 +1,11 @@
 #pragma once
-// Inspection of the headless platform for tests.
+// The headless platform for tests: inspection of what the program did, and input delivered
+// the way the real platform delivers it.
+#include <map>
 #include <string>
 #include <vector>
 
+#include "toolkit/components.h"
 #include "toolkit/toolkit.h"
 
 namespace tk::headless {
@@ -21,6 +24,9 @@ struct HaltSignal {
 struct WindowRecord {
   bool exists = false;
   bool visible = false;
+  bool enabled = true;
+  bool is_control = false;
+  Handle parent = 0;
   std::string caption;
   int left = 0, top = 0, width = 0, height = 0;
 };
@@ -32,5 +38,65 @@ WindowRecord Window(Handle h);
 std::vector<Handle> CreatedWindows();
 // Forgets every window and record, and makes the calling thread the user-interface thread.
 void Reset();
+
+// --- input, in the form's client coordinates ---
+void MouseMove(Form& f, int x, int y, uint8_t shift = 0);
+void MouseDown(Form& f, int x, int y, MouseButton b = MouseButton::kLeft, uint8_t shift = 0);
+void MouseUp(Form& f, int x, int y, MouseButton b = MouseButton::kLeft, uint8_t shift = 0);
+// Move there, press and release.
+void Click(Form& f, int x, int y, MouseButton b = MouseButton::kLeft);
+void MouseLeave(Form& f);
+void Wheel(Form& f, int x, int y, int notches);
+// A key for the control with the focus; true when it used the key.
+bool KeyDown(WindowedControl& c, int vk, uint8_t shift = 0);
+Handle FocusedWindow();
+int CaptureReleases();
+// WM_SYSCOMMAND drag-moves that reached the platform's default handling.
+std::vector<Handle> DragMoves();
+
+// --- time: timers fire as the clock passes their due time ---
+void AdvanceTime(int ms);
+int ActiveTimers();
+
+// --- hint window ---
+struct HintRecord {
+  bool shown = false;
+  std::string text;
+  Point at;
+};
+HintRecord Hint();
+
+// --- menus ---
+// The next menu shown chooses the item of this name ("" closes it without a choice).
+void ChooseInNextMenu(const std::string& name);
+struct MenuRecord {
+  std::vector<std::string> captions;
+  std::vector<bool> has_picture;
+  Point at;
+};
+std::vector<MenuRecord> Menus();
+
+// --- notification area ---
+struct TrayRecord {
+  bool registered = false;
+  bool shown = false;
+  std::string hint;
+};
+TrayRecord Tray(const TrayIcon& icon);
+
+// --- clipboard ---
+// Another program holds the clipboard: opening it fails.
+void HoldClipboardElsewhere(bool held);
+// What the program did: "open", "empty", "set <format> <hex bytes>", "close".
+std::vector<std::string> ClipboardLog();
+void ClearClipboardLog();
+std::map<uint32_t, std::string> ClipboardContents();
+bool ClipboardIsOpen();
+
+// --- shell ---
+std::vector<std::string> ShellOpens();
+
+// Everything of the form drawn into a bitmap (text is not drawn headless).
+Bitmap Render(Form& f);
 
 }  // namespace tk::headless

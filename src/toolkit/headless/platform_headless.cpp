@@ -1,5 +1,7 @@
 // State-only platform: windows are records; messages are handled on the user-interface
-// thread, the thread that initialised the platform.
+// thread, the thread that initialised the platform; time passes only when a test says so.
+#include <algorithm>
+#include <cmath>
 #include <condition_variable>
 #include <deque>
 #include <map>
@@ -20,7 +22,32 @@ struct PendingSend {
 
 struct Window {
   Form* form = nullptr;
+  WindowedControl* control = nullptr;
   headless::WindowRecord rec;
+};
+
+struct TimerRec {
+  Timer* timer;
+  int interval;
+  long long due;
+};
+
+struct TrayRec {
+  TrayIcon* icon;
+  headless::TrayRecord rec;
+};
+
+// Text sizes without fonts: a fixed share of the height per character.
+class ApproxText : public TextRenderer {
+ public:
+  Size Measure(const std::string& utf8, const Font& font) override {
+    int chars = 0;
+    for (unsigned char ch : utf8)
+      if ((ch & 0xC0) != 0x80) ++chars;
+    double per = font.height * ((font.style & kBold) ? 0.62 : 0.55);
+    return {static_cast<int>(std::lround(chars * per)), font.height + font.height / 5};
+  }
+  void Draw(const std::string&, const Font&, Colour, int, int, const Rect&) override {}
 };
 
 struct HeadlessState {
@@ -30,14 +57,39 @@ struct HeadlessState {
   std::map<Handle, Window> windows;
   std::vector<Handle> created;
   std::deque<PendingSend*> sends;
+  std::deque<std::function<void()>> posts;
   std::vector<headless::MessageBoxRecord> boxes;
   Handle next_handle = 0x10000;
   bool quit = false;
+  // UI-thread-only state below.
+  Handle focus = 0;
+  int capture_releases = 0;
+  std::vector<Handle> drag_moves;
+  WindowedControl* captured = nullptr;  // windowed control that got a left press
+  WindowedControl* hovered = nullptr;
+  long long now = 0;
+  uintptr_t next_timer = 1;
+  std::map<uintptr_t, TimerRec> timers;
+  headless::HintRecord hint;
+  std::vector<std::string> menu_choices;
+  std::vector<headless::MenuRecord> menus;
+  uintptr_t next_tray = 1;
+  std::map<uintptr_t, TrayRec> trays;
+  bool clip_held = false, clip_open = false;
+  std::vector<std::string> clip_log;
+  std::map<uint32_t, std::string> clip;
+  std::vector<std::string> shell_opens;
+  ApproxText text;
 };
 
 HeadlessState& S() {
-  static HeadlessState s;
-  return s;
+  static HeadlessState* s = new HeadlessState();
+  return *s;
+}
+
+Window* Find(Handle h) {
+  auto it = S().windows.find(h);
+  return it == S().windows.end() ? nullptr : &it->second;
 }
 
 // Runs one message on the user-interface thread.
@@ -45,36 +97,64 @@ intptr_t DeliverNow(Handle h, uint32_t msg, uintptr_t wparam, intptr_t lparam) {
   Form* form = nullptr;
   {
     std::lock_guard<std::mutex> lock(S().mu);
-    auto it = S().windows.find(h);
-    if (it == S().windows.end() || !it->second.rec.exists) return 0;
-    form = it->second.form;
+    Window* w = Find(h);
+    if (!w || !w->rec.exists || !w->form) return 0;
+    form = w->form;
   }
   Message m{msg, wparam, lparam, 0};
   form->Deliver(m);
   return m.result;
 }
 
-// Handles the queued sends; with `wait` blocks until one arrives or the loop is quit.
-bool HandleQueued(bool wait) {
+// Handles the queued sends (and, unless sends_only, the posted work); with `wait` blocks
+// until something arrives or the loop is quit.
+bool HandleQueued(bool wait, bool sends_only = false) {
   std::unique_lock<std::mutex> lock(S().mu);
-  if (wait) S().cv.wait(lock, [] { return !S().sends.empty() || S().quit; });
+  if (wait) S().cv.wait(lock, [] { return !S().sends.empty() || !S().posts.empty() || S().quit; });
   bool any = false;
-  while (!S().sends.empty()) {
-    PendingSend* p = S().sends.front();
-    S().sends.pop_front();
-    lock.unlock();
-    p->msg.result = DeliverNow(p->target, p->msg.msg, p->msg.wparam, p->msg.lparam);
-    lock.lock();
-    p->done = true;
-    S().cv.notify_all();
-    any = true;
+  for (;;) {
+    if (!S().sends.empty()) {
+      PendingSend* p = S().sends.front();
+      S().sends.pop_front();
+      lock.unlock();
+      p->msg.result = DeliverNow(p->target, p->msg.msg, p->msg.wparam, p->msg.lparam);
+      lock.lock();
+      p->done = true;
+      S().cv.notify_all();
+      any = true;
+    } else if (!sends_only && !S().posts.empty()) {
+      auto work = std::move(S().posts.front());
+      S().posts.pop_front();
+      lock.unlock();
+      work();
+      lock.lock();
+      any = true;
+    } else {
+      break;
+    }
   }
   return any;
 }
 
-Window* Find(Handle h) {
-  auto it = S().windows.find(h);
-  return it == S().windows.end() ? nullptr : &it->second;
+Handle NewWindow(Window w) {
+  std::lock_guard<std::mutex> lock(S().mu);
+  Handle h = S().next_handle;
+  S().next_handle += 4;
+  w.rec.exists = true;
+  S().windows[h] = w;
+  S().created.push_back(h);
+  return h;
+}
+
+std::string Hex(const void* data, size_t size) {
+  static const char* d = "0123456789abcdef";
+  std::string out;
+  for (size_t i = 0; i < size; ++i) {
+    unsigned char b = static_cast<const unsigned char*>(data)[i];
+    out += d[b >> 4];
+    out += d[b & 15];
+  }
+  return out;
 }
 
 }  // namespace
@@ -87,28 +167,44 @@ void Initialize() {
 }
 
 Handle CreateFormWindow(Form* form) {
-  std::lock_guard<std::mutex> lock(S().mu);
-  Handle h = S().next_handle;
-  S().next_handle += 4;
   Window w;
   w.form = form;
-  w.rec.exists = true;
   w.rec.caption = form->Caption();
   w.rec.left = form->Left();
   w.rec.top = form->Top();
   w.rec.width = form->ClientWidth();
   w.rec.height = form->ClientHeight();
-  S().windows[h] = w;
-  S().created.push_back(h);
-  return h;
+  return NewWindow(w);
 }
 
-void DestroyFormWindow(Handle h) {
+Handle CreateControlWindow(WindowedControl* control, Handle parent) {
+  Window w;
+  w.control = control;
+  w.rec.is_control = true;
+  w.rec.parent = parent;
+  w.rec.caption = control->Name();
+  w.rec.visible = control->Visible();
+  w.rec.enabled = control->Enabled();
+  const Rect& b = control->Bounds();
+  w.rec.left = b.left, w.rec.top = b.top, w.rec.width = b.width, w.rec.height = b.height;
+  return NewWindow(w);
+}
+
+void DestroyWindowOf(Handle h) {
   std::lock_guard<std::mutex> lock(S().mu);
-  if (Window* w = Find(h)) {
+  std::vector<Handle> gone{h};
+  for (auto& [k, w] : S().windows)
+    if (w.rec.parent == h) gone.push_back(k);
+  for (Handle g : gone) {
+    Window* w = Find(g);
+    if (!w) continue;
+    if (S().captured == w->control) S().captured = nullptr;
+    if (S().hovered == w->control) S().hovered = nullptr;
+    if (S().focus == g) S().focus = 0;
     w->rec.exists = false;
     w->rec.visible = false;
     w->form = nullptr;
+    w->control = nullptr;
   }
   // Senders waiting on a destroyed window get 0, as the platform does.
   for (auto it = S().sends.begin(); it != S().sends.end();) {
@@ -122,9 +218,14 @@ void DestroyFormWindow(Handle h) {
   S().cv.notify_all();
 }
 
-void ShowFormWindow(Handle h, bool visible) {
+void ShowWindowOf(Handle h, bool visible) {
   std::lock_guard<std::mutex> lock(S().mu);
   if (Window* w = Find(h)) w->rec.visible = visible;
+}
+
+void EnableWindowOf(Handle h, bool enabled) {
+  std::lock_guard<std::mutex> lock(S().mu);
+  if (Window* w = Find(h)) w->rec.enabled = enabled;
 }
 
 void BringToFront(Handle) {}
@@ -139,14 +240,37 @@ void SetFormBounds(Handle h, int left, int top, int cw, int ch) {
   }
 }
 
+void SetControlBounds(Handle h, const Rect& r) { SetFormBounds(h, r.left, r.top, r.width, r.height); }
+
 void SetFormCaption(Handle h, const std::string& caption) {
   std::lock_guard<std::mutex> lock(S().mu);
   if (Window* w = Find(h)) w->rec.caption = caption;
 }
 
-void InvalidateForm(Handle) {}
+void Invalidate(Handle, const Rect*) {}
 
-intptr_t DefaultProc(Handle, Message&) { return 0; }
+void SetFocusTo(Handle h) {
+  Handle old = S().focus;
+  if (old == h) return;
+  S().focus = h;
+  Window* ow = Find(old);
+  if (ow && ow->control) ow->control->FocusChanged(false);
+  Window* nw = Find(h);
+  if (nw && nw->control) nw->control->FocusChanged(true);
+}
+
+void ReleaseMouseCapture() {
+  ++S().capture_releases;
+  if (WindowedControl* c = S().captured) {
+    S().captured = nullptr;
+    c->MouseUp({MouseButton::kLeft, 0, -1000000, -1000000});
+  }
+}
+
+intptr_t DefaultProc(Handle h, Message& m) {
+  if (m.msg == kWmSysCommand && (m.wparam & 0xFFF0) == (kScDragMove & 0xFFF0)) S().drag_moves.push_back(h);
+  return 0;
+}
 
 void RunLoop() {
   {
@@ -168,7 +292,9 @@ void QuitLoop() {
 
 void ProcessMessages() { HandleQueued(false); }
 
-void HandleSentMessages() { HandleQueued(false); }
+void HandleSentMessages() {
+  if (std::this_thread::get_id() == S().ui_thread) HandleQueued(false, true);
+}
 
 void ExitProcessNow(int code) { throw headless::HaltSignal{code}; }
 
@@ -187,11 +313,92 @@ intptr_t Send(Handle h, uint32_t msg, uintptr_t wparam, intptr_t lparam) {
   return p.msg.result;
 }
 
+void Post(std::function<void()> work) {
+  std::lock_guard<std::mutex> lock(S().mu);
+  S().posts.push_back(std::move(work));
+  S().cv.notify_all();
+}
+
 int MessageBoxUtf8(const std::string& text, const std::string& caption, uint32_t flags) {
   std::lock_guard<std::mutex> lock(S().mu);
   S().boxes.push_back({text, caption, flags});
   return 1;
 }
+
+TextRenderer& SharedText() { return S().text; }
+
+Size ScreenSize() { return {1024, 768}; }
+
+Point CursorPos() { return {0, 0}; }
+
+uintptr_t StartTimer(Timer* timer, int interval_ms) {
+  uintptr_t id = S().next_timer++;
+  S().timers[id] = {timer, interval_ms, S().now + interval_ms};
+  return id;
+}
+
+void StopTimer(uintptr_t id) { S().timers.erase(id); }
+
+void ShowHint(const std::string& utf8, Point screen) { S().hint = {true, utf8, screen}; }
+
+void HideHint() { S().hint.shown = false; }
+
+int TrackMenu(const PopupMenu& menu, int x, int y) {
+  headless::MenuRecord rec;
+  rec.at = {x, y};
+  for (const auto& item : menu.Items()) {
+    rec.captions.push_back(item->caption);
+    rec.has_picture.push_back(!item->picture.Empty());
+  }
+  S().menus.push_back(rec);
+  if (S().menu_choices.empty()) return -1;
+  std::string name = S().menu_choices.front();
+  S().menu_choices.erase(S().menu_choices.begin());
+  for (size_t i = 0; i < menu.Items().size(); ++i)
+    if (menu.Items()[i]->name == name) return static_cast<int>(i);
+  return -1;
+}
+
+uintptr_t TrayRegister(TrayIcon* icon) {
+  uintptr_t id = S().next_tray++;
+  S().trays[id] = {icon, {true, false, ""}};
+  return id;
+}
+
+void TrayUnregister(uintptr_t id) { S().trays.erase(id); }
+
+void TraySet(uintptr_t id, bool active, const std::string& hint) {
+  auto it = S().trays.find(id);
+  if (it == S().trays.end()) return;
+  it->second.rec.shown = active;
+  it->second.rec.hint = hint;
+}
+
+bool ClipboardOpen() {
+  if (S().clip_held || S().clip_open) return false;
+  S().clip_open = true;
+  S().clip_log.push_back("open");
+  return true;
+}
+
+void ClipboardClose() {
+  S().clip_open = false;
+  S().clip_log.push_back("close");
+}
+
+void ClipboardEmpty() {
+  S().clip.clear();
+  S().clip_log.push_back("empty");
+}
+
+bool ClipboardSet(uint32_t format, const void* data, size_t size) {
+  if (!S().clip_open) return false;
+  S().clip[format] = std::string(static_cast<const char*>(data), size);
+  S().clip_log.push_back("set " + std::to_string(format) + " " + Hex(data, size));
+  return true;
+}
+
+void ShellOpen(const std::string& ansi) { S().shell_opens.push_back(ansi); }
 
 }  // namespace platform
 
@@ -215,16 +422,162 @@ WindowRecord Window(Handle h) {
 
 std::vector<Handle> CreatedWindows() {
   std::lock_guard<std::mutex> lock(S().mu);
-  return S().created;
+  std::vector<Handle> out;
+  for (Handle h : S().created)
+    if (!S().windows[h].rec.is_control) out.push_back(h);
+  return out;
 }
 
 void Reset() {
   std::lock_guard<std::mutex> lock(S().mu);
-  S().windows.clear();
-  S().created.clear();
-  S().boxes.clear();
-  S().quit = false;
-  S().ui_thread = std::this_thread::get_id();
+  HeadlessState& s = S();
+  s.windows.clear();
+  s.created.clear();
+  s.boxes.clear();
+  s.posts.clear();
+  s.quit = false;
+  s.ui_thread = std::this_thread::get_id();
+  s.focus = 0;
+  s.capture_releases = 0;
+  s.drag_moves.clear();
+  s.captured = s.hovered = nullptr;
+  s.timers.clear();
+  s.hint = {};
+  s.menu_choices.clear();
+  s.menus.clear();
+  s.clip_held = s.clip_open = false;
+  s.clip_log.clear();
+  s.clip.clear();
+  s.shell_opens.clear();
+}
+
+namespace {
+
+WindowedControl* WindowedAt(Form& f, int x, int y) {
+  Control* c = f.ControlAt({x, y}, true);
+  return c && c->IsWindowed() && c->Enabled() ? static_cast<WindowedControl*>(c) : nullptr;
+}
+
+MouseArgs Local(const Control& c, int x, int y, MouseButton b, uint8_t shift) {
+  return {b, shift, x - c.Left(), y - c.Top()};
+}
+
+void Hover(Form& f, WindowedControl* c, int x, int y) {
+  if (S().hovered != c) {
+    if (S().hovered) S().hovered->MouseLeave();
+    S().hovered = c;
+    if (c) c->MouseEnter();
+  }
+  if (c) Application::Get().HintHover(c, {f.Left() + x, f.Top() + y});
+}
+
+}  // namespace
+
+void MouseMove(Form& f, int x, int y, uint8_t shift) {
+  if (WindowedControl* cap = S().captured) {
+    cap->MouseMove(x - cap->Left(), y - cap->Top(), shift);
+    return;
+  }
+  WindowedControl* c = WindowedAt(f, x, y);
+  Hover(f, c, x, y);
+  if (c)
+    c->MouseMove(x - c->Left(), y - c->Top(), shift);
+  else
+    f.SurfaceMouseMove(x, y, shift);
+}
+
+void MouseDown(Form& f, int x, int y, MouseButton b, uint8_t shift) {
+  Control* any = f.ControlAt({x, y}, true);
+  if (any && any->IsWindowed() && !any->Enabled()) return;  // a disabled window takes no input
+  if (WindowedControl* c = WindowedAt(f, x, y)) {
+    if (b == MouseButton::kLeft) S().captured = c;
+    c->MouseDown(Local(*c, x, y, b, shift));
+  } else {
+    f.SurfaceMouseDown({b, shift, x, y});
+  }
+}
+
+void MouseUp(Form& f, int x, int y, MouseButton b, uint8_t shift) {
+  if (WindowedControl* cap = S().captured; cap && b == MouseButton::kLeft) {
+    S().captured = nullptr;
+    cap->MouseUp(Local(*cap, x, y, b, shift));
+    return;
+  }
+  if (WindowedControl* c = WindowedAt(f, x, y))
+    c->MouseUp(Local(*c, x, y, b, shift));
+  else
+    f.SurfaceMouseUp({b, shift, x, y});
+}
+
+void Click(Form& f, int x, int y, MouseButton b) {
+  MouseMove(f, x, y);
+  MouseDown(f, x, y, b);
+  MouseUp(f, x, y, b);
+}
+
+void MouseLeave(Form& f) {
+  Hover(f, nullptr, 0, 0);
+  f.SurfaceMouseLeave();
+}
+
+void Wheel(Form& f, int x, int y, int notches) {
+  if (WindowedControl* c = WindowedAt(f, x, y)) c->MouseWheel(notches);
+}
+
+bool KeyDown(WindowedControl& c, int vk, uint8_t shift) {
+  bool used = false;
+  Application::Get().Dispatch([&] { used = c.KeyDown(vk, shift); });
+  return used;
+}
+
+Handle FocusedWindow() { return S().focus; }
+int CaptureReleases() { return S().capture_releases; }
+std::vector<Handle> DragMoves() { return S().drag_moves; }
+
+void AdvanceTime(int ms) {
+  long long end = S().now + ms;
+  for (;;) {
+    // The earliest due timer within the step fires next.
+    uintptr_t id = 0;
+    long long due = end + 1;
+    for (auto& [k, t] : S().timers)
+      if (t.due < due) id = k, due = t.due;
+    if (!id) break;
+    S().now = due;
+    TimerRec& t = S().timers[id];
+    t.due += t.interval;
+    t.timer->Fire();
+  }
+  S().now = end;
+}
+
+int ActiveTimers() { return static_cast<int>(S().timers.size()); }
+
+HintRecord Hint() { return S().hint; }
+
+void ChooseInNextMenu(const std::string& name) { S().menu_choices.push_back(name); }
+std::vector<MenuRecord> Menus() { return S().menus; }
+
+TrayRecord Tray(const TrayIcon& icon) {
+  for (auto& [id, t] : S().trays)
+    if (t.icon == &icon) return t.rec;
+  return {};
+}
+
+void HoldClipboardElsewhere(bool held) { S().clip_held = held; }
+std::vector<std::string> ClipboardLog() { return S().clip_log; }
+void ClearClipboardLog() { S().clip_log.clear(); }
+std::map<uint32_t, std::string> ClipboardContents() { return S().clip; }
+bool ClipboardIsOpen() { return S().clip_open; }
+
+std::vector<std::string> ShellOpens() { return S().shell_opens; }
+
+Bitmap Render(Form& f) {
+  Bitmap b(f.ClientWidth(), f.ClientHeight(), kColourKeyLime);
+  Canvas c(ViewOf(b), &S().text);
+  c.SetOpaqueTarget(true);
+  f.PaintAll(c);
+  return b;
 }
 
 }  // namespace headless

@@ -2,16 +2,159 @@
 
 #include <cstring>
 
+#include "app/build_config.h"
 #include "app/player_state.h"
 #include "audio/bass.h"
+#include "base/codepage.h"
 #include "catalogue/station_store.h"
+#include "toolkit/skin.h"
 #include "ui/artwork.h"
+#include "ui/forms.h"
+#include "ui/main/layout.h"
 
 namespace ui {
 
-TForm1::TForm1() : tk::Form("Form1", "Тиволна") {
-  SetBounds(372, 133, 501, 373);
-  SetBackground(MainBackground(501, 373));
+const char kDefaultTitle[] = "Тиволна - Бесплатное радио!";
+const char kCopiedMessage[] = "Название композиции сохранено в буфер.";
+const char kMuteHint[] = "Выключить звук";
+
+namespace {
+
+using namespace layout;
+using tk::Cursor;
+using tk::Font;
+
+constexpr tk::Colour kBlack = tk::Rgb(0, 0, 0);
+constexpr tk::Colour kWindowText = tk::Rgb(0, 0, 0);
+
+Font MakeFont(const char* name, int height, uint8_t style, tk::Colour colour) {
+  Font f;
+  f.name = name;
+  f.height = height;
+  f.style = style;
+  f.colour = colour;
+  return f;
+}
+
+void Picture(tk::Image& img, tk::Bitmap bmp, const char* hint, Cursor cursor = Cursor::kHand) {
+  img.SetPicture(std::move(bmp));
+  img.SetHint(hint);
+  img.SetCursor(cursor);
+}
+
+void Shadowed(tk::Label& l, const char* caption, const char* hint, Cursor cursor) {
+  l.SetShadow(true, tk::skin::kHighlight);
+  l.SetCaption(caption);
+  l.SetHint(hint);
+  l.SetCursor(cursor);
+}
+
+}  // namespace
+
+TForm1::TForm1()
+    : tk::Form("Form1", kProductTitle),
+      Image1(this, "Image1", kImage1),
+      Image3(this, "Image3", kImage3),
+      Image4(this, "Image4", kImage4),
+      Image5(this, "Image5", kImage5),
+      Image2(this, "Image2", kImage2),
+      Image8(this, "Image8", kImage8),
+      Image7(this, "Image7", kImage7),
+      Image6(this, "Image6", kImage6),
+      RxLabel6(this, "RxLabel6", kRxLabel6, MakeFont("Century Gothic", 20, tk::kBold, kBlack)),
+      RxLabel7(this, "RxLabel7", kRxLabel7, MakeFont("Arial Narrow", 12, 0, kWindowText)),
+      RxLabel5(this, "RxLabel5", kRxLabel5, MakeFont("Century Gothic", 15, 0, kWindowText)),
+      RxLabel2(this, "RxLabel2", kRxLabel2, MakeFont("Century Gothic", 12, 0, kBlack)),
+      RxLabel3(this, "RxLabel3", kRxLabel3, MakeFont("Century Gothic", 12, 0, kBlack)),
+      RxLabel1(this, "RxLabel1", kRxLabel1, MakeFont("Century Gothic", 13, 0, kWindowText)),
+      sBitBtn2(this, "sBitBtn2", kSBitBtn2),
+      sBitBtn3(this, "sBitBtn3", kSBitBtn3),
+      sTrackBar1(this, "sTrackBar1", kSTrackBar1, 0, 100, 25),
+      Button1(this, "Button1", kHiddenButton),
+      Button2(this, "Button2", kHiddenButton),
+      Button3(this, "Button3", kHiddenButton),
+      Memo1(this, "Memo1", kHiddenMemo),
+      Memo2(this, "Memo2", kHiddenMemo),
+      Panel1(this, "Panel1", kPanel1),
+      Timer1(10000, false) {
+  SetBounds(kForm1.left, kForm1.top, kForm1.width, kForm1.height);
+  OnMouseDown = [this](const tk::MouseArgs& a) { FormMouseDown(a); };
+
+  Picture(Image1, art::MainBackground(), "", Cursor::kArrow);
+  Image1.OnMouseDown = [this](const tk::MouseArgs& a) { Image1MouseDown(a); };
+  Picture(Image3, art::FavouriteMark(false), "Избранное");
+  Image3.OnClick = [this] { Image3Click(); };
+  Picture(Image4, art::CloseButton(false), "Закрыть тиволну");
+  Image4.SetHotPicture(art::CloseButton(true));
+  Image4.OnClick = [this] { Image4Click(); };
+  Picture(Image5, art::TrayButton(false), "Свернуть тиволну в трей");
+  Image5.SetHotPicture(art::TrayButton(true));
+  Image5.OnClick = [this] { Image5Click(); };
+  Picture(Image2, art::Speaker(false), kMuteHint);
+  Image2.OnClick = [this] { Image2Click(); };
+  Picture(Image8, art::EditIcon(), "Редактировать радиостанцию");
+  Image8.OnClick = [this] { Image8Click(); };
+  Picture(Image7, art::SettingsIcon(), "Настройки");
+  Image7.OnClick = [this] { Image7Click(); };
+  Picture(Image6, art::SiteIcon(), ("Тиволна " + std::string(app::kVersionText) + "\nНажмите для перехода на сайт").c_str());
+  Image6.OnClick = [this] { Image6Click(); };
+
+  RxLabel6.SetAutoSize(true, kTitleMaxWidth);
+  Shadowed(RxLabel6, kDefaultTitle, "", Cursor::kArrow);
+  RxLabel6.OnMouseDown = [this](const tk::MouseArgs& a) { RxLabel6MouseDown(a); };
+  RxLabel7.SetAutoSize(true, kStatusMaxWidth);
+  Shadowed(RxLabel7, "", "", Cursor::kHand);
+  RxLabel7.OnMouseEnter = [this] { RxLabel7MouseEnter(); };
+  RxLabel7.OnMouseLeave = [this] { RxLabel7MouseLeave(); };
+  RxLabel7.OnMouseDown = [this](const tk::MouseArgs& a) { RxLabel7MouseDown(a); };
+  // The volume number grows with its text ("100" is wider than the design's "25").
+  RxLabel5.SetAutoSize(true);
+  Shadowed(RxLabel5, "25", "Уровень звука", Cursor::kArrow);
+  // Fonts that stand in for a missing one may be wider: the labels grow rather than clip.
+  for (tk::Label* l : {&RxLabel2, &RxLabel3, &RxLabel1}) l->SetAutoSize(true);
+  Shadowed(RxLabel2, "РАДИОСТАНЦИИ", "Все радиостанции", Cursor::kHand);
+  RxLabel2.OnClick = [this] { RxLabel2Click(); };
+  Shadowed(RxLabel3, "ИЗБРАННОЕ", "Избранные радиостанции", Cursor::kHand);
+  RxLabel3.OnClick = [this] { RxLabel3Click(); };
+  Shadowed(RxLabel1, app::kProductSiteName, "", Cursor::kArrow);
+  RxLabel1.OnClick = [this] { RxLabel1Click(); };
+
+  sBitBtn2.SetGlyph(art::PlayGlyph());
+  sBitBtn2.SetHint("Включить радиостанцию");
+  sBitBtn2.SetCursor(Cursor::kHand);
+  sBitBtn2.SetEnabled(false);
+  sBitBtn2.OnClick = [this] { sBitBtn2Click(); };
+  sBitBtn3.SetGlyph(art::StopGlyph());
+  sBitBtn3.SetHint("Выключить радиостанцию");
+  sBitBtn3.SetCursor(Cursor::kHand);
+  sBitBtn3.SetEnabled(false);
+  sBitBtn3.OnClick = [this] { sBitBtn3Click(); };
+  sTrackBar1.SetThumbLength(26);
+  sTrackBar1.SetHint("Громкость");
+  sTrackBar1.SetCursor(Cursor::kHand);
+  sTrackBar1.OnChange = [this] { sTrackBar1Change(); };
+
+  Button1.SetCaption("<>");
+  Button2.SetCaption("||");
+  Button2.OnClick = [this] { Button2Click(); };
+  for (tk::Control* c : std::initializer_list<tk::Control*>{&Button1, &Button2, &Button3, &Memo1, &Memo2, &Panel1})
+    c->Hide();
+
+  using art::MenuPicture;
+  PopupMenu1.Add("N1", "&Открыть Тиволну").OnClick = [this] { N1Click(); };
+  PopupMenu1.Add("N9", "Настройка...", art::MenuIcon(MenuPicture::kSettings)).OnClick = [this] { N9Click(); };
+  PopupMenu1.Add("N2", "&Включить радиостанцию", art::MenuIcon(MenuPicture::kPlay)).OnClick = [this] { N2Click(); };
+  PopupMenu1.Add("Stop1", "В&ыключить радиостанцию", art::MenuIcon(MenuPicture::kStop)).OnClick = [this] { Stop1Click(); };
+  PopupMenu1.Add("N3", kMuteHint, art::MenuIcon(MenuPicture::kSound)).OnClick = [this] { N3Click(); };
+  PopupMenu1.Add("N7", "Онлайн справка (FAQ)", art::MenuIcon(MenuPicture::kHelp)).OnClick = [this] { N7Click(); };
+  PopupMenu1.Add("N4", "&Выход", art::MenuIcon(MenuPicture::kExit)).OnClick = [this] { N4Click(); };
+  PopupMenu1.OnPopup = [this] { PopupMenu1Popup(); };
+
+  // The icon is in the notification area from the start, beside the window.
+  RxTrayIcon1.SetHint(kProductTitle);
+  RxTrayIcon1.SetMenu(&PopupMenu1);
+  RxTrayIcon1.OnClick = [this] { RxTrayIcon1Click(); };
+  RxTrayIcon1.SetActive(true);
 }
 
 void TForm1::FormCreate() {
@@ -37,12 +180,16 @@ void TForm1::FormCreate() {
 
 void TForm1::AudioInitFailed() {
   // Without an output device the player cannot work: say so, then end.
+  RxTrayIcon1.SetActive(false);
   tk::ShowMessageBox("Ошибка инициализации аудио", tk::Application::Get().Title,
                      tk::kMbOk | tk::kMbIconError);
   tk::Application::Get().Halt(0);
 }
 
-void TForm1::FormDestroy() { BASS_Free(); }
+void TForm1::FormDestroy() {
+  RxTrayIcon1.SetActive(false);  // no icon may outlive the program
+  BASS_Free();
+}
 
 void TForm1::WndProc(tk::Message& m) { tk::Form::WndProc(m); }
 
@@ -55,5 +202,73 @@ void TForm1::Button2Click() {
 // The logo grids are filled here once they exist on the window.
 void TForm1::FillStationGrid() {}
 void TForm1::FillFavouritesGrid() {}
+
+// --- Moving the window ---
+
+void TForm1::FormMouseDown(const tk::MouseArgs&) { DragMove(); }
+void TForm1::Image1MouseDown(const tk::MouseArgs&) { DragMove(); }
+void TForm1::RxLabel6MouseDown(const tk::MouseArgs&) { DragMove(); }
+
+// --- Notification area ---
+
+void TForm1::Image5Click() {
+  Hide();
+  RxTrayIcon1.SetActive(true);
+  RxTrayIcon1.SetHint(RxLabel6.Caption());
+}
+
+void TForm1::RxTrayIcon1Click() {
+  Show();
+  BringToFront();
+}
+
+void TForm1::PopupMenu1Popup() { PopupMenu1.Find("N3")->caption = Image2.Hint(); }
+
+void TForm1::N1Click() {
+  Show();
+  BringToFront();
+  RxTrayIcon1.SetActive(false);
+}
+
+void TForm1::N9Click() { Image7Click(); }
+void TForm1::N2Click() { sBitBtn2Click(); }
+void TForm1::Stop1Click() { sBitBtn3Click(); }
+void TForm1::N3Click() { Image2Click(); }
+void TForm1::N7Click() { tk::ShellOpen(std::string(app::kProductSiteUrl) + "/help.html"); }
+void TForm1::N4Click() { Close(); }
+
+// --- Web site ---
+
+void TForm1::Image6Click() { tk::ShellOpen(app::kProductSiteUrl); }
+void TForm1::RxLabel1Click() {}
+
+// --- Status label ---
+
+void TForm1::RxLabel7MouseEnter() { RxLabel7.SetFontStyle(RxLabel7.FontStyle() | tk::kUnderline); }
+
+void TForm1::RxLabel7MouseLeave() {
+  RxLabel7.SetFontStyle(static_cast<uint8_t>(RxLabel7.FontStyle() & ~tk::kUnderline));
+}
+
+void TForm1::RxLabel7MouseDown(const tk::MouseArgs&) {
+  tk::TheClipboard().SetTextBuf(base::Utf8ToCp1251(RxLabel7.Caption()));
+  tk::Application::Get().ShowMessage(kCopiedMessage);
+}
+
+// --- Close ---
+
+void TForm1::Image4Click() { Close(); }
+
+// --- Filled in by the playback, grid, settings and editor parts ---
+
+void TForm1::sBitBtn2Click() {}
+void TForm1::sBitBtn3Click() {}
+void TForm1::Image2Click() {}
+void TForm1::Image3Click() {}
+void TForm1::Image7Click() {}
+void TForm1::Image8Click() {}
+void TForm1::RxLabel2Click() {}
+void TForm1::RxLabel3Click() {}
+void TForm1::sTrackBar1Change() {}
 
 }  // namespace ui

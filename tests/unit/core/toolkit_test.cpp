@@ -47,6 +47,7 @@ struct ToolkitTest : ::testing::Test {
     tk::Application::Get().DestroyAllForms();
     tk::headless::Reset();
     tk::Application::Get().Initialize();
+    tk::Application::Get().Title = "Тиволна";
   }
   void TearDown() override { tk::Application::Get().DestroyAllForms(); }
 };

@@ -1,0 +1,12 @@
+#pragma once
+// Values fixed when the program is built.
+namespace app {
+
+// Scheme and host of the product's web site, without a trailing slash.
+extern const char kProductSiteUrl[];
+// The site's name as the footer shows it.
+extern const char kProductSiteName[];
+// The release as people read it.
+extern const char kVersionText[];
+
+}  // namespace app

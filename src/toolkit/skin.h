@@ -1,0 +1,47 @@
+#pragma once
+// The built-in skin: one look for buttons, sliders, check boxes, edit fields, menus and hints
+// in all windows. Light from the top left; one blue accent.
+#include <string>
+
+#include "toolkit/canvas.h"
+
+namespace tk::skin {
+
+enum class State { kNormal, kHot, kPressed, kDisabled };
+
+constexpr Colour kFace = Rgb(238, 242, 247);
+constexpr Colour kText = Rgb(24, 32, 44);
+constexpr Colour kDisabledText = Rgb(150, 158, 170);
+constexpr Colour kAccent = Rgb(47, 111, 208);
+constexpr Colour kAccentLight = Rgb(104, 160, 238);
+constexpr Colour kAccentDark = Rgb(28, 74, 156);
+constexpr Colour kBorder = Rgb(138, 153, 178);
+constexpr Colour kBorderHot = Rgb(86, 132, 204);
+constexpr Colour kHighlight = Rgb(255, 255, 255);  // the button-highlight colour
+
+constexpr int kTrackMargin = 2;
+constexpr int kCheckBoxSize = 14;
+constexpr int kMenuItemHeight = 24;
+constexpr int kMenuPictureColumn = 28;
+constexpr int kMenuBorder = 3;
+
+void DrawButton(Canvas& c, const Rect& r, State s, bool focused);
+void DrawTrackBar(Canvas& c, const Rect& r, const Rect& thumb, State thumb_state, bool focused);
+void DrawCheckBox(Canvas& c, const Rect& box, bool checked, State s);
+void DrawEditFrame(Canvas& c, const Rect& r, State s, bool focused);
+void DrawFocus(Canvas& c, const Rect& r);
+
+Font MenuFont();
+// Width of an item's text with its margins and picture column.
+int MenuItemWidth(TextRenderer& text, const std::string& caption);
+void DrawMenuFrame(Canvas& c, const Rect& r);
+// The caption's "&" marks the access key, underlined when show_keys is set.
+void DrawMenuItem(Canvas& c, const Rect& r, const std::string& caption, const Bitmap& picture,
+                  bool highlighted, bool enabled, bool show_keys);
+
+Font HintFont();
+// Hint texts: "\n" separates lines.
+Size HintSize(TextRenderer& text, const std::string& hint);
+void DrawHint(Canvas& c, const Rect& r, const std::string& hint);
+
+}  // namespace tk::skin
