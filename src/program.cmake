@@ -35,10 +35,8 @@ add_library(tivolna_ui STATIC
 target_link_libraries(tivolna_ui PUBLIC tivolna_core tivolna_toolkit tivolna_audio)
 
 if(WIN32)
-  find_package(Python3 REQUIRED COMPONENTS Interpreter)
-  add_custom_command(OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/tivolna.ico
-    COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/tools/make_icon.py ${CMAKE_CURRENT_BINARY_DIR}/tivolna.ico
-    DEPENDS ${PROJECT_SOURCE_DIR}/tools/make_icon.py)
+  # The icon is drawn by the artwork code and committed (tools/artwork).
+  configure_file(${PROJECT_SOURCE_DIR}/assets/icon/tivolna.ico ${CMAKE_CURRENT_BINARY_DIR}/tivolna.ico COPYONLY)
   configure_file(tivolna.rc ${CMAKE_CURRENT_BINARY_DIR}/tivolna.rc COPYONLY)
   configure_file(tivolna.manifest ${CMAKE_CURRENT_BINARY_DIR}/tivolna.manifest COPYONLY)
   set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/tivolna.rc PROPERTIES
@@ -46,4 +44,12 @@ if(WIN32)
   add_executable(tivolna WIN32 main.cpp ${CMAKE_CURRENT_BINARY_DIR}/tivolna.rc)
   target_link_libraries(tivolna PRIVATE tivolna_ui)
   target_link_options(tivolna PRIVATE -mwindows)
+endif()
+
+if(NOT WIN32)
+  # Writes the artwork files into the repository (tools/artwork/README.md).
+  add_executable(export_artwork ${PROJECT_SOURCE_DIR}/tools/artwork/export_artwork.cpp)
+  target_include_directories(export_artwork PRIVATE ${PROJECT_SOURCE_DIR})
+  target_link_libraries(export_artwork PRIVATE tivolna_ui deps::zlib)
+  set_target_properties(export_artwork PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 endif()

@@ -221,7 +221,9 @@ void Form::SurfaceMouseUp(const MouseArgs& a) {
 
 void Form::SurfaceMouseLeave() {
   SetHover(nullptr);
-  Application::Get().HintHover(nullptr, {});
+  // Moving onto a child window also leaves the surface; the child's hint stays.
+  Control* h = Application::Get().HintControl();
+  if (!h || !h->IsWindowed()) Application::Get().HintHover(nullptr, {});
 }
 
 void Form::CaptureLost() {

@@ -196,6 +196,7 @@ class Application {
   // A press or key hides the hint until the mouse moves to another control.
   void CancelHint();
   const std::string& ShownHint() const { return shown_hint_; }
+  Control* HintControl() const { return hint_control_; }
   static constexpr int kHintPauseMs = 500;
   static constexpr int kHintHideMs = 8000;
 

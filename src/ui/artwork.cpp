@@ -309,6 +309,36 @@ Bitmap StopGlyph() {
   return d.bmp;
 }
 
+Bitmap ProductIcon(int size) {
+  Drawing d(size, size);
+  Canvas& c = d.c;
+  const double k = size / 32.0;  // drawn on a 32-pixel grid, scaled
+  const double cx = size / 2.0, cy = size / 2.0, r = 15.2 * k;
+  Path shadow;
+  shadow.AddEllipse(cx + 0.5 * k, cy + 0.9 * k, r, r);
+  c.FillPath(shadow, Argb(70, 20, 30, 60));
+  Path rim;
+  rim.AddEllipse(cx, cy, r, r);
+  c.FillPath(rim, Rgb(24, 66, 140));
+  Path face;
+  face.AddEllipse(cx, cy, r - std::max(1.0, k), r - std::max(1.0, k));
+  c.FillPath(face, Paint::Radial(cx - 5 * k, cy - 6 * k, 22 * k, {{0, Rgb(120, 176, 246)}, {0.55, kBlue}, {1, Rgb(30, 84, 176)}}));
+  Path gloss;
+  gloss.AddEllipse(cx, cy - 7 * k, 10.5 * k, 6.5 * k);
+  c.FillPath(gloss, Down(cy - 14 * k, cy, Argb(120, 255, 255, 255), Argb(0, 255, 255, 255)));
+  // Radio waves on both sides of a dot; small sizes get one wave, thicker.
+  const double line = size <= 16 ? 1.7 : 2.3 * k;
+  Path waves;
+  waves.AddEllipse(cx, cy, size <= 16 ? 1.9 : 2.6 * k, size <= 16 ? 1.9 : 2.6 * k);
+  std::vector<double> radii = size <= 16 ? std::vector<double>{5.0} : std::vector<double>{6.6 * k, 11 * k};
+  for (double rr : radii) {
+    waves.AddArc(cx, cy, rr, -42, 42, line);
+    waves.AddArc(cx, cy, rr, 138, 222, line);
+  }
+  c.FillPath(waves, Rgb(255, 255, 255));
+  return d.bmp;
+}
+
 Bitmap MenuIcon(MenuPicture which) {
   Drawing d(layout::kMenuPicture.width, layout::kMenuPicture.height);
   Canvas& c = d.c;

@@ -26,6 +26,9 @@ tk::Bitmap SiteIcon();      // 17 x 18
 tk::Bitmap PlayGlyph();
 tk::Bitmap StopGlyph();
 
+// The product icon at a size in pixels (square): a blue disc with white radio waves.
+tk::Bitmap ProductIcon(int size);
+
 // 16 x 16 menu pictures.
 enum class MenuPicture { kSettings, kPlay, kStop, kSound, kHelp, kExit };
 tk::Bitmap MenuIcon(MenuPicture which);

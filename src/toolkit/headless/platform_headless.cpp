@@ -464,8 +464,12 @@ MouseArgs Local(const Control& c, int x, int y, MouseButton b, uint8_t shift) {
 
 void Hover(Form& f, WindowedControl* c, int x, int y) {
   if (S().hovered != c) {
-    if (S().hovered) S().hovered->MouseLeave();
+    WindowedControl* old = S().hovered;
     S().hovered = c;
+    if (old) {
+      old->MouseLeave();
+      if (Application::Get().HintControl() == old) Application::Get().HintHover(nullptr, {});
+    }
     if (c) c->MouseEnter();
   }
   if (c) Application::Get().HintHover(c, {f.Left() + x, f.Top() + y});
@@ -479,11 +483,14 @@ void MouseMove(Form& f, int x, int y, uint8_t shift) {
     return;
   }
   WindowedControl* c = WindowedAt(f, x, y);
-  Hover(f, c, x, y);
-  if (c)
+  if (c) {
+    f.SurfaceMouseLeave();  // a child window lies over the surface here
+    Hover(f, c, x, y);
     c->MouseMove(x - c->Left(), y - c->Top(), shift);
-  else
+  } else {
+    Hover(f, nullptr, x, y);
     f.SurfaceMouseMove(x, y, shift);
+  }
 }
 
 void MouseDown(Form& f, int x, int y, MouseButton b, uint8_t shift) {

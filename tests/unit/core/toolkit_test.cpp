@@ -6,6 +6,7 @@
 
 #include "base/errors.h"
 #include "toolkit/headless/headless.h"
+#include "toolkit/skin.h"
 #include "toolkit/toolkit.h"
 
 namespace {
@@ -146,6 +147,234 @@ TEST_F(ToolkitTest, ClosingASecondaryFormOnlyHidesIt) {
   EXPECT_FALSE(tk::headless::Window(second->GetHandle()).visible);
   EXPECT_TRUE(main->Visible());
   EXPECT_TRUE(tk::headless::Window(second->GetHandle()).exists);
+}
+
+}  // namespace
+
+// --- Controls, timers, posting, drawing ---
+
+namespace {
+
+class Panel : public tk::Form {
+ public:
+  Panel()
+      : tk::Form("Panel", "Panel"),
+        slider(this, "slider", {10, 10, 207, 31}, 0, 100, 25),
+        button(this, "button", {10, 50, 55, 23}),
+        box(this, "box", {10, 80, 150, 19}, "Box") {
+    SetBounds(0, 0, 300, 120);
+    slider.OnChange = [this] { changes.push_back(slider.Position()); };
+    button.OnClick = [this] { ++clicks; };
+    box.OnClick = [this] { box_events.push_back(box.Checked()); };
+  }
+  tk::TrackBar slider;
+  tk::Button button;
+  tk::CheckBox box;
+  std::vector<int> changes;
+  int clicks = 0;
+  std::vector<bool> box_events;
+};
+
+struct ControlsTest : ToolkitTest {
+  Panel* f = nullptr;
+  void SetUp() override {
+    ToolkitTest::SetUp();
+    f = tk::Application::Get().CreateForm<Panel>();
+  }
+};
+
+TEST_F(ControlsTest, SliderClampsAndReportsOnlyRealChanges) {
+  tk::TrackBar& s = f->slider;
+  const struct {
+    int set, expect;
+  } cases[] = {{30, 30}, {30, 30}, {150, 100}, {100, 100}, {-5, 0}, {0, 0}, {25, 25}};
+  std::vector<int> want;
+  int last = s.Position();
+  for (auto c : cases) {
+    s.SetPosition(c.set);
+    EXPECT_EQ(s.Position(), c.expect);
+    if (c.expect != last) want.push_back(c.expect);
+    last = c.expect;
+  }
+  EXPECT_EQ(f->changes, want);
+}
+
+TEST_F(ControlsTest, SliderKeysWheelAndMouse) {
+  tk::TrackBar& s = f->slider;
+  const struct {
+    int vk, expect;
+  } keys[] = {{tk::kVkRight, 26}, {tk::kVkUp, 27}, {tk::kVkLeft, 26}, {tk::kVkDown, 25},
+              {tk::kVkPrior, 35}, {tk::kVkNext, 25}, {tk::kVkEnd, 100}, {tk::kVkHome, 0}};
+  for (auto k : keys) {
+    EXPECT_TRUE(tk::headless::KeyDown(s, k.vk));
+    EXPECT_EQ(s.Position(), k.expect) << k.vk;
+  }
+  EXPECT_FALSE(tk::headless::KeyDown(s, 'A'));
+  tk::headless::Wheel(*f, 50, 20, 2);
+  EXPECT_EQ(s.Position(), 10);
+  tk::headless::Wheel(*f, 50, 20, -3);
+  EXPECT_EQ(s.Position(), 0);
+  // A press on the track moves the thumb there; dragging follows the mouse, also past the end.
+  tk::Rect t = s.ThumbRect();
+  int right_end = 10 + s.Width() - tk::skin::kTrackMargin - t.width / 2;
+  tk::headless::MouseDown(*f, right_end, 25);
+  EXPECT_EQ(s.Position(), 100);
+  EXPECT_EQ(tk::headless::FocusedWindow(), s.GetHandle()) << "a press gives the slider the focus";
+  tk::headless::MouseMove(*f, 10 + s.Width() / 2, 25);
+  EXPECT_NEAR(s.Position(), 50, 1);
+  tk::headless::MouseMove(*f, -40, 25);
+  EXPECT_EQ(s.Position(), 0);
+  tk::headless::MouseUp(*f, -40, 25);
+  tk::headless::MouseMove(*f, 10 + s.Width() / 2, 25);
+  EXPECT_EQ(s.Position(), 0) << "released: moving no longer drags";
+  // Grabbing the thumb off its centre does not make it jump.
+  s.SetPosition(40);
+  t = s.ThumbRect();
+  tk::headless::MouseDown(*f, 10 + t.left + 1, 25);
+  EXPECT_EQ(s.Position(), 40);
+  tk::headless::MouseUp(*f, 10 + t.left + 1, 25);
+  // Disabled: nothing moves it.
+  s.SetEnabled(false);
+  EXPECT_FALSE(tk::headless::KeyDown(s, tk::kVkRight));
+  tk::headless::MouseDown(*f, 12, 25);
+  EXPECT_EQ(s.Position(), 40);
+}
+
+TEST_F(ControlsTest, ButtonClicksOnlyWhenEnabledAndReleasedInside) {
+  tk::headless::Click(*f, 30, 60);
+  EXPECT_EQ(f->clicks, 1);
+  tk::headless::MouseDown(*f, 30, 60);
+  tk::headless::MouseUp(*f, 200, 110);  // released elsewhere: no click
+  EXPECT_EQ(f->clicks, 1);
+  tk::headless::Click(*f, 30, 60, tk::MouseButton::kRight);
+  EXPECT_EQ(f->clicks, 1);
+  EXPECT_TRUE(tk::headless::KeyDown(f->button, tk::kVkSpace));
+  EXPECT_EQ(f->clicks, 2);
+  f->button.SetEnabled(false);
+  EXPECT_FALSE(tk::headless::Window(f->button.GetHandle()).enabled);
+  tk::headless::Click(*f, 30, 60);
+  EXPECT_FALSE(tk::headless::KeyDown(f->button, tk::kVkSpace));
+  EXPECT_EQ(f->clicks, 2);
+}
+
+TEST_F(ControlsTest, CheckBoxReportsEveryChangeWhoeverMakesIt) {
+  f->box.SetChecked(true);   // by the program
+  f->box.SetChecked(true);   // no change, no event
+  tk::headless::Click(*f, 15, 88);  // by the user
+  tk::headless::KeyDown(f->box, tk::kVkSpace);
+  EXPECT_EQ(f->box_events, (std::vector<bool>{true, false, true}));
+}
+
+TEST_F(ControlsTest, DisabledLooksDifferent) {
+  tk::Bitmap on = tk::headless::Render(*f);
+  f->button.SetEnabled(false);
+  f->slider.SetEnabled(false);
+  tk::Bitmap off = tk::headless::Render(*f);
+  auto differs = [&](const tk::Rect& r) {
+    for (int y = r.top; y < r.Bottom(); ++y)
+      for (int x = r.left; x < r.Right(); ++x)
+        if (on.At(x, y) != off.At(x, y)) return true;
+    return false;
+  };
+  EXPECT_TRUE(differs(f->button.Bounds()));
+  EXPECT_TRUE(differs(f->slider.Bounds()));
+  EXPECT_FALSE(differs(f->box.Bounds()));
+}
+
+TEST_F(ToolkitTest, TimersFireAtTheirIntervalUntilDisabled) {
+  tk::Timer t(100, false);
+  int fired = 0;
+  t.OnTimer = [&] {
+    if (++fired == 3) t.SetEnabled(false);
+  };
+  tk::headless::AdvanceTime(1000);
+  EXPECT_EQ(fired, 0);
+  t.SetEnabled(true);
+  tk::headless::AdvanceTime(99);
+  EXPECT_EQ(fired, 0);
+  tk::headless::AdvanceTime(1);
+  EXPECT_EQ(fired, 1);
+  tk::headless::AdvanceTime(1000);
+  EXPECT_EQ(fired, 3);
+  EXPECT_EQ(tk::headless::ActiveTimers(), 0);
+}
+
+TEST_F(ToolkitTest, PostedWorkRunsOnTheWindowThreadInOrder) {
+  std::vector<int> order;
+  std::vector<std::thread::id> threads;
+  std::thread poster([&] {
+    for (int i = 0; i < 3; ++i)
+      tk::Application::Get().Post([&, i] {
+        order.push_back(i);
+        threads.push_back(std::this_thread::get_id());
+        if (i == 1) throw base::Error("File not found");  // the error box, and the next one runs
+      });
+  });
+  poster.join();
+  EXPECT_TRUE(order.empty()) << "nothing runs before messages are handled";
+  tk::HandleSentMessages();
+  EXPECT_TRUE(order.empty()) << "handling sent messages runs no posted work";
+  tk::Application::Get().ProcessMessages();
+  EXPECT_EQ(order, (std::vector<int>{0, 1, 2}));
+  for (auto id : threads) EXPECT_EQ(id, std::this_thread::get_id());
+  ASSERT_EQ(tk::headless::MessageBoxes().size(), 1u);
+  EXPECT_EQ(tk::headless::MessageBoxes()[0].text, "File not found");
+}
+
+TEST(CanvasTest, CoverageIsExactAtEdges) {
+  tk::Bitmap b(8, 4, tk::Rgb(0, 0, 0));
+  tk::Canvas c(tk::ViewOf(b));
+  c.SetOpaqueTarget(true);
+  tk::Path p;
+  p.AddRect(1.5, 0, 3, 4);  // half of pixel 1, all of 2 and 3, half of 4
+  c.FillPath(p, tk::Rgb(255, 255, 255));
+  const int want[] = {0, 128, 255, 255, 128, 0, 0, 0};
+  for (int x = 0; x < 8; ++x) EXPECT_NEAR(tk::RedOf(b.At(x, 2)), want[x], 2) << x;
+  // A disc covers about pi r^2.
+  tk::Bitmap d(40, 40, tk::Rgb(0, 0, 0));
+  tk::Canvas dc(tk::ViewOf(d));
+  dc.SetOpaqueTarget(true);
+  tk::Path circle;
+  circle.AddEllipse(20, 20, 15, 15);
+  dc.FillPath(circle, tk::Rgb(255, 255, 255));
+  double area = 0;
+  for (tk::Colour px : d.pixels) area += tk::RedOf(px) / 255.0;
+  EXPECT_NEAR(area, 3.14159 * 225, 6);
+  // A hole cuts through.
+  tk::Path ring;
+  ring.AddEllipse(20, 20, 15, 15).AddEllipse(20, 20, 5, 5).ReverseLast();
+  tk::Bitmap r(40, 40, tk::Rgb(0, 0, 0));
+  tk::Canvas rc(tk::ViewOf(r));
+  rc.FillPath(ring, tk::Rgb(255, 255, 255));
+  EXPECT_EQ(tk::RedOf(r.At(20, 20)), 0);
+  EXPECT_EQ(tk::RedOf(r.At(20, 10)), 255);
+}
+
+TEST(CanvasTest, ShrinkingAveragesAndKeepsTransparentEdgesClean) {
+  // A 4x4 checkerboard of black and white shrinks to an even grey, not to one of the two.
+  tk::Bitmap board(4, 4);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 4; ++x) board.At(x, y) = (x + y) % 2 ? tk::Rgb(255, 255, 255) : tk::Rgb(0, 0, 0);
+  tk::Bitmap small = tk::Resample(board, 2, 2);
+  for (tk::Colour px : small.pixels) EXPECT_NEAR(tk::RedOf(px), 128, 1);
+  // Transparent black next to opaque red must not darken the red.
+  tk::Bitmap edge(2, 1);
+  edge.At(0, 0) = tk::Argb(0, 0, 0, 0);
+  edge.At(1, 0) = tk::Rgb(255, 0, 0);
+  tk::Colour m = tk::Resample(edge, 1, 1).At(0, 0);
+  EXPECT_EQ(tk::RedOf(m), 255);
+  EXPECT_NEAR(tk::AlphaOf(m), 128, 1);
+}
+
+TEST(CanvasTest, LongTextEndsInAnEllipsis) {
+  tk::Font f;
+  f.height = 10;
+  tk::TextRenderer& t = tk::SharedText();
+  EXPECT_EQ(tk::FitText(&t, "Short", f, 1000), "Short");
+  std::string cut = tk::FitText(&t, "Очень длинное название станции", f, 60);
+  EXPECT_LE(t.Measure(cut, f).width, 60);
+  EXPECT_EQ(cut.substr(cut.size() - 3), "\xE2\x80\xA6");
+  EXPECT_EQ(cut.rfind("Очень", 0), 0u) << "cut at whole characters: " << cut;
 }
 
 }  // namespace
