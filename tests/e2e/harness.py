@@ -61,6 +61,15 @@ def exe_path():
     return Path(os.environ.get("TIVOLNA_EXE", DEFAULT_EXE)).resolve()
 
 
+def build_setting(name, build="win64"):
+    """A CMake cache value of a Windows build (e.g. TIVOLNA_PRODUCT_SITE_URL)."""
+    cache = REPO / "build" / build / "CMakeCache.txt"
+    for line in cache.read_text().splitlines():
+        if line.startswith(name + ":"):
+            return line.split("=", 1)[1]
+    raise KeyError(name)
+
+
 def windows_path(p):
     """Unix path as wine sees it through drive Z:."""
     return "Z:" + str(Path(p).resolve()).replace("/", "\\")
@@ -554,8 +563,8 @@ class Player:
         return wins
 
     def forms(self):
-        """The program's own top-level windows (class TivolnaForm), by handle."""
-        return [w for w in self.probe() if w.kind == "top" and w.cls == "TivolnaForm"]
+        """The program's own top-level windows (class TkForm), by handle."""
+        return [w for w in self.probe() if w.kind == "top" and w.cls == "TkForm"]
 
     def box_texts(self):
         """Texts of the visible message boxes: [(caption, [texts of their static controls])]."""
@@ -790,11 +799,82 @@ class Player:
         m = re.search(r"\((\d+),(\d+),(\d+)", r.stdout.decode())
         return tuple(int(v) for v in m.groups())
 
+    def grab(self, shot=None):
+        """A whole screenshot in memory: grab()(x, y) -> (r, g, b)."""
+        shot = shot or self.screenshot()
+        r = self._x("convert", str(shot), "-depth", "8", "rgb:-", timeout=30)
+        size = self._x("identify", "-format", "%w %h", str(shot)).stdout.decode().split()
+        width = int(size[0])
+        data = r.stdout
+
+        def at(x, y):
+            i = (y * width + x) * 3
+            return tuple(data[i:i + 3])
+        return at
+
     def record(self, name="sound"):
         """Start recording what is played; call .stop() on the result."""
         rec = Recording(self.session, self.base / name)
         self._recordings.append(rec)
         return rec
+
+    # --- the shell and the notification area --------------------------------------------
+
+    def record_browser(self, log):
+        """Make wine's browser launcher run a recorder that appends each address it is given to
+        `log`, instead of a real browser. Call before start()."""
+        script = self.base / "browser.sh"
+        script.write_text(f'#!/bin/sh\nprintf "%s\\n" "$@" >> "{log}"\n')
+        script.chmod(0o755)
+        _run([WINE, "reg", "add", r"HKCU\Software\Wine\WineBrowser", "/v", "Browsers", "/d", str(script), "/f"],
+             self.env(DISPLAY=""), timeout=60)
+
+    def tray_window(self):
+        """wine's own notification area (shown when the display has none): Win, or None."""
+        for w in self.probe():
+            if w.kind == "top" and w.cls == "__winex11_standalone_tray":
+                return w
+        return None
+
+    def tray_icon_point(self, timeout=10):
+        """Screen point on our icon in wine's notification area, found by its blue disc."""
+        deadline = time.monotonic() + timeout
+        while True:
+            t = self.tray_window()
+            if t is not None and t.visible:
+                x, y, w, h = t.rect
+                screen = self.grab()
+                blue = []
+                for py in range(y, y + h):
+                    for px in range(x, x + w):
+                        cr, cg, cb = screen(px, py)
+                        if cb > 150 and cr < 110 and cb - cr > 80:
+                            blue.append((px, py))
+                if len(blue) > 20:
+                    return (sum(p[0] for p in blue) // len(blue), sum(p[1] for p in blue) // len(blue))
+            if time.monotonic() > deadline:
+                raise TimeoutError(f"no tray icon; tray window: {t}")
+            time.sleep(0.2)
+
+    def click_screen(self, x, y, button=1):
+        self._x("xdotool", "mousemove", str(x), str(y), "click", str(button))
+
+    def popup_menu(self, timeout=5):
+        """The visible pop-up menu window of this process (Win), waiting for it."""
+        deadline = time.monotonic() + timeout
+        while True:
+            for w in self.probe():
+                if w.kind == "top" and w.cls == "#32768" and w.visible and w.pid == self.win_pid():
+                    return w
+            if time.monotonic() > deadline:
+                raise TimeoutError("no pop-up menu")
+            time.sleep(0.1)
+
+    def win_pid(self):
+        """The Windows process id of the exe (from its main window)."""
+        for w in self.forms():
+            return w.pid
+        return None
 
     def keep_artifacts(self, label):
         """Copy a screenshot and wine's log to build/e2e-artifacts/."""

@@ -164,6 +164,7 @@ void ShowHint(const std::string& utf8, Point screen) {
                              0, 0, 0, 0, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
   if (!g_hint) return;
   g_hint_text = utf8;
+  SetWindowTextW(g_hint, base::Utf8ToWide(utf8).c_str());  // readable by accessibility tools
   Size sz = skin::HintSize(SharedText(), utf8);
   Size scr = ScreenSize();
   int x = std::clamp(screen.x, 0, std::max(0, scr.width - sz.width));
