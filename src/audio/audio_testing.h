@@ -18,6 +18,11 @@ void set_capture(CaptureFn fn, void *user);
 
 // Overrides the time-outs in ms; 0 keeps the built-in value.
 void set_timeouts(int connect_ms, int read_ms, int stall_ms);
+// Overrides the overall deadline of an opening in ms; 0 keeps the built-in value.
+void set_open_timeout(int open_ms);
+
+// The output thread fails (throws) on its next `times` passes.
+void fail_output(int times);
 
 // All hooks back to their defaults.
 void reset();
@@ -35,6 +40,8 @@ inline void set_capture(audio_testing::CaptureFn fn, void *user) { audio_testing
 inline void set_timeouts(int connect_ms, int read_ms, int stall_ms) {
     audio_testing::set_timeouts(connect_ms, read_ms, stall_ms);
 }
+inline void set_open_timeout(int open_ms) { audio_testing::set_open_timeout(open_ms); }
+inline void fail_output(int times) { audio_testing::fail_output(times); }
 inline void reset() { audio_testing::reset(); }
 }  // namespace testing
 }  // namespace audio

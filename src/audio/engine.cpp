@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "audio/hooks.h"
 #include "audio/output.h"
 #include "audio/stream.h"
+#include "audio/wait.h"
 
 namespace audio {
 namespace {
@@ -24,9 +26,13 @@ constexpr size_t kMaxAgentLength = 512;
 constexpr size_t kRetiredTexts = 32;
 constexpr double kVolumeRampMs = 5.0;  // a volume change glides over this time
 
+constexpr int kRestartFirstMs = 20;    // wait before the first restart of a failed output
+constexpr int kRestartMaxMs = 1000;    // the wait doubles up to this while failures go on
+
 struct Output {
-    std::unique_ptr<Sink> sink;
+    std::unique_ptr<Sink> sink;  // the output thread's, and BASS_Free's once it has ended
     std::atomic<bool> stop{false};
+    std::atomic<DWORD> failures{0};
     std::thread thread;
     int rate = 44100;
     uint64_t generation = 0;
@@ -83,60 +89,103 @@ void retire_texts(Stream &s) {
     }
 }
 
-void mixer_main(std::shared_ptr<Output> out) {
-    try {
-        std::vector<int32_t> acc;
-        std::vector<int16_t> tmp, mix;
-        std::vector<std::shared_ptr<Stream>> list;
-        // volume ramp in Q15 steps per frame
-        const int32_t step = std::max<int32_t>(1, static_cast<int32_t>(32768.0 / (out->rate * kVolumeRampMs / 1000.0)));
-        while (!out->stop.load()) {
-            size_t n = out->sink->wait_ready(100);
-            if (n == 0) continue;
-            list.clear();
-            {
-                std::lock_guard<std::mutex> l(eng().m);
-                if (eng().generation == out->generation) list = eng().playing;
-            }
-            acc.assign(n * 2, 0);
-            tmp.resize(n * 2);
-            size_t longest = 0;
-            for (auto &s : list) {
-                size_t got = s->render(tmp.data(), n);
-                longest = std::max(longest, got);
-                const int32_t target = static_cast<int32_t>(std::lrint(s->volume.load() * 32768.0f));
-                int32_t g = s->gain < 0 ? target : s->gain;
-                size_t i = 0;
-                for (; i < got && g != target; ++i) {
-                    g = g < target ? std::min(target, g + step) : std::max(target, g - step);
-                    acc[2 * i] += (tmp[2 * i] * g) >> 15;
-                    acc[2 * i + 1] += (tmp[2 * i + 1] * g) >> 15;
-                }
-                int32_t *a = acc.data();
-                const int16_t *t = tmp.data();
-                if (g == 32768) {
-                    for (size_t k = 2 * i; k < 2 * got; ++k) a[k] += t[k];
-                } else if (g > 0) {
-                    for (size_t k = 2 * i; k < 2 * got; ++k) a[k] += (t[k] * g) >> 15;
-                }
-                s->gain = g;
-            }
-            size_t frames = n;
-            if (out->sink->unpaced()) {
-                if (longest == 0) {
-                    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-                    continue;
-                }
-                frames = longest;
-            }
-            mix.resize(frames * 2);
-            for (size_t i = 0; i < frames * 2; ++i)
-                mix[i] = static_cast<int16_t>(std::max(-32768, std::min(32767, acc[i])));
-            out->sink->write(mix.data(), frames);
-            if (!list.empty()) call_capture(mix.data(), frames);
+thread_local int t_error = BASS_OK;
+
+// Sets the calling thread's error code and returns the given result.
+template <typename T>
+T fail(int code, T result) {
+    t_error = code;
+    return result;
+}
+template <typename T>
+T ok(T result) {
+    t_error = BASS_OK;
+    return result;
+}
+
+// Mixes the playing streams into the sink until stopped. Throws when anything fails.
+void mix(Output &out) {
+    std::vector<int32_t> acc;
+    std::vector<int16_t> tmp, mix;
+    std::vector<std::shared_ptr<Stream>> list;
+    // volume ramp in Q15 steps per frame
+    const int32_t step = std::max<int32_t>(1, static_cast<int32_t>(32768.0 / (out.rate * kVolumeRampMs / 1000.0)));
+    Sink &sink = *out.sink;
+    while (!out.stop.load()) {
+        if (hooks().output_faults.load() > 0 && hooks().output_faults.fetch_sub(1) > 0)
+            throw std::runtime_error("output fault (test hook)");
+        size_t n = sink.wait_ready(100);
+        if (n == 0) continue;
+        list.clear();
+        {
+            std::lock_guard<std::mutex> l(eng().m);
+            if (eng().generation == out.generation) list = eng().playing;
         }
-    } catch (...) {
-        // the output simply ends
+        acc.assign(n * 2, 0);
+        tmp.resize(n * 2);
+        size_t longest = 0;
+        for (auto &s : list) {
+            size_t got = s->render(tmp.data(), n);
+            longest = std::max(longest, got);
+            const int32_t target = static_cast<int32_t>(std::lrint(s->volume.load() * 32768.0f));
+            int32_t g = s->gain < 0 ? target : s->gain;
+            size_t i = 0;
+            for (; i < got && g != target; ++i) {
+                g = g < target ? std::min(target, g + step) : std::max(target, g - step);
+                acc[2 * i] += (tmp[2 * i] * g) >> 15;
+                acc[2 * i + 1] += (tmp[2 * i + 1] * g) >> 15;
+            }
+            int32_t *a = acc.data();
+            const int16_t *t = tmp.data();
+            if (g == 32768) {
+                for (size_t k = 2 * i; k < 2 * got; ++k) a[k] += t[k];
+            } else if (g > 0) {
+                for (size_t k = 2 * i; k < 2 * got; ++k) a[k] += (t[k] * g) >> 15;
+            }
+            s->gain = g;
+        }
+        size_t frames = n;
+        if (sink.unpaced()) {
+            if (longest == 0) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                continue;
+            }
+            frames = longest;
+        }
+        mix.resize(frames * 2);
+        for (size_t i = 0; i < frames * 2; ++i)
+            mix[i] = static_cast<int16_t>(std::max(-32768, std::min(32767, acc[i])));
+        sink.write(mix.data(), frames);
+        if (!list.empty()) call_capture(mix.data(), frames);
+    }
+}
+
+// The output thread: mixes, and after a failure counts it and starts a fresh sink.
+void mixer_main(std::shared_ptr<Output> out) {
+    mark_library_thread();
+    int wait_ms = kRestartFirstMs;
+    while (!out->stop.load()) {
+        const auto started = std::chrono::steady_clock::now();
+        try {
+            if (!out->sink) {
+                auto sink = make_default_sink();
+                if (!sink->start(out->rate)) throw std::runtime_error("the output device did not start");
+                out->sink = std::move(sink);
+            }
+            mix(*out);
+            return;
+        } catch (...) {
+            out->failures.fetch_add(1);
+            try {
+                if (out->sink) out->sink->stop();
+            } catch (...) {
+            }
+            out->sink.reset();
+        }
+        if (std::chrono::steady_clock::now() - started > std::chrono::seconds(5)) wait_ms = kRestartFirstMs;
+        for (int slept = 0; slept < wait_ms && !out->stop.load(); slept += 10)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        wait_ms = std::min(kRestartMaxMs, wait_ms * 2);
     }
 }
 
@@ -149,7 +198,8 @@ Timeouts timeouts_now() {
 
 Timeouts current_timeouts() {
     Hooks &h = hooks();
-    Timeouts t{kConnectTimeoutMs, kReadTimeoutMs, kStallTimeoutMs};
+    Timeouts t{kConnectTimeoutMs, kReadTimeoutMs, kStallTimeoutMs, kOpenTimeoutMs};
+    if (h.open_ms.load() > 0) t.open_ms = h.open_ms.load();
     if (h.connect_ms.load() > 0) t.connect_ms = h.connect_ms.load();
     if (h.read_ms.load() > 0) t.read_ms = h.read_ms.load();
     if (h.stall_ms.load() > 0) t.stall_ms = h.stall_ms.load();
@@ -168,23 +218,23 @@ BOOL BASS_Init(int device, DWORD freq, DWORD flags, HWND win, const void *clsid)
     (void)win;
     (void)clsid;
     try {
-        if (hooks().no_device.load()) return FALSE;
+        if (hooks().no_device.load()) return fail(BASS_ERROR_DRIVER, FALSE);
         int rate = freq == 0 ? 44100 : static_cast<int>(std::min<DWORD>(192000, std::max<DWORD>(8000, freq)));
         std::lock_guard<std::mutex> l(eng().m);
-        if (eng().initialized) return FALSE;
+        if (eng().initialized) return fail(BASS_ERROR_ALREADY, FALSE);
         auto out = std::make_shared<Output>();
         out->sink = make_default_sink();
         out->rate = rate;
-        if (!out->sink->start(rate)) return FALSE;
+        if (!out->sink->start(rate)) return fail(BASS_ERROR_DRIVER, FALSE);
         out->generation = eng().generation + 1;
         out->thread = std::thread(mixer_main, out);
         eng().generation = out->generation;
         eng().out_rate = rate;
         eng().output = out;
         eng().initialized = true;
-        return TRUE;
+        return ok(TRUE);
     } catch (...) {
-        return FALSE;
+        return fail(BASS_ERROR_MEM, FALSE);
     }
 }
 
@@ -194,7 +244,7 @@ BOOL BASS_Free(void) {
         std::vector<std::shared_ptr<Stream>> all;
         {
             std::lock_guard<std::mutex> l(eng().m);
-            if (!eng().initialized) return FALSE;
+            if (!eng().initialized) return fail(BASS_ERROR_INIT, FALSE);
             eng().initialized = false;
             ++eng().generation;
             for (auto &kv : eng().streams) all.push_back(kv.second);
@@ -207,21 +257,22 @@ BOOL BASS_Free(void) {
         for (auto &s : all) s->set_playing(false);
         if (out) {
             out->stop.store(true);
+            // the output thread makes no callbacks (but the test capture) and ends within one pass
             if (out->thread.joinable()) {
                 if (out->thread.get_id() == std::this_thread::get_id())
                     out->thread.detach();
                 else
                     out->thread.join();
             }
-            out->sink->stop();
+            if (out->sink) out->sink->stop();
         }
         for (auto &s : all) {
             s->shutdown();
             retire_texts(*s);
         }
-        return TRUE;
+        return ok(TRUE);
     } catch (...) {
-        return FALSE;
+        return fail(BASS_ERROR_UNKNOWN, FALSE);
     }
 }
 
@@ -231,26 +282,26 @@ DWORD BASS_SetConfig(DWORD option, DWORD value) {
         switch (option) {
         case BASS_CONFIG_NET_BUFFER:
             eng().buffer_ms = std::max<DWORD>(100, std::min<DWORD>(60000, value));
-            return TRUE;
+            return ok<DWORD>(TRUE);
         case BASS_CONFIG_NET_PREBUF:
             eng().prebuf = std::min<DWORD>(100, value);
-            return TRUE;
+            return ok<DWORD>(TRUE);
         case BASS_CONFIG_NET_AGENT:
-            return TRUE;  // the agent is a text, set through BASS_SetConfigPtr; kept as it is
+            return ok<DWORD>(TRUE);  // the agent is a text, set through BASS_SetConfigPtr; kept as it is
         case BASS_CONFIG_NET_PLAYLIST:
             eng().follow_playlists = value != 0;
-            return TRUE;
+            return ok<DWORD>(TRUE);
         default:
-            return FALSE;
+            return fail<DWORD>(BASS_ERROR_ILLTYPE, FALSE);
         }
     } catch (...) {
-        return FALSE;
+        return fail<DWORD>(BASS_ERROR_UNKNOWN, FALSE);
     }
 }
 
 DWORD BASS_SetConfigPtr(DWORD option, const void *value) {
     try {
-        if (option != BASS_CONFIG_NET_AGENT) return FALSE;
+        if (option != BASS_CONFIG_NET_AGENT) return fail<DWORD>(BASS_ERROR_ILLTYPE, FALSE);
         std::string agent = kDefaultAgent;
         if (value) {
             const char *p = static_cast<const char *>(value);
@@ -264,9 +315,9 @@ DWORD BASS_SetConfigPtr(DWORD option, const void *value) {
         }
         std::lock_guard<std::mutex> l(eng().m);
         eng().agent = agent;
-        return TRUE;
+        return ok<DWORD>(TRUE);
     } catch (...) {
-        return FALSE;
+        return fail<DWORD>(BASS_ERROR_MEM, FALSE);
     }
 }
 
@@ -274,13 +325,13 @@ HSTREAM BASS_StreamCreateURL(const char *url, DWORD offset, DWORD flags, DOWNLOA
                              void *user) {
     (void)offset;  // live streams start where the server starts them
     try {
-        if (!url) return 0;
+        if (!url) return fail<HSTREAM>(BASS_ERROR_ILLPARAM, 0);
         StreamConfig cfg;
         uint64_t gen;
         std::shared_ptr<Stream> s;
         {
             std::lock_guard<std::mutex> l(eng().m);
-            if (!eng().initialized) return 0;
+            if (!eng().initialized) return fail<HSTREAM>(BASS_ERROR_INIT, 0);
             cfg.url = url;
             cfg.open.user_agent = eng().agent;
             cfg.open.follow_playlists = eng().follow_playlists;
@@ -295,22 +346,22 @@ HSTREAM BASS_StreamCreateURL(const char *url, DWORD offset, DWORD flags, DOWNLOA
             s = std::make_shared<Stream>(std::move(cfg));
             eng().pending.push_back(s);
         }
-        bool ok = s->open();
+        int error = s->open();
         {
             std::lock_guard<std::mutex> l(eng().m);
             auto &p = eng().pending;
             p.erase(std::remove(p.begin(), p.end(), s), p.end());
-            if (ok && eng().initialized && eng().generation == gen) {
+            if (error == BASS_OK && eng().initialized && eng().generation == gen) {
                 DWORD h = new_handle();
                 s->set_handle(h);
                 eng().streams[h] = s;
-                return h;
+                return ok(h);
             }
         }
         s->shutdown();
-        return 0;
+        return fail<HSTREAM>(error == BASS_OK ? BASS_ERROR_ABORTED : error, 0);
     } catch (...) {
-        return 0;
+        return fail<HSTREAM>(BASS_ERROR_MEM, 0);
     }
 }
 
@@ -319,9 +370,9 @@ BOOL BASS_StreamFree(HSTREAM handle) {
         std::shared_ptr<Stream> s;
         {
             std::lock_guard<std::mutex> l(eng().m);
-            if (!eng().initialized) return FALSE;
+            if (!eng().initialized) return fail(BASS_ERROR_INIT, FALSE);
             auto it = eng().streams.find(handle);
-            if (handle == 0 || it == eng().streams.end()) return FALSE;
+            if (handle == 0 || it == eng().streams.end()) return fail(BASS_ERROR_HANDLE, FALSE);
             s = it->second;
             eng().streams.erase(it);
             auto &p = eng().playing;
@@ -330,41 +381,47 @@ BOOL BASS_StreamFree(HSTREAM handle) {
         s->set_playing(false);
         s->shutdown();
         retire_texts(*s);
-        return TRUE;
+        return ok(TRUE);
     } catch (...) {
-        return FALSE;
+        return fail(BASS_ERROR_UNKNOWN, FALSE);
     }
 }
 
 QWORD BASS_StreamGetFilePosition(HSTREAM handle, DWORD mode) {
+    const QWORD bad = ~static_cast<QWORD>(0);
     try {
         auto s = find_stream(handle);
-        return s ? s->file_position(mode) : ~static_cast<QWORD>(0);
+        if (!s) return fail(BASS_ERROR_HANDLE, bad);
+        QWORD v = s->file_position(mode);
+        return v == bad ? fail(BASS_ERROR_ILLTYPE, bad) : ok(v);
     } catch (...) {
-        return ~static_cast<QWORD>(0);
+        return fail(BASS_ERROR_UNKNOWN, bad);
     }
 }
 
 const char *BASS_ChannelGetTags(DWORD handle, DWORD tags) {
     try {
-        if (tags != BASS_TAG_META) return nullptr;
         auto s = find_stream(handle);
-        return s ? s->meta_tag() : nullptr;
+        if (!s) return fail<const char *>(BASS_ERROR_HANDLE, nullptr);
+        if (tags != BASS_TAG_META) return fail<const char *>(BASS_ERROR_ILLTYPE, nullptr);
+        const char *t = s->meta_tag();
+        return t ? ok(t) : fail<const char *>(BASS_ERROR_UNKNOWN, nullptr);  // no title yet
     } catch (...) {
-        return nullptr;
+        return fail<const char *>(BASS_ERROR_UNKNOWN, nullptr);
     }
 }
 
 HSYNC BASS_ChannelSetSync(DWORD handle, DWORD type, QWORD param, SYNCPROC *proc, void *user) {
     (void)param;
     try {
-        // the mix-time and one-time bits are accepted and make no difference here
-        if ((type & 0x00FFFFFF) != BASS_SYNC_META || !proc) return 0;
         auto s = find_stream(handle);
-        if (!s) return 0;
-        return s->add_meta_sync(new_handle(), proc, user);
+        if (!s) return fail<HSYNC>(BASS_ERROR_HANDLE, 0);
+        // the mix-time and one-time bits are accepted and make no difference here
+        if ((type & 0x00FFFFFF) != BASS_SYNC_META) return fail<HSYNC>(BASS_ERROR_ILLTYPE, 0);
+        if (!proc) return fail<HSYNC>(BASS_ERROR_ILLPARAM, 0);
+        return ok(s->add_meta_sync(new_handle(), proc, user));
     } catch (...) {
-        return 0;
+        return fail<HSYNC>(BASS_ERROR_MEM, 0);
     }
 }
 
@@ -372,46 +429,55 @@ BOOL BASS_ChannelPlay(DWORD handle, BOOL restart) {
     (void)restart;  // a live stream cannot start over; playback goes on from the buffer
     try {
         std::lock_guard<std::mutex> l(eng().m);
-        if (!eng().initialized) return FALSE;
+        if (!eng().initialized) return fail(BASS_ERROR_INIT, FALSE);
         auto it = eng().streams.find(handle);
-        if (handle == 0 || it == eng().streams.end()) return FALSE;
+        if (handle == 0 || it == eng().streams.end()) return fail(BASS_ERROR_HANDLE, FALSE);
         auto &p = eng().playing;
         if (std::find(p.begin(), p.end(), it->second) == p.end()) {
             it->second->set_playing(true);
             p.push_back(it->second);
         }
-        return TRUE;
+        return ok(TRUE);
     } catch (...) {
-        return FALSE;
+        return fail(BASS_ERROR_MEM, FALSE);
     }
 }
 
 BOOL BASS_ChannelStop(DWORD handle) {
     try {
         std::lock_guard<std::mutex> l(eng().m);
-        if (!eng().initialized) return FALSE;
+        if (!eng().initialized) return fail(BASS_ERROR_INIT, FALSE);
         auto it = eng().streams.find(handle);
-        if (handle == 0 || it == eng().streams.end()) return FALSE;
+        if (handle == 0 || it == eng().streams.end()) return fail(BASS_ERROR_HANDLE, FALSE);
         // the download goes on until the buffer is full, then waits
         it->second->set_playing(false);
         auto &p = eng().playing;
         p.erase(std::remove(p.begin(), p.end(), it->second), p.end());
-        return TRUE;
+        return ok(TRUE);
     } catch (...) {
-        return FALSE;
+        return fail(BASS_ERROR_UNKNOWN, FALSE);
     }
 }
 
 BOOL BASS_ChannelSetAttribute(DWORD handle, DWORD attrib, float value) {
     try {
-        if (attrib != BASS_ATTRIB_VOL || std::isnan(value)) return FALSE;
         auto s = find_stream(handle);
-        if (!s) return FALSE;
+        if (!s) return fail(BASS_ERROR_HANDLE, FALSE);
+        if (attrib != BASS_ATTRIB_VOL) return fail(BASS_ERROR_ILLTYPE, FALSE);
+        if (std::isnan(value)) return fail(BASS_ERROR_ILLPARAM, FALSE);
         s->volume.store(std::max(0.0f, std::min(1.0f, value)));
-        return TRUE;
+        return ok(TRUE);
     } catch (...) {
-        return FALSE;
+        return fail(BASS_ERROR_UNKNOWN, FALSE);
     }
+}
+
+int BASS_ErrorGetCode(void) { return t_error; }
+
+DWORD BASS_GetOutputFailures(void) {
+    std::lock_guard<std::mutex> l(eng().m);
+    if (!eng().initialized || !eng().output) return fail<DWORD>(BASS_ERROR_INIT, 0);
+    return ok(eng().output->failures.load());
 }
 
 }  // extern "C"

@@ -41,11 +41,15 @@ void set_timeouts(int connect_ms, int read_ms, int stall_ms) {
     audio::hooks().read_ms.store(read_ms);
     audio::hooks().stall_ms.store(stall_ms);
 }
+void set_open_timeout(int open_ms) { audio::hooks().open_ms.store(open_ms); }
+void fail_output(int times) { audio::hooks().output_faults.store(times); }
 void reset() {
     set_no_output_device(false);
     set_fast_pacing(false);
     set_capture(nullptr, nullptr);
     set_timeouts(0, 0, 0);
+    set_open_timeout(0);
+    fail_output(0);
 }
 
 }  // namespace audio_testing

@@ -12,7 +12,8 @@ namespace audio {
 struct Hooks {
     std::atomic<bool> no_device{false};
     std::atomic<bool> fast_pacing{false};
-    std::atomic<int> connect_ms{0}, read_ms{0}, stall_ms{0};
+    std::atomic<int> connect_ms{0}, read_ms{0}, stall_ms{0}, open_ms{0};
+    std::atomic<int> output_faults{0};  // output passes left to fail
 };
 Hooks &hooks();
 

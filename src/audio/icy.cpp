@@ -20,12 +20,12 @@ bool parse_metaint(const std::string &text, uint32_t &out) {
     return true;
 }
 
-void IcyDemux::feed(const uint8_t *data, size_t n, std::string &audio,
-                    std::vector<std::string> &metas) {
+bool IcyDemux::feed(const uint8_t *data, size_t n, std::string &audio, std::string &meta) {
     if (metaint_ == 0) {
         audio.append(reinterpret_cast<const char *>(data), n);
-        return;
+        return false;
     }
+    bool got = false;
     size_t i = 0;
     while (i < n) {
         switch (state_) {
@@ -41,7 +41,6 @@ void IcyDemux::feed(const uint8_t *data, size_t n, std::string &audio,
             meta_left_ = static_cast<size_t>(data[i++]) * 16;
             meta_.clear();
             if (meta_left_ == 0) {
-                metas.emplace_back();
                 state_ = State::Audio;
                 audio_left_ = metaint_;
             } else {
@@ -56,7 +55,10 @@ void IcyDemux::feed(const uint8_t *data, size_t n, std::string &audio,
             if (meta_left_ == 0) {
                 size_t nul = meta_.find('\0');
                 if (nul != std::string::npos) meta_.erase(nul);
-                metas.push_back(meta_);
+                if (!meta_.empty()) {
+                    meta.swap(meta_);
+                    got = true;
+                }
                 meta_.clear();
                 state_ = State::Audio;
                 audio_left_ = metaint_;
@@ -65,6 +67,7 @@ void IcyDemux::feed(const uint8_t *data, size_t n, std::string &audio,
         }
         }
     }
+    return got;
 }
 
 }  // namespace audio

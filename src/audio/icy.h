@@ -3,7 +3,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 namespace audio {
 
@@ -18,10 +17,10 @@ class IcyDemux {
 public:
     explicit IcyDemux(uint32_t metaint = 0) : metaint_(metaint), audio_left_(metaint) {}
 
-    // Appends the audio bytes of data to audio and every completed metadata block
-    // (cut at its first NUL, possibly empty) to metas. A block cut off by the end of the
-    // body is simply never completed.
-    void feed(const uint8_t *data, size_t n, std::string &audio, std::vector<std::string> &metas);
+    // Appends the audio bytes of data to audio. Each completed metadata block that is not
+    // empty (cut at its first NUL) replaces meta, so only the latest text is kept; returns
+    // true when there was one. A block cut off by the end of the body is never completed.
+    bool feed(const uint8_t *data, size_t n, std::string &audio, std::string &meta);
 
     uint32_t metaint() const { return metaint_; }
 

@@ -1,59 +1,33 @@
 #include "audio/source.h"
 
 #include <cctype>
-#include <chrono>
+#include <vector>
 
+#include "audio/bass.h"
 #include "audio/mpeg_header.h"
 #include "audio/playlist.h"
-#include "net/http_head.h"
+#include "net/request.h"
 
 namespace audio {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-struct Response {
-    net::Socket sock;
-    net::HttpHead head;
-    net::Url url;
-};
-
 bool aborted(const OpenParams &p) { return p.abort && p.abort->load(); }
 
-// Connects and reads the head, following redirects. Leaves a 200 response in out.
-bool fetch(const std::string &url_text, const OpenParams &p, Response &out) {
-    net::Url url;
-    if (!net::parse_url(url_text, url)) return false;
-    for (int hop = 0; hop <= kMaxRedirects; ++hop) {
-        if (aborted(p)) return false;
-        net::Socket sock;
-        sock.set_abort_flag(p.abort);
-        if (sock.connect(url.host, url.port, p.timeouts.connect_ms) != net::IoStatus::Ok) return false;
-        std::string req = net::build_get_request(
-            url, {{"User-Agent", p.user_agent}, {"Accept", "*/*"}, {"Icy-MetaData", "1"},
-                  {"Connection", "close"}});
-        if (!sock.send_all(req.data(), req.size(), p.timeouts.read_ms)) return false;
-        net::HttpHeadLimits lim;
-        lim.max_bytes = kMaxHeadBytes;
-        lim.max_lines = kMaxHeadLines;
-        lim.timeout_ms = p.timeouts.read_ms;
-        net::HttpHead head;
-        if (net::read_http_head(sock, lim, head) != net::HeadResult::Ok) return false;
-        int s = head.status;
-        if (s == 301 || s == 302 || s == 303 || s == 307 || s == 308) {
-            const std::string *loc = head.find("location");
-            net::Url next;
-            if (!loc || !net::resolve_url(url, *loc, next)) return false;
-            url = next;
-            continue;
-        }
-        if (s != 200) return false;
-        out.sock = std::move(sock);
-        out.head = std::move(head);
-        out.url = url;
-        return true;
+int code_of(net::Error e) {
+    switch (e) {
+    case net::Error::None: return BASS_OK;
+    case net::Error::BadUrl: return BASS_ERROR_FILEOPEN;
+    case net::Error::Lookup: return BASS_ERROR_LOOKUP;
+    case net::Error::Refused: return BASS_ERROR_NONET;
+    case net::Error::Timeout: return BASS_ERROR_TIMEOUT;
+    case net::Error::Aborted: return BASS_ERROR_ABORTED;
+    case net::Error::TooManyRedirects: return BASS_ERROR_REDIRECTS;
+    case net::Error::TooLarge: return BASS_ERROR_TOOLARGE;
+    case net::Error::Send:
+    case net::Error::BadHead:
+    case net::Error::Body: break;
     }
-    return false;  // too many redirects
+    return BASS_ERROR_PROTOCOL;
 }
 
 std::string head_block(const net::HttpHead &h) {
@@ -66,67 +40,102 @@ std::string head_block(const net::HttpHead &h) {
     return block;
 }
 
-// Reads more body bytes through the demuxer. False at the end of the body or on failure.
-bool read_more(AudioSource &src, const OpenParams &p, int timeout_ms) {
-    if (src.ended) return false;
-    uint8_t buf[8192];
-    size_t got = 0;
-    net::IoStatus st = src.sock.recv(buf, sizeof buf, got, timeout_ms);
-    if (st != net::IoStatus::Ok) {
-        src.ended = true;
-        return false;
+// A response body being read while opening: what the opening needs of it must arrive
+// within read_ms of the head.
+class OpeningBody {
+public:
+    OpeningBody(AudioSource &src, const OpenParams &p)
+        : src_(src), p_(p), by_(p.deadline.within_ms(p.timeouts.read_ms)) {}
+
+    // Reads more bytes through the demuxer; BASS_OK, or why nothing more will come
+    // (the caller decides whether an ended body is a failure).
+    int read_more() {
+        if (src_.ended) return BASS_ERROR_FILEFORM;
+        if (aborted(p_)) return BASS_ERROR_ABORTED;
+        if (raw_ >= kMaxOpenBytes) return BASS_ERROR_TOOLARGE;
+        uint8_t buf[8192];
+        size_t got = 0;
+        net::IoStatus st = src_.sock.recv(buf, sizeof buf, got, by_);
+        if (st != net::IoStatus::Ok) {
+            src_.ended = true;
+            if (st == net::IoStatus::Timeout) return BASS_ERROR_TIMEOUT;
+            if (st == net::IoStatus::Aborted) return BASS_ERROR_ABORTED;
+            return BASS_ERROR_FILEFORM;
+        }
+        take(buf, got);
+        return BASS_OK;
     }
-    (void)p;
-    src.icy.feed(buf, got, src.audio, src.metas);
-    return true;
-}
+    void take(const uint8_t *data, size_t n) {
+        raw_ += n;
+        src_.icy.feed(data, n, src_.audio, src_.meta);
+    }
 
-bool open_at_depth(const std::string &url, const OpenParams &p, AudioSource &out, int depth);
+private:
+    AudioSource &src_;
+    const OpenParams &p_;
+    net::Deadline by_;
+    size_t raw_ = 0;
+};
 
-bool follow_playlist(PlaylistKind kind, AudioSource &src, const net::Url &base,
-                     const OpenParams &p, AudioSource &out, int depth) {
-    if (depth >= kMaxPlaylistDepth) return false;
-    auto deadline = Clock::now() + std::chrono::milliseconds(p.timeouts.read_ms);
+int open_at_depth(const std::string &url, const OpenParams &p, AudioSource &out, int depth);
+
+int follow_playlist(PlaylistKind kind, AudioSource &src, OpeningBody &body, const net::Url &base,
+                    const OpenParams &p, AudioSource &out, int depth) {
+    if (depth >= kMaxPlaylistDepth) return BASS_ERROR_REDIRECTS;
     while (!src.ended && src.audio.size() <= kMaxPlaylistBytes) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0) return false;
-        read_more(src, p, static_cast<int>(left));
+        int r = body.read_more();
+        if (r == BASS_ERROR_FILEFORM) break;  // the end of the list
+        if (r != BASS_OK) return r;
     }
-    if (src.audio.size() > kMaxPlaylistBytes) return false;
+    if (src.audio.size() > kMaxPlaylistBytes) return BASS_ERROR_TOOLARGE;
     src.sock.close();
-    std::vector<std::string> entries = parse_playlist(kind, src.audio);
+    int result = BASS_ERROR_FILEFORM;  // no usable entry
     size_t tried = 0;
-    for (const std::string &e : entries) {
-        if (aborted(p) || tried >= kMaxPlaylistEntries) break;
+    for (const std::string &e : parse_playlist(kind, src.audio)) {
+        if (aborted(p)) return BASS_ERROR_ABORTED;
+        if (p.deadline.passed()) return BASS_ERROR_TIMEOUT;
+        if (tried >= kMaxPlaylistEntries) break;
         net::Url target;
         if (!net::resolve_url(base, e, target)) continue;  // unsupported scheme or junk
         ++tried;
         AudioSource sub;
-        if (open_at_depth(target.to_string(), p, sub, depth + 1)) {
+        result = open_at_depth(target.to_string(), p, sub, depth + 1);
+        if (result == BASS_OK) {
             out = std::move(sub);
-            return true;
+            return BASS_OK;
         }
     }
-    return false;
+    return result;
 }
 
-bool open_at_depth(const std::string &url, const OpenParams &p, AudioSource &out, int depth) {
-    Response resp;
-    if (!fetch(url, p, resp)) return false;
+int open_at_depth(const std::string &url, const OpenParams &p, AudioSource &out, int depth) {
+    net::RequestOptions ro;
+    ro.headers = {{"User-Agent", p.user_agent}, {"Accept", "*/*"}, {"Icy-MetaData", "1"}};
+    ro.version = "HTTP/1.0";
+    ro.connect_ms = p.timeouts.connect_ms;
+    ro.read_ms = p.timeouts.read_ms;
+    ro.head_limits.max_bytes = kMaxHeadBytes;
+    ro.head_limits.max_lines = kMaxHeadLines;
+    ro.head_limits.timeout_ms = p.timeouts.read_ms;
+    ro.max_redirects = kMaxRedirects;
+    ro.abort = p.abort;
+    net::Response resp;
+    if (net::Error e = net::open_response(url, ro, p.deadline, resp); e != net::Error::None)
+        return code_of(e);
     const net::HttpHead &head = resp.head;
+    if (head.status != 200) return BASS_ERROR_HTTP + head.status;
     if (const std::string *te = head.find("transfer-encoding"))
-        if (te->find("chunked") != std::string::npos) return false;  // not supported
+        if (te->find("chunked") != std::string::npos) return BASS_ERROR_PROTOCOL;  // not for audio
 
     AudioSource src;
     src.sock = std::move(resp.sock);
     src.url = resp.url.to_string();
     uint32_t metaint = 0;
     if (const std::string *mi = head.find("icy-metaint"))
-        if (!parse_metaint(*mi, metaint)) return false;
+        if (!parse_metaint(*mi, metaint)) return BASS_ERROR_PROTOCOL;
     src.icy = IcyDemux(metaint);
-    if (!head.body_start.empty())
-        src.icy.feed(reinterpret_cast<const uint8_t *>(head.body_start.data()), head.body_start.size(),
-                     src.audio, src.metas);
+    OpeningBody body(src, p);
+    body.take(reinterpret_cast<const uint8_t *>(head.body_start.data()), head.body_start.size());
 
     std::string ctype;
     if (const std::string *ct = head.find("content-type")) ctype = *ct;
@@ -135,19 +144,16 @@ bool open_at_depth(const std::string &url, const OpenParams &p, AudioSource &out
         PlaylistKind kind = playlist_kind_from_type(ctype);
         if (kind == PlaylistKind::None) {
             // sniff the first bytes
-            auto deadline = Clock::now() + std::chrono::milliseconds(p.timeouts.read_ms);
             while (src.audio.size() < 64 && !src.ended) {
-                auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-                if (left <= 0) return false;
-                read_more(src, p, static_cast<int>(left));
+                int r = body.read_more();
+                if (r != BASS_OK && r != BASS_ERROR_FILEFORM) return r;
             }
             kind = playlist_kind_from_body(src.audio);
         }
-        if (kind != PlaylistKind::None) return follow_playlist(kind, src, resp.url, p, out, depth);
+        if (kind != PlaylistKind::None) return follow_playlist(kind, src, body, resp.url, p, out, depth);
     }
 
     // MPEG recognition: a chain of frames within the first kProbeBytes.
-    auto deadline = Clock::now() + std::chrono::milliseconds(p.timeouts.read_ms);
     size_t offset = 0;
     MpegFrame frame;
     for (;;) {
@@ -155,11 +161,11 @@ bool open_at_depth(const std::string &url, const OpenParams &p, AudioSource &out
                            src.audio.size() < kProbeBytes ? src.audio.size() : kProbeBytes,
                            kProbeFrames, offset, frame))
             break;
-        if (src.audio.size() >= kProbeBytes || src.ended) return false;
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0) return false;
-        read_more(src, p, static_cast<int>(left));
-        if (aborted(p)) return false;
+        if (src.audio.size() >= kProbeBytes) return BASS_ERROR_FILEFORM;
+        int r = body.read_more();
+        // bytes came but no frames: not audio, however slowly it came
+        if (r == BASS_ERROR_TIMEOUT && !src.audio.empty()) return BASS_ERROR_FILEFORM;
+        if (r != BASS_OK) return r;
     }
     src.bitrate_kbps = frame.bitrate_kbps;
     if (const std::string *br = head.find("icy-br")) {
@@ -173,18 +179,20 @@ bool open_at_depth(const std::string &url, const OpenParams &p, AudioSource &out
         if (v >= 8 && v <= 640) src.bitrate_kbps = v;
     }
     if (p.on_head) p.on_head(head_block(head));
-    if (aborted(p)) return false;
+    if (aborted(p)) return BASS_ERROR_ABORTED;
     out = std::move(src);
-    return true;
+    return BASS_OK;
 }
 
 }  // namespace
 
-bool open_audio_source(const std::string &url, const OpenParams &params, AudioSource &out) {
+int open_audio_source(const std::string &url, const OpenParams &params, AudioSource &out) {
     try {
         return open_at_depth(url, params, out, 0);
+    } catch (const std::bad_alloc &) {
+        return BASS_ERROR_MEM;
     } catch (...) {
-        return false;
+        return BASS_ERROR_UNKNOWN;
     }
 }
 

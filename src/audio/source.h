@@ -4,11 +4,10 @@
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <vector>
 
 #include "audio/icy.h"
+#include "net/deadline.h"
 #include "net/socket.h"
-#include "net/url.h"
 
 namespace audio {
 
@@ -16,12 +15,14 @@ struct Timeouts {
     int connect_ms;  // TCP connect, per attempt
     int read_ms;     // response head, and each wait for body bytes while opening
     int stall_ms;    // no data while streaming: the download ends
+    int open_ms;     // the whole opening: lookups, redirects, playlist entries
 };
 
 struct OpenParams {
     std::string user_agent;
     bool follow_playlists = false;
     Timeouts timeouts{};
+    net::Deadline deadline;  // the opening ends by then
     const std::atomic<bool> *abort = nullptr;
     // Receives the response head of the audio response in the customary form
     // (lines zero-terminated, an extra zero at the end).
@@ -32,11 +33,11 @@ struct OpenParams {
 struct AudioSource {
     net::Socket sock;
     IcyDemux icy;
-    std::string audio;               // audio bytes read so far (metadata removed)
-    std::vector<std::string> metas;  // metadata blocks read so far, in order
-    int bitrate_kbps = 0;            // from icy-br, else from the first frame
-    bool ended = false;              // the body has already ended
-    std::string url;                 // final address
+    std::string audio;     // audio bytes read so far (metadata removed)
+    std::string meta;      // the latest metadata text read so far, if any
+    int bitrate_kbps = 0;  // from icy-br, else from the first frame
+    bool ended = false;    // the body has already ended
+    std::string url;       // final address
 };
 
 // Limits of the opening stage.
@@ -46,10 +47,12 @@ constexpr size_t kMaxPlaylistBytes = 64 * 1024;
 constexpr size_t kMaxPlaylistEntries = 16;
 constexpr size_t kMaxHeadBytes = 16 * 1024;
 constexpr size_t kMaxHeadLines = 100;
-constexpr size_t kProbeBytes = 64 * 1024;  // MPEG frames must show up within this much audio
-constexpr int kProbeFrames = 4;            // consecutive frames that prove MPEG audio
+constexpr size_t kProbeBytes = 64 * 1024;    // MPEG frames must show up within this much audio
+constexpr int kProbeFrames = 4;              // consecutive frames that prove MPEG audio
+constexpr size_t kMaxOpenBytes = 1 << 20;    // body bytes (metadata included) read per response while opening
 
-// Opens url; false on any failure (including an abort request).
-bool open_audio_source(const std::string &url, const OpenParams &params, AudioSource &out);
+// Opens url; BASS_OK, or the error code of the failure (bass.h). For a playlist whose
+// entries all fail, the code is that of the last entry tried.
+int open_audio_source(const std::string &url, const OpenParams &params, AudioSource &out);
 
 }  // namespace audio

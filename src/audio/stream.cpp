@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "audio/config.h"
+#include "audio/wait.h"
 
 namespace audio {
 
@@ -15,44 +16,47 @@ Stream::~Stream() {
     if (thread_.joinable()) thread_.detach();
 }
 
-bool Stream::open() {
+int Stream::open() {
     auto self = shared_from_this();
     try {
         std::lock_guard<std::mutex> tl(thread_m_);
         thread_ = std::thread([self] { self->thread_main(); });
+        thread_id_ = thread_.get_id();
     } catch (...) {
-        return false;
+        return BASS_ERROR_MEM;
     }
-    std::unique_lock<std::mutex> l(m_);
-    cv_.wait(l, [this] { return open_state_ != OpenState::Opening; });
-    return open_state_ == OpenState::Open;
+    opened_.wait();  // the thread ends the opening by its deadline
+    std::lock_guard<std::mutex> l(m_);
+    return open_error_;
 }
 
-void Stream::finish_open(bool ok) {
+void Stream::finish_open(int error) {
+    if (opened_.is_set()) return;
     {
         std::lock_guard<std::mutex> l(m_);
-        if (open_state_ != OpenState::Opening) return;
-        open_state_ = ok ? OpenState::Open : OpenState::Failed;
+        open_error_ = error;
     }
-    cv_.notify_all();
+    opened_.set();
 }
 
 void Stream::thread_main() {
+    mark_library_thread();
     try {
         AudioSource src;
         OpenParams p = cfg_.open;
         p.abort = &abort_;
+        p.deadline = net::Deadline::in_ms(p.timeouts.open_ms);
         if (cfg_.status_flag && cfg_.download_proc) {
             DOWNLOADPROC *proc = cfg_.download_proc;
             void *user = cfg_.download_user;
             p.on_head = [proc, user](const std::string &block) { proc(block.data(), 0, user); };
         }
-        bool ok = open_audio_source(cfg_.url, p, src);
-        if (ok) {
+        int error = open_audio_source(cfg_.url, p, src);
+        if (error == BASS_OK) {
             decoder_ = std::make_unique<Decoder>(cfg_.out_rate);
-            ok = decoder_->ok();
+            if (!decoder_->ok()) error = BASS_ERROR_UNKNOWN;
         }
-        if (ok) {
+        if (error == BASS_OK) {
             int kbps = src.bitrate_kbps > 0 ? src.bitrate_kbps : kFallbackBitrateKbps;
             uint64_t end = static_cast<uint64_t>(kbps) * cfg_.buffer_ms / 8;
             end = std::max<uint64_t>(kMinBufferBytes, std::min<uint64_t>(kMaxBufferBytes, end));
@@ -63,14 +67,16 @@ void Stream::thread_main() {
             downloaded_ = src.audio.size();
             connected_ = !src.ended;
         }
-        if (ok) {
-            // titles that arrived while opening: stored, no syncs exist yet
-            publish_metas(src.metas);
+        if (error == BASS_OK) {
+            // the title that arrived while opening: stored, no syncs exist yet
+            publish_meta(src.meta);
         }
-        finish_open(ok);
-        if (ok) download_loop(src);
+        finish_open(error);
+        if (error == BASS_OK) download_loop(src);
+    } catch (const std::bad_alloc &) {
+        finish_open(BASS_ERROR_MEM);
     } catch (...) {
-        finish_open(false);
+        finish_open(BASS_ERROR_UNKNOWN);
     }
     {
         std::lock_guard<std::mutex> l(m_);
@@ -78,13 +84,14 @@ void Stream::thread_main() {
         connected_ = false;
     }
     cv_.notify_all();
+    ended_.set();
 }
 
 void Stream::download_loop(AudioSource &src) {
     if (src.ended) return;
     std::vector<uint8_t> buf(16384);
     std::string audio;
-    std::vector<std::string> metas;
+    std::string meta;
     while (!abort_.load()) {
         size_t space = 0;
         {
@@ -101,8 +108,7 @@ void Stream::download_loop(AudioSource &src) {
                                          cfg_.open.timeouts.stall_ms);
         if (st != net::IoStatus::Ok) break;  // end of body, stall, abort or error
         audio.clear();
-        metas.clear();
-        src.icy.feed(buf.data(), got, audio, metas);
+        bool new_meta = src.icy.feed(buf.data(), got, audio, meta);
         {
             std::lock_guard<std::mutex> l(m_);
             size_t cap = ring_.size();
@@ -112,31 +118,29 @@ void Stream::download_loop(AudioSource &src) {
             std::memcpy(ring_.data(), audio.data() + first, audio.size() - first);
             downloaded_ += audio.size();
         }
-        if (!metas.empty()) publish_metas(metas);
+        if (new_meta) publish_meta(meta);
     }
     src.sock.close();
 }
 
-void Stream::publish_metas(std::vector<std::string> &metas) {
-    for (const std::string &text : metas) {
-        if (text.empty()) continue;
-        std::vector<Sync> to_call;
-        {
-            std::lock_guard<std::mutex> l(m_);
-            if (text == last_meta_) continue;
-            last_meta_ = text;
-            std::unique_ptr<char[]> copy(new char[text.size() + 1]);
-            std::memcpy(copy.get(), text.c_str(), text.size() + 1);
-            current_tag_ = copy.get();
-            tags_[tag_next_] = std::move(copy);
-            tag_next_ = (tag_next_ + 1) % kTagRing;
-            to_call = syncs_;
-        }
-        DWORD h = handle_.load();
-        for (const Sync &s : to_call) {
-            if (abort_.load()) return;
-            s.proc(s.id, h, 0, s.user);
-        }
+void Stream::publish_meta(const std::string &text) {
+    if (text.empty()) return;
+    std::vector<Sync> to_call;
+    {
+        std::lock_guard<std::mutex> l(m_);
+        if (text == last_meta_) return;
+        last_meta_ = text;
+        std::unique_ptr<char[]> copy(new char[text.size() + 1]);
+        std::memcpy(copy.get(), text.c_str(), text.size() + 1);
+        current_tag_ = copy.get();
+        tags_[tag_next_] = std::move(copy);
+        tag_next_ = (tag_next_ + 1) % kTagRing;
+        to_call = syncs_;
+    }
+    DWORD h = handle_.load();
+    for (const Sync &s : to_call) {
+        if (abort_.load()) return;  // freed: no callback starts any more
+        s.proc(s.id, h, 0, s.user);
     }
 }
 
@@ -147,25 +151,19 @@ void Stream::shutdown() {
     }
     cv_.notify_all();
     std::thread t;
+    std::thread::id id;
     {
         std::lock_guard<std::mutex> tl(thread_m_);
-        t = std::move(thread_);
+        t = std::move(thread_);  // a second caller finds it gone and only waits
+        id = thread_id_;
     }
-    if (!t.joinable()) return;
-    if (t.get_id() == std::this_thread::get_id()) {
-        t.detach();  // called from a callback on the download thread; it ends by itself
+    if (id == std::thread::id()) return;  // never started
+    if (id == std::this_thread::get_id()) {
+        if (t.joinable()) t.detach();  // called from a callback on the download thread; it ends by itself
         return;
     }
-    bool done;
-    {
-        std::unique_lock<std::mutex> l(m_);
-        cv_.wait_for(l, std::chrono::milliseconds(kJoinTimeoutMs), [this] { return thread_done_; });
-        done = thread_done_;
-    }
-    if (done)
-        t.join();
-    else
-        t.detach();  // stuck in name resolution or the like; it holds its own reference
+    ended_.wait();
+    if (t.joinable()) t.join();
 }
 
 QWORD Stream::file_position(DWORD mode) {

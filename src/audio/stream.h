@@ -12,6 +12,7 @@
 #include "audio/bass.h"
 #include "audio/decoder.h"
 #include "audio/source.h"
+#include "audio/wait.h"
 
 namespace audio {
 
@@ -31,10 +32,12 @@ public:
     explicit Stream(StreamConfig cfg);
     ~Stream();
 
-    // Starts the download thread, which opens the source; blocks until it is open or failed.
-    bool open();
-    // Stops the download and waits (bounded) for its thread. Callable from any thread,
-    // the download thread included, and more than once.
+    // Starts the download thread, which opens the source; blocks until it is open or failed
+    // (handling sent messages meanwhile). BASS_OK or the reason of the failure.
+    int open();
+    // Stops the download and waits until its thread has ended, handling sent messages
+    // meanwhile; called on the download thread itself (from a callback), it returns at once
+    // and the thread ends by itself. Callable from any thread and more than once.
     void shutdown();
 
     void set_handle(DWORD h) { handle_.store(h); }
@@ -60,8 +63,8 @@ public:
 private:
     void thread_main();
     void download_loop(AudioSource &src);
-    void publish_metas(std::vector<std::string> &metas);
-    void finish_open(bool ok);
+    void publish_meta(const std::string &text);
+    void finish_open(int error);
 
     StreamConfig cfg_;
     std::atomic<DWORD> handle_{0};
@@ -75,8 +78,10 @@ private:
     uint64_t consumed_ = 0;
     uint64_t end_bytes_ = 0;
     bool connected_ = false;
-    enum class OpenState { Opening, Open, Failed } open_state_ = OpenState::Opening;
+    int open_error_ = BASS_OK;
     bool thread_done_ = false;
+    Latch opened_;  // the opening finished, either way
+    Latch ended_;   // the download thread has made its last callback
     bool waiting_prebuf_ = true;
     bool writer_waiting_ = false;  // the download thread waits for space
 
@@ -103,6 +108,7 @@ private:
 
     std::mutex thread_m_;
     std::thread thread_;
+    std::thread::id thread_id_;  // kept after thread_ was taken
 };
 
 }  // namespace audio

@@ -2,11 +2,14 @@
 // HTTP GET, capture of the library's output and simple signal measurements.
 #pragma once
 
+#include <malloc.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
@@ -16,6 +19,12 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+// the sanitizers' allocator replaces malloc's statistics
+extern "C" size_t __sanitizer_get_current_allocated_bytes(void);
+#define LOOPBACK_SANITIZER_HEAP 1
+#endif
 
 #include "net/http_head.h"
 #include "net/socket.h"
@@ -52,6 +61,7 @@ public:
         const char *python = access("/usr/bin/python3", X_OK) == 0 ? "/usr/bin/python3" : "python3";
         pid_ = fork();
         if (pid_ == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGTERM); // a crashed test takes its server along
             dup2(fds[1], 1);
             close(fds[0]);
             close(fds[1]);
@@ -225,5 +235,39 @@ inline int peak(const std::vector<int16_t> &samples) {
     for (int16_t s : samples) p = std::max(p, std::abs(static_cast<int>(s)));
     return p;
 }
+
+// Bytes of heap in use now.
+inline size_t heap_in_use() {
+#ifdef LOOPBACK_SANITIZER_HEAP
+    return __sanitizer_get_current_allocated_bytes();
+#else
+    struct mallinfo2 mi = mallinfo2();
+    return mi.uordblks + mi.hblkhd;
+#endif
+}
+
+// The highest heap use above the starting level while it lives, sampled every millisecond.
+class HeapWatch {
+public:
+    HeapWatch() : base_(heap_in_use()), thread_([this] {
+        while (!stop_) {
+            size_t now = heap_in_use();
+            if (now > base_ && now - base_ > peak_) peak_ = now - base_;
+            sleep_ms(1);
+        }
+    }) {}
+    ~HeapWatch() { stop(); }
+    size_t stop() {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+        return peak_;
+    }
+
+private:
+    size_t base_;
+    std::atomic<bool> stop_{false};
+    std::atomic<size_t> peak_{0};
+    std::thread thread_;
+};
 
 } // namespace loopback

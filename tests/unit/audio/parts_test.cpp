@@ -23,21 +23,19 @@ std::string meta_block(const std::string &text) {
 
 struct Demuxed {
     std::string audio;
-    std::vector<std::string> texts; // non-empty blocks only
+    std::vector<std::string> texts; // the text after each piece that completed one
 };
 
 Demuxed demux(uint32_t metaint, const std::string &body, std::vector<size_t> cuts) {
     audio::IcyDemux d(metaint);
     Demuxed r;
-    std::vector<std::string> metas;
+    std::string meta;
     size_t pos = 0;
     for (size_t i = 0; pos < body.size(); ++i) {
         size_t n = cuts.empty() ? body.size() : std::min(cuts[i % cuts.size()], body.size() - pos);
-        d.feed(reinterpret_cast<const uint8_t *>(body.data() + pos), n, r.audio, metas);
+        if (d.feed(reinterpret_cast<const uint8_t *>(body.data() + pos), n, r.audio, meta)) r.texts.push_back(meta);
         pos += n;
     }
-    for (auto &m : metas)
-        if (!m.empty()) r.texts.push_back(m);
     return r;
 }
 
@@ -47,13 +45,17 @@ TEST(IcyDemux, TakesMetadataOutAtEveryInterval) {
     // block with text, empty block, block with text, then a block cut off by the end
     const std::string body = a + meta_block(t1) + b + std::string(1, '\0') + c + meta_block(t2) + d;
     const std::string cut = body + "\x05StreamTitle='Lost";
-    for (const std::vector<size_t> &cuts : std::vector<std::vector<size_t>>{{}, {1}, {7, 1, 100, 3}, {99, 2, 33}}) {
+    for (const std::vector<size_t> &cuts : std::vector<std::vector<size_t>>{{1}, {7, 1, 100, 3}, {99, 2, 33}}) {
         Demuxed r = demux(100, cut, cuts);
         EXPECT_EQ(r.audio, a + b + c + d);
         ASSERT_EQ(r.texts.size(), 2u);
         EXPECT_EQ(r.texts[0], t1); // NUL padding removed
         EXPECT_EQ(r.texts[1], t2);
     }
+    // in one piece only the latest text is left
+    Demuxed r = demux(100, cut, {});
+    EXPECT_EQ(r.audio, a + b + c + d);
+    EXPECT_EQ(r.texts, std::vector<std::string>{t2});
 }
 
 TEST(IcyDemux, WithoutMetaintEverythingIsAudio) {

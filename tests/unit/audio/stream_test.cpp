@@ -12,6 +12,7 @@
 #include "audio/audio_testing.h"
 #include "audio/bass.h"
 #include "loopback.h"
+#include "net/net_testing.h"
 #include "../net/local_server.h"
 
 namespace {
@@ -704,6 +705,144 @@ TEST_F(AudioStream, BrokenServersFailQuickly) {
     EXPECT_EQ(BASS_StreamCreateURL("https://127.0.0.1/", 0, 0, nullptr, nullptr), 0u);
     EXPECT_EQ(BASS_StreamCreateURL(nullptr, 0, 0, nullptr, nullptr), 0u);
     EXPECT_LT(ms_since(start), 1000);
+}
+
+// Why a stream failed is kept in the error code.
+TEST_F(AudioStream, FailureReasons) {
+    const std::string stall = url("/bad/stall-header");
+    struct Case {
+        std::string url;
+        int code;
+    } cases[] = {
+        {"http://127.0.0.1:1/", BASS_ERROR_NONET},
+        {"http://no-such-host.invalid/", BASS_ERROR_LOOKUP},
+        {url("/status/404"), BASS_ERROR_HTTP + 404},
+        {url("/status/503"), BASS_ERROR_HTTP + 503},
+        {url("/bad/html"), BASS_ERROR_FILEFORM},
+        {url("/bad/random"), BASS_ERROR_FILEFORM},
+        {url("/bad/huge-header"), BASS_ERROR_TOOLARGE},
+        {url("/bad/endless-header"), BASS_ERROR_TOOLARGE},
+        {stall, BASS_ERROR_TIMEOUT},
+        {url("/bad/negative-metaint"), BASS_ERROR_PROTOCOL},
+        {url("/redirect?hops=6&to=" + enc("/stream/tone440_128k_44100_s.mp3?pace=0")), BASS_ERROR_REDIRECTS},
+        {url("/playlist.m3u?to=" + enc("/status/410")), BASS_ERROR_HTTP + 410}, // the last entry's reason
+        {url("/playlist.pls"), BASS_ERROR_FILEFORM},                             // no entries
+        {"not a url", BASS_ERROR_FILEOPEN},
+        {"https://127.0.0.1/", BASS_ERROR_FILEOPEN},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(BASS_StreamCreateURL(c.url.c_str(), 0, 0, nullptr, nullptr), 0u) << c.url;
+        EXPECT_EQ(BASS_ErrorGetCode(), c.code) << c.url;
+    }
+    EXPECT_EQ(BASS_StreamCreateURL(nullptr, 0, 0, nullptr, nullptr), 0u);
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_ILLPARAM);
+    HSTREAM h = open("/stream/tone440_128k_44100_s.mp3?pace=0");
+    ASSERT_NE(h, 0u);
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_OK);
+    EXPECT_FALSE(BASS_ChannelSetAttribute(h, 99, 1.0f));
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_ILLTYPE);
+    EXPECT_TRUE(BASS_StreamFree(h));
+    EXPECT_FALSE(BASS_StreamFree(h));
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_HANDLE);
+    int other = -2;
+    std::thread([&] { other = BASS_ErrorGetCode(); }).join(); // the code is the thread's own
+    EXPECT_EQ(other, BASS_OK);
+    ASSERT_TRUE(BASS_Free());
+    EXPECT_EQ(open("/stream/tone440_128k_44100_s.mp3?pace=0"), 0u);
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_INIT);
+    ASSERT_TRUE(BASS_Init(-1, kRate, 0, nullptr, nullptr));
+    EXPECT_FALSE(BASS_Init(-1, kRate, 0, nullptr, nullptr));
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_ALREADY);
+}
+
+// Lookups, connects, redirects and playlist entries all count against one deadline.
+TEST_F(AudioStream, OpeningHasOneDeadline) {
+    audio_testing::set_open_timeout(1200);
+    std::string list = "/playlist.m3u?x=1";
+    for (int i = 0; i < 16; ++i) list += "&to=" + enc("/bad/stall-header?n=" + std::to_string(i));
+    auto start = Clock::now();
+    EXPECT_EQ(open(list), 0u); // each entry alone may take the read time-out, 1.5 s here
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_TIMEOUT);
+    EXPECT_GE(ms_since(start), 1100);
+    EXPECT_LT(ms_since(start), 1700);
+
+    net::testing::set_host("slow-name.test", {"127.0.0.1"});
+    net::testing::set_lookup_delay_ms(20000);
+    const std::string slow = "http://slow-name.test:" + std::to_string(g_server.port()) + "/stream/tone440_128k_44100_s.mp3";
+    start = Clock::now();
+    EXPECT_EQ(BASS_StreamCreateURL(slow.c_str(), 0, 0, nullptr, nullptr), 0u);
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_TIMEOUT);
+    EXPECT_LT(ms_since(start), 1700);
+    net::testing::reset();
+}
+
+// A name lookup that hangs holds neither the creation nor a BASS_Free from another thread.
+TEST_F(AudioStream, FreeLeavesAHangingLookupBehind) {
+    net::testing::set_host("slow-name.test", {"127.0.0.1"});
+    net::testing::set_lookup_delay_ms(20000);
+    const std::string slow = "http://slow-name.test:" + std::to_string(g_server.port()) + "/stream/tone440_128k_44100_s.mp3";
+    std::atomic<HSTREAM> got{123};
+    std::atomic<int> code{0};
+    std::atomic<long> create_ms{0};
+    std::thread t([&] {
+        const auto start = Clock::now();
+        got = BASS_StreamCreateURL(slow.c_str(), 0, 0, nullptr, nullptr);
+        code = BASS_ErrorGetCode();
+        create_ms = ms_since(start);
+    });
+    sleep_ms(300);
+    const auto start = Clock::now();
+    EXPECT_TRUE(BASS_Free());
+    EXPECT_LT(ms_since(start), 200);
+    t.join();
+    EXPECT_EQ(got.load(), 0u);
+    EXPECT_EQ(code.load(), BASS_ERROR_ABORTED);
+    EXPECT_LT(create_ms.load(), 600);
+    net::testing::reset();
+    ASSERT_TRUE(BASS_Init(-1, kRate, 0, nullptr, nullptr));
+}
+
+// Metadata read while opening: only the latest text is kept, and the opening reads a
+// bounded amount. The server sends a metadata block of 4080 bytes after every audio byte.
+TEST_F(AudioStream, MetadataWhileOpeningStaysSmall) {
+    std::atomic<bool> stop{false};
+    LocalServer srv([&](int fd) {
+        LocalServer::read_request(fd);
+        LocalServer::send_text(fd, "HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\nicy-metaint: 1\r\n\r\n");
+        std::string unit(1 + 1 + 4080, 'T');
+        unit[1] = static_cast<char>(255);
+        std::string batch;
+        for (int i = 0; i < 64; ++i) batch += unit;
+        for (size_t sent = 0; !stop && sent < (512u << 20); sent += batch.size())
+            if (::send(fd, batch.data(), batch.size(), MSG_NOSIGNAL) <= 0) break;
+    });
+    const std::string u = "http://127.0.0.1:" + std::to_string(srv.port()) + "/meta";
+    loopback::HeapWatch watch;
+    EXPECT_EQ(BASS_StreamCreateURL(u.c_str(), 0, 0, nullptr, nullptr), 0u);
+    const size_t peak = watch.stop();
+    stop = true;
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_TOOLARGE);
+    EXPECT_LT(peak, 8u << 20) << "heap grew by " << (peak >> 20) << " MiB while opening";
+}
+
+// A failure of the output thread is counted, and the output comes back.
+TEST_F(AudioStream, OutputRestartsAfterAFailure) {
+    HSTREAM h = open("/stream/tone440_128k_44100_s.mp3?pace=0&burst=65536");
+    ASSERT_NE(h, 0u);
+    play_and_capture(h, 4410);
+    EXPECT_EQ(BASS_GetOutputFailures(), 0u);
+    audio_testing::fail_output(3);
+    const auto start = Clock::now();
+    while (BASS_GetOutputFailures() < 3 && ms_since(start) < 3000) sleep_ms(5);
+    EXPECT_EQ(BASS_GetOutputFailures(), 3u);
+    std::vector<int16_t> s = play_and_capture(h, kRate / 4, 0);
+    EXPECT_NEAR(loopback::tone_frequency(s, kRate), 440, 10);
+    EXPECT_EQ(BASS_StreamGetFilePosition(h, BASS_FILEPOS_CONNECTED), 1u);
+    ASSERT_TRUE(BASS_Free());
+    EXPECT_EQ(BASS_GetOutputFailures(), 0u); // nothing to report without an output
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_INIT);
+    ASSERT_TRUE(BASS_Init(-1, kRate, 0, nullptr, nullptr));
+    EXPECT_EQ(BASS_GetOutputFailures(), 0u); // counted per initialisation
 }
 
 // These open, play, and then the download ends: silence, the handle stays valid.
