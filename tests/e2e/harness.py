@@ -204,12 +204,15 @@ def _run(cmd, env, timeout=10, check=True, **kw):
 class Session:
     """Xvfb + PulseAudio null sink + template prefix, shared by the tests of one run."""
 
-    def __init__(self):
+    def __init__(self, display=None, system_sound=False):
+        """display: use this X display instead of starting Xvfb; system_sound: play through
+        the user's own sound server instead of a private null sink."""
         _set_subreaper()
         self.tmp = Path(tempfile.mkdtemp(prefix="tivolna-e2e-"))
         self.xvfb = None
         self.pulse = None
-        self.display = None
+        self.display = display
+        self.system_sound = system_sound
         self.pulse_socket = None
         self.template = None
         self.timings = {}
@@ -221,13 +224,20 @@ class Session:
         env.update(DISPLAY=self.display or "", WINEDEBUG="-all", WINEDLLOVERRIDES=BASE_OVERRIDES,
                    PULSE_SERVER=f"unix:{self.pulse_socket}" if self.pulse_socket else "unix:/nonexistent",
                    LC_ALL="C.UTF-8")
+        if self.system_sound:
+            env.pop("PULSE_SERVER")
+            for k in ("PULSE_SERVER", "XDG_RUNTIME_DIR"):
+                if k in os.environ:
+                    env[k] = os.environ[k]
         env.update(extra)
         return env
 
     def start(self):
         try:
-            self._start_xvfb()
-            self._start_pulse()
+            if not self.display:
+                self._start_xvfb()
+            if not self.system_sound:
+                self._start_pulse()
             self.template = self._template_prefix()
         except BaseException:
             self.close()
@@ -445,7 +455,10 @@ class Player:
     cwd/ (working directory, deliberately not app/), prefix/, wine.log.
     """
 
-    def __init__(self, session, base, exe=None, stations=None, files=None, audio=True, env=None):
+    def __init__(self, session, base, exe=None, stations=None, files=None, audio=True, env=None,
+                 keep=False):
+        """keep: a folder from an earlier run is used again: the exe's files are refreshed,
+        the user's files (settings, favourites, Stations) and the prefix stay."""
         self.session = session
         self.base = Path(base)
         self.app = self.base / "app"
@@ -461,7 +474,7 @@ class Player:
         src = Path(exe) if exe else exe_path()
         if not src.is_file():
             raise FileNotFoundError(f"exe not built: {src}")
-        shutil.copytree(src.parent, self.app)
+        shutil.copytree(src.parent, self.app, dirs_exist_ok=keep)
         self.exe = self.app / src.name
         st = self.app / "Stations"
         if stations is not None:
@@ -474,8 +487,10 @@ class Player:
             p = self.app / name
             p.parent.mkdir(parents=True, exist_ok=True)
             p.write_bytes(data)
-        self.cwd.mkdir()
-        self.prefix.mkdir()
+        self.cwd.mkdir(exist_ok=keep)
+        if keep and (self.prefix / "system.reg").is_file():
+            return
+        self.prefix.mkdir(exist_ok=keep)
         session.new_prefix(self.prefix)
 
     def __enter__(self):
