@@ -37,6 +37,12 @@ intptr_t Send(Handle h, uint32_t msg, uintptr_t wparam, intptr_t lparam);
 void Post(std::function<void()> work);
 int MessageBoxUtf8(const std::string& text, const std::string& caption, uint32_t flags);
 
+// The state of a key as of the message being handled.
+bool KeyState(int vk);
+// System-wide hot keys: 0 when the key cannot be had.
+uintptr_t RegisterHotKeyFor(HotKey* key, int vk);
+void UnregisterHotKeyId(uintptr_t id);
+
 TextRenderer& SharedText();
 Size ScreenSize();
 Point CursorPos();

@@ -301,6 +301,7 @@ void Application::Run() {
 
 void Application::DestroyAllForms() {
   HintHover(nullptr, {});
+  hook_ = nullptr;  // hooks belong to the forms
   for (Form* f : forms_) delete f;
   forms_.clear();
 }
@@ -327,6 +328,13 @@ void Application::ShowMessage(const std::string& text) { platform::MessageBoxUtf
 
 void Application::Post(std::function<void()> work) {
   platform::Post([w = std::move(work)] { Application::Get().Dispatch(w); });
+}
+
+bool Application::RunMessageHook(const QueuedMessage& m) {
+  if (!hook_) return false;
+  bool taken = false;
+  Dispatch([&] { taken = hook_(m); });
+  return taken;
 }
 
 void Application::HintHover(Control* c, Point screen) {
@@ -363,7 +371,21 @@ void Application::ShowHintNow() {
   hint_hide_timer_->SetEnabled(true);
 }
 
+// --- HotKey -------------------------------------------------------------------------------
+
+HotKey::HotKey(int vk) : vk_(vk), id_(platform::RegisterHotKeyFor(this, vk)) {}
+
+HotKey::~HotKey() {
+  if (id_) platform::UnregisterHotKeyId(id_);
+}
+
+void HotKey::Press() {
+  if (OnPress) Application::Get().Dispatch(OnPress);
+}
+
 // --- Free functions -------------------------------------------------------------------------
+
+bool IsKeyDown(int vk) { return platform::KeyState(vk); }
 
 intptr_t SendMessageTo(Handle window, uint32_t msg, uintptr_t wparam, intptr_t lparam) {
   return platform::Send(window, msg, wparam, lparam);

@@ -35,6 +35,38 @@ struct Message {
   intptr_t result;
 };
 
+// A message taken from the queue, before it is dispatched.
+struct QueuedMessage {
+  Handle window;
+  uint32_t msg;
+  uintptr_t wparam;
+  intptr_t lparam;
+};
+constexpr uint32_t kWmKeyDown = 0x0100;
+constexpr uint32_t kWmSysKeyDown = 0x0104;
+constexpr int kVkShift = 0x10;
+
+// The state of a key as of the message being handled.
+bool IsKeyDown(int vk);
+
+// A system-wide hot key (a media key, say), on the user-interface thread. When another
+// program holds the key, the hot key is simply not registered.
+class HotKey {
+ public:
+  explicit HotKey(int vk);
+  ~HotKey();
+  HotKey(const HotKey&) = delete;
+  HotKey& operator=(const HotKey&) = delete;
+  bool Registered() const { return id_ != 0; }
+  int Key() const { return vk_; }
+  std::function<void()> OnPress;
+  void Press();  // called by the platform
+
+ private:
+  int vk_;
+  uintptr_t id_ = 0;
+};
+
 class Form {
  public:
   Form(std::string name, std::string caption);
@@ -191,6 +223,14 @@ class Application {
   // Runs `work` on the user-interface thread soon; callable from any thread.
   void Post(std::function<void()> work);
 
+  // The hook sees every message the loop takes from the queue, for all windows, before it
+  // is dispatched; when it returns true the message is not dispatched. Setting it again
+  // replaces it.
+  void SetMessageHook(std::function<bool(const QueuedMessage&)> hook) { hook_ = std::move(hook); }
+  bool HasMessageHook() const { return static_cast<bool>(hook_); }
+  // Called by the loop; true: the message was taken by the hook.
+  bool RunMessageHook(const QueuedMessage& m);
+
   // Hints: the control under the mouse (nullptr: none) at a screen point.
   void HintHover(Control* c, Point screen);
   // A press or key hides the hint until the mouse moves to another control.
@@ -212,6 +252,7 @@ class Application {
   Point hint_point_;
   bool hint_cancelled_ = false;
   std::string shown_hint_;
+  std::function<bool(const QueuedMessage&)> hook_;
   Timer* hint_timer_ = nullptr;
   Timer* hint_hide_timer_ = nullptr;
   friend class Form;

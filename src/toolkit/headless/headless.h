@@ -47,8 +47,17 @@ void MouseUp(Form& f, int x, int y, MouseButton b = MouseButton::kLeft, uint8_t 
 void Click(Form& f, int x, int y, MouseButton b = MouseButton::kLeft);
 void MouseLeave(Form& f);
 void Wheel(Form& f, int x, int y, int notches);
-// A key for the control with the focus; true when it used the key.
+// A key pressed while the control has the focus: the key-down message goes through the
+// application's message hook, then to the control; true when the control used the key.
 bool KeyDown(WindowedControl& c, int vk, uint8_t shift = 0);
+// A message taken from the queue: true when the message hook took it.
+bool Queue(const QueuedMessage& m);
+// Key states as IsKeyDown reports them.
+void SetKeyDown(int vk, bool down);
+// Hot keys: another program holds this key; a press of a registered key.
+void TakeHotKeyElsewhere(int vk);
+bool HotKeyRegistered(int vk);
+void PressHotKey(int vk);
 Handle FocusedWindow();
 int CaptureReleases();
 // WM_SYSCOMMAND drag-moves that reached the platform's default handling.

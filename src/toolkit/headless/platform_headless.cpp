@@ -79,6 +79,10 @@ struct HeadlessState {
   std::vector<std::string> clip_log;
   std::map<uint32_t, std::string> clip;
   std::vector<std::string> shell_opens;
+  std::map<int, bool> keys;
+  std::map<uintptr_t, HotKey*> hot_keys;
+  std::vector<int> hot_keys_taken;
+  uintptr_t next_hot_key = 1;
   ApproxText text;
 };
 
@@ -325,6 +329,20 @@ int MessageBoxUtf8(const std::string& text, const std::string& caption, uint32_t
   return 1;
 }
 
+bool KeyState(int vk) { return S().keys[vk]; }
+
+uintptr_t RegisterHotKeyFor(HotKey* key, int vk) {
+  for (int taken : S().hot_keys_taken)
+    if (taken == vk) return 0;
+  for (auto& [id, k] : S().hot_keys)
+    if (k->Key() == vk) return 0;  // like the system: one owner per key
+  uintptr_t id = S().next_hot_key++;
+  S().hot_keys[id] = key;
+  return id;
+}
+
+void UnregisterHotKeyId(uintptr_t id) { S().hot_keys.erase(id); }
+
 TextRenderer& SharedText() { return S().text; }
 
 Size ScreenSize() { return {1024, 768}; }
@@ -449,6 +467,8 @@ void Reset() {
   s.clip_log.clear();
   s.clip.clear();
   s.shell_opens.clear();
+  s.keys.clear();
+  s.hot_keys_taken.clear();
 }
 
 namespace {
@@ -532,9 +552,33 @@ void Wheel(Form& f, int x, int y, int notches) {
 }
 
 bool KeyDown(WindowedControl& c, int vk, uint8_t shift) {
+  bool was = S().keys[kVkShift];
+  S().keys[kVkShift] = (shift & kShiftKey) != 0;
   bool used = false;
-  Application::Get().Dispatch([&] { used = c.KeyDown(vk, shift); });
+  if (!Queue({c.GetHandle(), kWmKeyDown, static_cast<uintptr_t>(vk), 0}))
+    Application::Get().Dispatch([&] { used = c.KeyDown(vk, shift); });
+  S().keys[kVkShift] = was;
   return used;
+}
+
+bool Queue(const QueuedMessage& m) { return Application::Get().RunMessageHook(m); }
+
+void SetKeyDown(int vk, bool down) { S().keys[vk] = down; }
+
+void TakeHotKeyElsewhere(int vk) { S().hot_keys_taken.push_back(vk); }
+
+bool HotKeyRegistered(int vk) {
+  for (auto& [id, k] : S().hot_keys)
+    if (k->Key() == vk) return true;
+  return false;
+}
+
+void PressHotKey(int vk) {
+  for (auto& [id, k] : S().hot_keys)
+    if (k->Key() == vk) {
+      k->Press();
+      return;
+    }
 }
 
 Handle FocusedWindow() { return S().focus; }

@@ -40,6 +40,17 @@ class WinTimer {
 std::map<UINT_PTR, std::unique_ptr<WinTimer>> g_timers;
 UINT_PTR g_next_timer = 1;
 
+std::map<int, HotKey*> g_hot_keys;  // by hot key id
+int g_next_hot_key = 1;
+
+// One message from the queue: through the application's hook, then to its window.
+void Pump(MSG& msg) {
+  QueuedMessage q{reinterpret_cast<Handle>(msg.hwnd), msg.message, msg.wParam, msg.lParam};
+  if (Application::Get().RunMessageHook(q)) return;
+  TranslateMessage(&msg);
+  DispatchMessageW(&msg);
+}
+
 int g_wheel_rest = 0;  // wheel movement below one notch, kept for the next message
 
 Form* FormOf(HWND hwnd) { return reinterpret_cast<Form*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)); }
@@ -221,6 +232,11 @@ LRESULT CALLBACK UtilityWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     case kMsgTray:
       TrayMessage(wp, lp);
       return 0;
+    case WM_HOTKEY: {
+      auto it = g_hot_keys.find(static_cast<int>(wp));
+      if (it != g_hot_keys.end()) it->second->Press();
+      return 0;
+    }
     default:
       if (msg == g_taskbar_created && msg != 0) {
         TrayShellRestarted();
@@ -444,10 +460,7 @@ intptr_t DefaultProc(Handle h, Message& m) {
 
 void RunLoop() {
   MSG msg;
-  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) Pump(msg);
 }
 
 void QuitLoop() { PostQuitMessage(0); }
@@ -459,8 +472,7 @@ void ProcessMessages() {
       PostQuitMessage(static_cast<int>(msg.wParam));
       break;
     }
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
+    Pump(msg);
   }
 }
 
@@ -488,6 +500,20 @@ int MessageBoxUtf8(const std::string& text, const std::string& caption, uint32_t
   HideHint();
   return MessageBoxW(GetActiveWindow(), base::Utf8ToWide(text).c_str(),
                      base::Utf8ToWide(caption).c_str(), flags);
+}
+
+bool KeyState(int vk) { return GetKeyState(vk) < 0; }
+
+uintptr_t RegisterHotKeyFor(HotKey* key, int vk) {
+  int id = g_next_hot_key++;
+  if (!g_utility || !RegisterHotKey(g_utility, id, 0, static_cast<UINT>(vk))) return 0;
+  g_hot_keys[id] = key;
+  return static_cast<uintptr_t>(id);
+}
+
+void UnregisterHotKeyId(uintptr_t id) {
+  UnregisterHotKey(g_utility, static_cast<int>(id));
+  g_hot_keys.erase(static_cast<int>(id));
 }
 
 TextRenderer& SharedText() {
