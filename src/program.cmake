@@ -29,10 +29,40 @@ if(WIN32)
   target_link_libraries(tivolna_toolkit PUBLIC gdi32 user32 shell32)
 endif()
 
+# Picture decoders: libjpeg, libpng (with zlib), giflib.
+if(WIN32)
+  add_library(deps::png STATIC IMPORTED)
+  set_target_properties(deps::png PROPERTIES IMPORTED_LOCATION "${TIVOLNA_DEPS}/${TIVOLNA_ARCH}/lib/libpng16.a"
+    INTERFACE_INCLUDE_DIRECTORIES "${TIVOLNA_DEPS}/${TIVOLNA_ARCH}/include" INTERFACE_LINK_LIBRARIES deps::zlib)
+  add_library(deps::gif STATIC IMPORTED)
+  set_target_properties(deps::gif PROPERTIES IMPORTED_LOCATION "${TIVOLNA_DEPS}/${TIVOLNA_ARCH}/lib/libgif.a"
+    INTERFACE_INCLUDE_DIRECTORIES "${TIVOLNA_DEPS}/${TIVOLNA_ARCH}/include")
+else()
+  find_package(PNG REQUIRED)
+  add_library(deps::png ALIAS PNG::PNG)
+  find_package(GIF REQUIRED)
+  add_library(deps::gif INTERFACE IMPORTED)
+  target_include_directories(deps::gif INTERFACE ${GIF_INCLUDE_DIR})
+  target_link_libraries(deps::gif INTERFACE ${GIF_LIBRARIES})
+endif()
+add_library(tivolna_imaging STATIC imaging/picture.cpp)
+target_link_libraries(tivolna_imaging PUBLIC tivolna_base tivolna_toolkit deps::jpeg deps::png deps::gif)
+
+# Playback: the audio library as the program uses it, the stream worker, the media player.
+add_library(tivolna_playback STATIC playback/title.cpp playback/audio_library.cpp
+  playback/stream_worker.cpp playback/builtin_player.cpp)
+if(WIN32)
+  target_sources(tivolna_playback PRIVATE playback/wmp_control_win32.cpp)
+  target_link_libraries(tivolna_playback PUBLIC ole32 oleaut32 uuid)
+else()
+  target_sources(tivolna_playback PRIVATE playback/media_player_builtin_only.cpp)
+endif()
+target_link_libraries(tivolna_playback PUBLIC tivolna_core tivolna_toolkit tivolna_audio)
+
 # The windows of the program.
 add_library(tivolna_ui STATIC
   ui/artwork.cpp ui/program.cpp ui/main/form1.cpp ui/main/rus_clipboard.cpp ui/dialogs/dialogs.cpp)
-target_link_libraries(tivolna_ui PUBLIC tivolna_core tivolna_toolkit tivolna_audio)
+target_link_libraries(tivolna_ui PUBLIC tivolna_core tivolna_toolkit tivolna_audio tivolna_playback tivolna_imaging)
 
 if(WIN32)
   # The icon is drawn by the artwork code and committed (tools/artwork).

@@ -4,9 +4,15 @@
 
 #include "app/build_config.h"
 #include "app/player_state.h"
-#include "audio/bass.h"
 #include "base/codepage.h"
+#include "base/intconv.h"
+#include "base/paths.h"
+#include "base/textfile.h"
 #include "catalogue/station_store.h"
+#include "imaging/picture.h"
+#include "playback/audio_library.h"
+#include "playback/stream_worker.h"
+#include "app/marker_text.h"
 #include "toolkit/skin.h"
 #include "ui/artwork.h"
 #include "ui/forms.h"
@@ -17,6 +23,7 @@ namespace ui {
 const char kDefaultTitle[] = "Тиволна - Бесплатное радио!";
 const char kCopiedMessage[] = "Название композиции сохранено в буфер.";
 const char kMuteHint[] = "Выключить звук";
+const char kUnmuteHint[] = "Включить звук";
 
 namespace {
 
@@ -25,6 +32,8 @@ using tk::Cursor;
 using tk::Font;
 
 constexpr tk::Colour kBlack = tk::Rgb(0, 0, 0);
+constexpr int kVkAdd = 0x6B, kVkSubtract = 0x6D;
+constexpr int kVkMediaPlayPause = 0xB3, kVkMediaStop = 0xB2;
 constexpr tk::Colour kWindowText = tk::Rgb(0, 0, 0);
 
 Font MakeFont(const char* name, int height, uint8_t style, tk::Colour colour) {
@@ -76,7 +85,9 @@ TForm1::TForm1()
       Memo1(this, "Memo1", kHiddenMemo),
       Memo2(this, "Memo2", kHiddenMemo),
       Panel1(this, "Panel1", kPanel1),
-      Timer1(10000, false) {
+      Timer1(10000, false),
+      media_play_pause_(kVkMediaPlayPause),
+      media_stop_(kVkMediaStop) {
   SetBounds(kForm1.left, kForm1.top, kForm1.width, kForm1.height);
   OnMouseDown = [this](const tk::MouseArgs& a) { FormMouseDown(a); };
 
@@ -132,7 +143,11 @@ TForm1::TForm1()
   sTrackBar1.SetThumbLength(26);
   sTrackBar1.SetHint("Громкость");
   sTrackBar1.SetCursor(Cursor::kHand);
-  sTrackBar1.OnChange = [this] { sTrackBar1Change(); };
+  sTrackBar1.OnChange = [this] {
+    app::State().SliderPosition = sTrackBar1.Position();  // for the stream worker's thread
+    sTrackBar1Change();
+  };
+  app::State().SliderPosition = sTrackBar1.Position();
 
   Button1.SetCaption("<>");
   Button2.SetCaption("||");
@@ -155,6 +170,13 @@ TForm1::TForm1()
   RxTrayIcon1.SetMenu(&PopupMenu1);
   RxTrayIcon1.OnClick = [this] { RxTrayIcon1Click(); };
   RxTrayIcon1.SetActive(true);
+
+  WindowsMediaPlayer1 = playback::CreateMediaPlayer(Panel1.GetHandle());
+  WindowsMediaPlayer1->OnStatusChange = [this] {
+    tk::Application::Get().Dispatch([this] { WindowsMediaPlayer1StatusChange(); });
+  };
+  media_play_pause_.OnPress = [this] { MediaPlayPause(); };
+  media_stop_.OnPress = [this] { MediaStop(); };
 }
 
 void TForm1::FormCreate() {
@@ -166,19 +188,26 @@ void TForm1::FormCreate() {
   st.CurrentStation = 0;
   std::memcpy(st.UserAgentText, app::kUserAgent, sizeof(app::kUserAgent));
   st.ParsedCount = 1;
-  StationFolderScan();
+  // A stray file in the catalogue ends the scan and the grid fills with the error box, not
+  // the start-up: without the steps below the player would have no sound all run long.
+  tk::Application::Get().Dispatch([this] { StationFolderScan(); });
   st.IsMuted = 0;
   st.IsFavourite = 1;
   st.FavouritesViewActive = 0;
   st.StatusTarget = GetHandle();
-  if (!BASS_Init(-1, 44100, 0, reinterpret_cast<HWND>(st.StatusTarget.load()), nullptr))
-    AudioInitFailed();
-  BASS_SetConfig(21, 1);
-  BASS_SetConfig(15, 0);
-  BASS_SetConfigPtr(16, st.UserAgentText);
+  if (!playback::library::Init(st.StatusTarget)) {
+    ResetAudio();  // a second try, as after a failed connection
+    EndWithoutAudio();
+  }
+  playback::library::ApplyOptions();
+  playback::library::SetUserAgent(st.UserAgentText);
 }
 
-void TForm1::AudioInitFailed() {
+void TForm1::FormActivate() {
+  tk::Application::Get().SetMessageHook([this](const tk::QueuedMessage& m) { return VolumeKeyHook(m); });
+}
+
+void TForm1::EndWithoutAudio() {
   // Without an output device the player cannot work: say so, then end.
   RxTrayIcon1.SetActive(false);
   tk::ShowMessageBox("Ошибка инициализации аудио", tk::Application::Get().Title,
@@ -188,10 +217,67 @@ void TForm1::AudioInitFailed() {
 
 void TForm1::FormDestroy() {
   RxTrayIcon1.SetActive(false);  // no icon may outlive the program
-  BASS_Free();
+  playback::library::Free();
 }
 
-void TForm1::WndProc(tk::Message& m) { tk::Form::WndProc(m); }
+void TForm1::WndProc(tk::Message& m) {
+  tk::Form::WndProc(m);
+  if (m.msg != playback::kPlayerStatusMessage) return;
+  switch (static_cast<uint32_t>(m.wparam)) {
+    case playback::kStatusConnecting:
+      RxLabel7.SetCaption(playback::kConnectingText);
+      LockPlaybackControls();
+      break;
+    case playback::kStatusFailed:
+      playing_ = false;
+      ResetAudio();
+      UnlockPlaybackControls();
+      break;
+    case playback::kStatusBuffering:
+      RxLabel7.SetCaption(playback::BufferingText(static_cast<int32_t>(m.lparam)));
+      LockPlaybackControls();
+      break;
+    case playback::kStatusTitle:
+      RxLabel7.SetCaption(base::Cp1251ToUtf8(reinterpret_cast<const char*>(m.lparam)));
+      UnlockPlaybackControls();
+      break;
+    case playback::kStatusPlaying:
+      RxLabel7.SetCaption(playback::kOnAirText);
+      UnlockPlaybackControls();
+      break;
+    default:
+      break;  // the response head (8) and anything else change nothing
+  }
+}
+
+void TForm1::ResetAudio() { ResetAudioStep(false); }
+
+void TForm1::ResetAudioStep(bool nested) {
+  app::PlayerState& st = app::State();
+  RxLabel7.SetCaption(playback::kNoSignalText);
+  playback::library::StopStream(st.AudioChannel.load());
+  WindowsMediaPlayer1->Stop();
+  playback::library::Free();
+  st.StatusTarget = GetHandle();
+  if (!playback::library::Init(st.StatusTarget)) {
+    if (!nested) ResetAudioStep(true);
+    EndWithoutAudio();
+  }
+  playback::library::ApplyOptions();
+}
+
+void TForm1::LockPlaybackControls() {
+  sBitBtn2.SetEnabled(false);
+  SetGridColumnsEnabled(false);
+}
+
+void TForm1::UnlockPlaybackControls() {
+  sBitBtn2.SetEnabled(true);
+  SetGridColumnsEnabled(true);
+}
+
+// The logo grids' columns join the lock once the grids exist.
+void TForm1::SetGridColumnsEnabled(bool) {}
 
 void TForm1::Button2Click() {
   catalogue::ScanStationFolder(app::State());
@@ -259,16 +345,119 @@ void TForm1::RxLabel7MouseDown(const tk::MouseArgs&) {
 
 void TForm1::Image4Click() { Close(); }
 
-// --- Filled in by the playback, grid, settings and editor parts ---
+// --- Playback ---
 
-void TForm1::sBitBtn2Click() {}
-void TForm1::sBitBtn3Click() {}
-void TForm1::Image2Click() {}
+void TForm1::StartStation(int32_t n) {
+  app::PlayerState& st = app::State();
+  base::TextReader f = base::OpenTextFile(catalogue::StationFilePath(n));
+  st.CurrentEngine = "0";
+  st.CurrentStreamUrl = f.ReadLine();
+  st.CurrentStationTitle = f.ReadLine();
+  RxLabel6.SetCaption(base::Cp1251ToUtf8(st.CurrentStationTitle));
+  if (!f.AtEnd()) st.CurrentEngine = f.ReadLine();
+  WindowsMediaPlayer1->Stop();
+  playback::library::StopStream(st.AudioChannel.load());
+  if (st.CurrentEngine == "1") {
+    WindowsMediaPlayer1->SetUrl(st.CurrentStreamUrl);
+    WindowsMediaPlayer1->Play();
+    playing_ = true;
+  } else if (st.CurrentEngine == "0") {
+    Button3Click();
+  }
+}
+
+void TForm1::Button3Click() {
+  app::PlayerState& st = app::State();
+  if (st.CurrentEngine == "1") {
+    WindowsMediaPlayer1->SetUrl(st.CurrentStreamUrl);
+    WindowsMediaPlayer1->Play();
+  } else {
+    playback::StartStreamWorker(st.CurrentStreamUrl);
+  }
+  playing_ = true;
+}
+
+void TForm1::sBitBtn2Click() { Button3Click(); }
+
+void TForm1::sBitBtn3Click() {
+  WindowsMediaPlayer1->Stop();
+  playback::library::StopStream(app::State().AudioChannel.load());
+  playing_ = false;
+}
+
+void TForm1::sTrackBar1Change() {
+  int position = sTrackBar1.Position();
+  WindowsMediaPlayer1->SetVolume(position);
+  playback::library::SetVolume(app::State().AudioChannel.load(), static_cast<float>(position) / 100.0f);
+  RxLabel5.SetCaption(base::IntToStr(position));
+  if (position > 0) app::State().IsMuted = 0;
+}
+
+void TForm1::Image2Click() {
+  app::PlayerState& st = app::State();
+  if (st.IsMuted == 0) {
+    st.SavedVolume = base::StrToInt(base::Utf8ToCp1251(RxLabel5.Caption()));
+    sTrackBar1.SetPosition(0);
+    Image2.SetPicture(imaging::LoadPicture(base::BesideExe("voloff.png"), imaging::Kind::kPng));
+    st.IsMuted = 1;
+    Image2.SetHint(kUnmuteHint);
+  } else {
+    sTrackBar1.SetPosition(st.SavedVolume);
+    Image2.SetPicture(imaging::LoadPicture(base::BesideExe("vol.png"), imaging::Kind::kPng));
+    Image2.SetHint(kMuteHint);
+    st.IsMuted = 0;
+  }
+}
+
+bool TForm1::VolumeKeyHook(const tk::QueuedMessage& m) {
+  if (m.msg != tk::kWmKeyDown) return false;
+  int step;
+  switch (static_cast<int>(m.wparam)) {
+    case tk::kVkUp:
+    case kVkAdd:
+      step = 1;
+      break;
+    case tk::kVkDown:
+    case kVkSubtract:
+      step = -1;
+      break;
+    default:
+      return false;
+  }
+  if (tk::IsKeyDown(tk::kVkShift)) step *= 10;
+  sTrackBar1.SetPosition(sTrackBar1.Position() + step);
+  return true;
+}
+
+void TForm1::WindowsMediaPlayer1StatusChange() {
+  if (WindowsMediaPlayer1->PlayState() == playback::MediaPlayer::kStopped) return;
+  // The label holds ANSI text: characters Windows-1251 lacks become "?".
+  std::string status = base::Cp1251ToUtf8(base::Utf8ToCp1251(WindowsMediaPlayer1->Status()));
+  RxLabel7.SetCaption(status);
+  static const std::string kRate = "/с";
+  if (status.find(kRate) != std::string::npos) {
+    std::string t = app::TextBetween(": ", kRate, status) + kRate;
+    RxLabel6.SetHint(t);
+    RxLabel7.SetCaption(t);
+  }
+}
+
+void TForm1::MediaPlayPause() {
+  if (playing_) {
+    sBitBtn3Click();
+  } else if (!app::State().CurrentStreamUrl.empty()) {
+    sBitBtn2Click();
+  }
+}
+
+void TForm1::MediaStop() { sBitBtn3Click(); }
+
+// --- Filled in by the grid, settings and editor parts ---
+
 void TForm1::Image3Click() {}
 void TForm1::Image7Click() {}
 void TForm1::Image8Click() {}
 void TForm1::RxLabel2Click() {}
 void TForm1::RxLabel3Click() {}
-void TForm1::sTrackBar1Change() {}
 
 }  // namespace ui

@@ -1,4 +1,7 @@
 #pragma once
+#include <memory>
+
+#include "playback/media_player.h"
 #include "toolkit/components.h"
 #include "toolkit/toolkit.h"
 
@@ -10,7 +13,9 @@ class TForm1 : public tk::Form {
   TForm1();
 
   void FormCreate() override;
+  void FormActivate() override;
   void FormDestroy() override;
+  // The form's own handling, then the stream worker's status reports.
   void WndProc(tk::Message& m) override;
 
   // Hidden button "||": the station folder scan.
@@ -43,16 +48,29 @@ class TForm1 : public tk::Form {
   void RxLabel7MouseDown(const tk::MouseArgs& a);
   // Close: save the settings and end.
   void Image4Click();
-  // Handlers that the playback, grid, settings and editor parts fill in.
+  // Playback: start a station from its file, play the current one, stop, volume, mute.
+  void StartStation(int32_t n);
+  void Button3Click();
   void sBitBtn2Click();
   void sBitBtn3Click();
+  void sTrackBar1Change();
   void Image2Click();
+  // Volume keys for every window: true keeps the key from being dispatched.
+  bool VolumeKeyHook(const tk::QueuedMessage& m);
+  void WindowsMediaPlayer1StatusChange();
+  // Restarts the audio library after a failed connection; ends the process when it cannot.
+  void ResetAudio();
+  void LockPlaybackControls();
+  void UnlockPlaybackControls();
+  // The keyboard's media keys.
+  void MediaPlayPause();
+  void MediaStop();
+  // Handlers that the grid, settings and editor parts fill in.
   void Image3Click();
   void Image7Click();
   void Image8Click();
   void RxLabel2Click();
   void RxLabel3Click();
-  void sTrackBar1Change();
 
   // Controls, in drawing order.
   tk::Image Image1;
@@ -83,14 +101,22 @@ class TForm1 : public tk::Form {
   tk::PopupMenu PopupMenu1;
   tk::TrayIcon RxTrayIcon1;
   tk::Timer Timer1;
+  // The media player control inside Panel1 (or the built-in player).
+  std::unique_ptr<playback::MediaPlayer> WindowsMediaPlayer1;
 
  private:
-  [[noreturn]] void AudioInitFailed();
+  void ResetAudioStep(bool nested);
+  [[noreturn]] void EndWithoutAudio();
+  void SetGridColumnsEnabled(bool enabled);
+  tk::HotKey media_play_pause_;
+  tk::HotKey media_stop_;
+  bool playing_ = false;  // a station was started and not stopped since
 };
 
 // Texts of the main window.
 extern const char kDefaultTitle[];     // the title label before a station is chosen
 extern const char kCopiedMessage[];    // after the status label was copied
 extern const char kMuteHint[];         // the mute picture's hint while the sound is on
+extern const char kUnmuteHint[];       // ... while it is muted
 
 }  // namespace ui

@@ -117,18 +117,21 @@ TEST_F(StartupTest, NoAudioDeviceEndsTheProcessBeforeAnyWindowShows) {
   EXPECT_EQ(boxes[0].text, "Ошибка инициализации аудио");
 }
 
-TEST_F(StartupTest, FailedScanShowsTheErrorAndSkipsTheRestOfStartUp) {
+TEST_F(StartupTest, FailedScanShowsTheErrorAndStartUpGoesOn) {
+  // A stray file ends the scan with the error box; the audio steps after it still run.
   dir.Write("Stations/desktop.ini", "");
   dir.Write("Stations/thumbs.db", "");
   app::State().StatusTarget = 0;
   app::State().IsFavourite = 0;
+  std::memset(app::State().UserAgentText, 0, sizeof(app::State().UserAgentText));
   EXPECT_EQ(RunAndClose(), 0);
   auto boxes = tk::headless::MessageBoxes();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text, "'desktop' is not a valid integer value");
   EXPECT_FALSE(std::filesystem::exists(dir.Stations() / "thumbs.db"));  // came before the scan
-  EXPECT_EQ(app::State().IsFavourite, 0);                                 // came after it
-  EXPECT_EQ(app::State().StatusTarget.load(), 0u);
+  EXPECT_EQ(app::State().IsFavourite, 1);                                 // came after it
+  EXPECT_EQ(app::State().StatusTarget.load(), tk::headless::CreatedWindows()[0]);
+  EXPECT_STREQ(app::State().UserAgentText, app::kUserAgent);
   EXPECT_EQ(tk::headless::CreatedWindows().size(), 4u);
 }
 

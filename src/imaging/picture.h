@@ -1,0 +1,22 @@
+#pragma once
+// Pictures from JPEG, PNG and GIF files (the first frame of a GIF), into 32-bit bitmaps.
+#include <filesystem>
+#include <string>
+
+#include "toolkit/graphics.h"
+
+namespace imaging {
+
+enum class Kind { kJpeg, kPng, kGif };
+
+// The largest picture decoded: wider, taller or bigger ones are refused as invalid.
+constexpr int kMaxSide = 8192;
+constexpr long long kMaxPixels = 16LL * 1024 * 1024;
+constexpr unsigned long long kMaxFileBytes = 64ULL * 1024 * 1024;
+
+// Decodes a whole file; throws base::Error: "File not found" when it is missing, and the
+// decoder's complaint ("JPEG image is not valid", ...) when it is not a picture of its kind.
+tk::Bitmap LoadPicture(const std::filesystem::path& path, Kind kind);
+tk::Bitmap Decode(const std::string& bytes, Kind kind);
+
+}  // namespace imaging
