@@ -163,6 +163,11 @@ class BuiltInPlayer : public MediaPlayer {
     if (s) BASS_ChannelSetAttribute(s, BASS_ATTRIB_VOL, volume / 100.0f);
   }
 
+  int Volume() override {
+    std::lock_guard<std::mutex> lock(core_->mu);
+    return core_->volume;
+  }
+
   int PlayState() override {
     std::lock_guard<std::mutex> lock(core_->mu);
     return core_->state;

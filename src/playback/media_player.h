@@ -20,6 +20,7 @@ class MediaPlayer {
   virtual void Stop() = 0;
   // 0..100.
   virtual void SetVolume(int volume) = 0;
+  virtual int Volume() = 0;
   virtual int PlayState() = 0;
   // The status text, UTF-8.
   virtual std::string Status() = 0;

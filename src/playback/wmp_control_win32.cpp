@@ -162,6 +162,14 @@ class ControlPlayer : public MediaPlayer {
     Check(s->put_volume(volume));
   }
 
+  int Volume() override {
+    Ref<IWMPSettings> s;
+    Check(player_->get_settings(s.Out()));
+    long v = 0;
+    Check(s->get_volume(&v));
+    return static_cast<int>(v);
+  }
+
   int PlayState() override {
     VARIANT v;
     Check(GetProperty(kDispPlayState, &v));

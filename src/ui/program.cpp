@@ -1,5 +1,6 @@
 #include <memory>
 
+#include "audio/wait_pump.h"
 #include "toolkit/components.h"
 #include "toolkit/toolkit.h"
 #include "ui/dialogs/dialogs.h"
@@ -27,6 +28,8 @@ int RunProgram() {
   tk::Application& app = tk::Application::Get();
   app.Title = kProductTitle;
   app.Initialize();
+  // Waits inside the audio library keep answering the stream worker's status reports.
+  audio::SetWaitPump(&tk::HandleSentMessages);
   InstallRusClipboard();
   Form1 = app.CreateForm<TForm1>();
   Form2 = app.CreateForm<TForm2>();

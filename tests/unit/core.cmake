@@ -5,3 +5,12 @@ target_link_libraries(core_tests PRIVATE tivolna_ui deps::zlib GTest::gtest_main
 target_include_directories(core_tests PRIVATE ${PROJECT_SOURCE_DIR})
 target_compile_definitions(core_tests PRIVATE TIVOLNA_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
 gtest_discover_tests(core_tests DISCOVERY_TIMEOUT 60)
+
+# Playback against the loopback server: one process, so the server starts once.
+add_executable(playback_tests core/playback_test.cpp)
+target_link_libraries(playback_tests PRIVATE tivolna_ui GTest::gtest Threads::Threads)
+target_include_directories(playback_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR} ${PROJECT_SOURCE_DIR})
+target_compile_definitions(playback_tests PRIVATE TIVOLNA_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+  TIVOLNA_MEDIA_DIR="${CMAKE_BINARY_DIR}/test-media-playback")
+add_test(NAME playback_tests COMMAND playback_tests)
+set_tests_properties(playback_tests PROPERTIES TIMEOUT 240)
