@@ -163,3 +163,23 @@ def test_hint_appears_where_the_mouse_rests(player):
     assert abs(hx - (LEFT + 470)) < 150 and TOP + 18 < hy < TOP + 18 + 60, h.rect
     p._x("xdotool", "mousemove", "--window", str(w), "250", "200")
     wait_for(lambda: not hint(), 5, "the hint to go")
+
+
+def test_status_label_copies_to_the_clipboard_with_the_russian_locale(player):
+    # The program runs with code page 1252, so only the locale entry makes the Cyrillic right.
+    p = player(files={"config.txt": config_txt()})
+    w = p.wait_window(MAIN_TITLE)
+    icon = p.tray_icon_point()
+    # "Включить радиостанцию" before any station: the empty address fails, "Нет сигнала".
+    p.click_screen(*icon, button=3)
+    x, y, mw, mh = p.popup_menu().rect
+    p.click_screen(x + 60, y + 3 + 2 * 24 + 12)
+    time.sleep(3)
+    p.click(w, 45, 38)  # the status label
+    wait_for(lambda: p.boxes(), 10, "the confirmation")
+    texts = p.box_texts()
+    assert (MAIN_TITLE, ["Название композиции сохранено в буфер."]) in texts, texts
+    assert p.clipboard() == "Нет сигнала"
+    p.dismiss_boxes()
+    wait_for(lambda: not p.boxes(), 10, "the box to close")
+    assert p.running()
