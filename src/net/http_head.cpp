@@ -59,13 +59,14 @@ HeadResult parse_http_head(const std::string &text, size_t max_lines, HttpHead &
         ++d;
         ++digits;
     }
-    if (digits != 3) return HeadResult::Malformed;
+    if (digits != 3 || code < 100) return HeadResult::Malformed;
     out.status = code;
     for (size_t i = 1; i < out.lines.size(); ++i) {
         const std::string &l = out.lines[i];
         size_t c = l.find(':');
         if (c == std::string::npos || c == 0) continue;  // tolerated, ignored
         std::string name = ascii_lower(trim(l.substr(0, c)));
+        if (name.empty()) continue;  // only blanks before the colon
         out.headers.emplace_back(name, trim(l.substr(c + 1)));
     }
     return HeadResult::Ok;

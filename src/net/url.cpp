@@ -29,11 +29,20 @@ std::string remove_dot_segments(const std::string &path) {
     return out.empty() ? "/" : out;
 }
 
-std::string escape_spaces(const std::string &s) {
+// Blanks and control characters are not allowed on the request line (a line break there
+// would even start a header of its own): percent-encoded.
+std::string escape_target(const std::string &s) {
+    static const char hex[] = "0123456789ABCDEF";
     std::string out;
-    for (char c : s) {
-        if (c == ' ') out += "%20";
-        else out += c;
+    for (char ch : s) {
+        unsigned char c = static_cast<unsigned char>(ch);
+        if (c <= 0x20 || c == 0x7F) {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        } else {
+            out += ch;
+        }
     }
     return out;
 }
@@ -81,8 +90,12 @@ bool parse_url(const std::string &raw, Url &out) {
         }
     }
     if (u.host.empty()) return false;
-    for (char c : u.host)
-        if (std::isspace(static_cast<unsigned char>(c))) return false;
+    for (char c : u.host) {
+        unsigned char b = static_cast<unsigned char>(c);
+        if (b <= 0x20 || b == 0x7F || c == '[' || c == ']') return false;
+    }
+    // only an IPv6 literal comes in brackets, and only it has colons
+    if ((authority[0] == '[') != (u.host.find(':') != std::string::npos)) return false;
     u.port = 80;
     if (has_port && !port_text.empty()) {
         if (port_text.size() > 5) return false;
@@ -98,7 +111,7 @@ bool parse_url(const std::string &raw, Url &out) {
     size_t hash = rest.find('#');
     if (hash != std::string::npos) rest.erase(hash);
     if (rest.empty() || rest[0] != '/') rest = "/" + rest;
-    u.target = escape_spaces(rest);  // spaces are not allowed on the request line
+    u.target = escape_target(rest);
     out = u;
     return true;
 }
@@ -131,7 +144,7 @@ bool resolve_url(const Url &base, const std::string &raw_ref, Url &out) {
         size_t slash = base_path.rfind('/');
         path = base_path.substr(0, slash + 1) + ref;
     }
-    u.target = escape_spaces(remove_dot_segments(path) + query);
+    u.target = escape_target(remove_dot_segments(path) + query);
     out = u;
     return true;
 }

@@ -37,6 +37,10 @@ TEST(HttpHeadParse, RejectsNonHttpAndTooManyLines) {
     net::HttpHead h;
     EXPECT_EQ(net::parse_http_head("<html><body>hi</body></html>", 100, h), net::HeadResult::Malformed);
     EXPECT_EQ(net::parse_http_head("HTTP/1.0 20 OK", 100, h), net::HeadResult::Malformed);
+    EXPECT_EQ(net::parse_http_head("ICY 000 OK", 100, h), net::HeadResult::Malformed); // found by fuzzing
+    EXPECT_EQ(net::parse_http_head("HTTP/1.0 099 OK", 100, h), net::HeadResult::Malformed);
+    ASSERT_EQ(net::parse_http_head("HTTP/1.0 200 OK\n\r: v\n \t: w", 100, h), net::HeadResult::Ok);
+    EXPECT_TRUE(h.headers.empty()); // names of blanks only are no names (found by fuzzing)
     EXPECT_EQ(net::parse_http_head("HTTP/1.0", 100, h), net::HeadResult::Malformed);
     std::string many = "HTTP/1.0 200 OK";
     for (int i = 0; i < 20; ++i) many += "\r\nX-" + std::to_string(i) + ": v";

@@ -48,8 +48,19 @@ TEST(Url, DefaultsAndOddButValidForms) {
 TEST(Url, RejectsWhatCannotBeRequested) {
     net::Url u;
     for (const char *bad : {"", "radio.example/stream", "https://h/x", "ftp://h/x", "http://", "http:///path",
-                            "http://h:0/", "http://h:65536/", "http://h:12ab/", "http://h:-1/"})
+                            "http://h:0/", "http://h:65536/", "http://h:12ab/", "http://h:-1/",
+                            "http://[[*]/", "http://[h]/", "http://h\x01/"}) // the last three found by fuzzing
         EXPECT_FALSE(net::parse_url(bad, u)) << bad;
+}
+
+// Found by fuzzing: trailing control characters made the printed address parse differently,
+// and a line break in an address would have ended the request line.
+TEST(Url, ControlCharactersNeverReachTheRequestLine) {
+    EXPECT_EQ(parsed("http://h/a\r\nX-Injected: 1").target, "/a%0D%0AX-Injected:%201");
+    net::Url u = parsed("http://r.mp3?x=1\v\v#frag");
+    EXPECT_EQ(u.target, "/?x=1%0B%0B");
+    EXPECT_EQ(parsed(u.to_string()).target, u.target);
+    EXPECT_EQ(resolved("http://h/dir/", "a\tb c\x7F"), "http://h/dir/a%09b%20c%7F");
 }
 
 TEST(Url, ResolvesReferencesAgainstAPlaylistAddress) {
