@@ -9,13 +9,13 @@ set(TIVOLNA_PRODUCT_SITE_NAME "www.tivolna.ru" CACHE STRING "The web site's name
 
 add_library(tivolna_core STATIC
   app/build_config.cpp app/marker_text.cpp app/player_state.cpp
-  catalogue/station_store.cpp)
+  catalogue/station_store.cpp catalogue/favourites.cpp)
 target_link_libraries(tivolna_core PUBLIC tivolna_base)
 set_source_files_properties(app/build_config.cpp PROPERTIES COMPILE_DEFINITIONS
   "TIVOLNA_PRODUCT_SITE_URL=\"${TIVOLNA_PRODUCT_SITE_URL}\";TIVOLNA_PRODUCT_SITE_NAME=\"${TIVOLNA_PRODUCT_SITE_NAME}\"")
 
 # The window framework with the platform's backend.
-set(_toolkit toolkit/graphics.cpp toolkit/canvas.cpp toolkit/skin.cpp toolkit/controls.cpp
+set(_toolkit toolkit/graphics.cpp toolkit/canvas.cpp toolkit/skin.cpp toolkit/controls.cpp toolkit/grid.cpp
   toolkit/components.cpp toolkit/toolkit.cpp)
 if(WIN32)
   set(_backend toolkit/win32/windows_win32.cpp toolkit/win32/surface_win32.cpp
@@ -61,7 +61,7 @@ target_link_libraries(tivolna_playback PUBLIC tivolna_core tivolna_toolkit tivol
 
 # The windows of the program.
 add_library(tivolna_ui STATIC
-  ui/artwork.cpp ui/program.cpp ui/main/form1.cpp ui/main/rus_clipboard.cpp ui/dialogs/dialogs.cpp)
+  ui/artwork.cpp ui/program.cpp ui/main/form1.cpp ui/main/logos.cpp ui/main/rus_clipboard.cpp ui/dialogs/dialogs.cpp)
 target_link_libraries(tivolna_ui PUBLIC tivolna_core tivolna_toolkit tivolna_audio tivolna_playback tivolna_imaging)
 
 if(WIN32)

@@ -1,5 +1,6 @@
 #include "base/paths.h"
 
+#include <cstdio>
 #include <system_error>
 
 #include "base/codepage.h"
@@ -75,6 +76,18 @@ bool DeleteFileAt(const std::filesystem::path& path) {
   std::error_code ec;
   if (std::filesystem::is_directory(path, ec)) return false;
   return std::filesystem::remove(path, ec) && !ec;
+}
+
+}  // namespace base
+
+namespace base {
+
+bool ReplaceFileWith(const std::filesystem::path& target, const std::filesystem::path& replacement) {
+#ifdef _WIN32
+  return MoveFileExW(replacement.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+#else
+  return ::rename(replacement.c_str(), target.c_str()) == 0;
+#endif
 }
 
 }  // namespace base

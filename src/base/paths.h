@@ -23,5 +23,8 @@ std::vector<std::string> ListFolder(const std::filesystem::path& folder);
 bool FileExists(const std::filesystem::path& path);
 // Deletes a file; false when it could not be deleted.
 bool DeleteFileAt(const std::filesystem::path& path);
+// Puts `replacement` in the place of `target` in one step (the target may exist); false
+// when it could not be done, and then the target is as it was.
+bool ReplaceFileWith(const std::filesystem::path& target, const std::filesystem::path& replacement);
 
 }  // namespace base

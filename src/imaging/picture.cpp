@@ -37,7 +37,8 @@ void JpegFail(j_common_ptr c) { std::longjmp(reinterpret_cast<JpegError*>(c->err
 void JpegQuiet(j_common_ptr, int) {}
 
 // Only plain data lives in this frame: the library leaves it by longjmp on an error.
-bool DecodeJpegInto(const std::string& bytes, std::vector<unsigned char>* rgb, int* w, int* h, int* comps) {
+bool DecodeJpegInto(const std::string& bytes, tk::Size fit, std::vector<unsigned char>* rgb, int* w, int* h,
+                    int* comps) {
   jpeg_decompress_struct cinfo;
   JpegError err;
   cinfo.err = jpeg_std_error(&err.mgr);
@@ -55,6 +56,16 @@ bool DecodeJpegInto(const std::string& bytes, std::vector<unsigned char>* rgb, i
     jpeg_destroy_decompress(&cinfo);
     return false;
   }
+  // The smallest of the library's scales that still covers the size it will be shown at.
+  cinfo.scale_num = 1;
+  cinfo.scale_denom = 1;
+  if (fit.width > 0 && fit.height > 0)
+    for (unsigned d : {8u, 4u, 2u})
+      if (cinfo.image_width / d >= static_cast<unsigned>(fit.width) &&
+          cinfo.image_height / d >= static_cast<unsigned>(fit.height)) {
+        cinfo.scale_denom = d;
+        break;
+      }
   bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
   cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
   jpeg_start_decompress(&cinfo);
@@ -71,10 +82,10 @@ bool DecodeJpegInto(const std::string& bytes, std::vector<unsigned char>* rgb, i
   return true;
 }
 
-tk::Bitmap DecodeJpeg(const std::string& bytes) {
+tk::Bitmap DecodeJpeg(const std::string& bytes, tk::Size fit) {
   std::vector<unsigned char> px;
   int w = 0, h = 0, comps = 0;
-  if (!DecodeJpegInto(bytes, &px, &w, &h, &comps) || (comps != 3 && comps != 4)) Invalid(Kind::kJpeg);
+  if (!DecodeJpegInto(bytes, fit, &px, &w, &h, &comps) || (comps != 3 && comps != 4)) Invalid(Kind::kJpeg);
   tk::Bitmap b(w, h);
   for (size_t i = 0; i < b.pixels.size(); ++i) {
     const unsigned char* p = &px[i * comps];
@@ -232,19 +243,31 @@ tk::Bitmap DecodeGif(const std::string& bytes) {
 
 }  // namespace
 
-tk::Bitmap Decode(const std::string& bytes, Kind kind) {
+tk::Bitmap Decode(const std::string& bytes, Kind kind) { return Decode(bytes, kind, {}); }
+
+tk::Bitmap Decode(const std::string& bytes, Kind kind, tk::Size fit) {
   switch (kind) {
-    case Kind::kJpeg: return DecodeJpeg(bytes);
+    case Kind::kJpeg: return DecodeJpeg(bytes, fit);
     case Kind::kPng: return DecodePng(bytes);
     default: return DecodeGif(bytes);
   }
 }
 
-tk::Bitmap LoadPicture(const std::filesystem::path& path, Kind kind) {
+tk::Bitmap LoadPicture(const std::filesystem::path& path, Kind kind) { return LoadPicture(path, kind, {}); }
+
+tk::Bitmap LoadPicture(const std::filesystem::path& path, Kind kind, tk::Size fit) {
   std::error_code ec;
   auto size = std::filesystem::file_size(path, ec);
   if (!ec && size > kMaxFileBytes) Invalid(kind);
-  return Decode(base::ReadFileBytes(path), kind);
+  return Decode(base::ReadFileBytes(path), kind, fit);
+}
+
+bool KindOfExtension(const std::string& ext, Kind* kind) {
+  if (ext == ".jpg") *kind = Kind::kJpeg;
+  else if (ext == ".gif") *kind = Kind::kGif;
+  else if (ext == ".png") *kind = Kind::kPng;
+  else return false;
+  return true;
 }
 
 }  // namespace imaging

@@ -24,6 +24,7 @@ struct MouseArgs {
   MouseButton button = MouseButton::kLeft;
   uint8_t shift = 0;
   int x = 0, y = 0;  // local
+  bool double_click = false;  // the second press of a double click
 };
 
 // Virtual keys the controls know.
@@ -118,6 +119,8 @@ class WindowedControl : public Control {
   bool Focused() const { return focused_; }
   void SetFocus();
   virtual bool WantsFocus() const { return true; }
+  // Controls that tell the second press of a double click from a plain press.
+  virtual bool WantsDoubleClicks() const { return false; }
 
   void FocusChanged(bool focused) override;
   void MouseDown(const MouseArgs& a) override;

@@ -309,6 +309,37 @@ Bitmap StopGlyph() {
   return d.bmp;
 }
 
+Bitmap PlaceholderLogo(int width, int height) {
+  Drawing d(width, height);
+  Canvas& c = d.c;
+  Path card;
+  card.AddRoundRect(0.5, 0.5, width - 1, height - 1, 6);
+  c.FillPath(card, Rgb(206, 213, 224));
+  Path face;
+  face.AddRoundRect(1.5, 1.5, width - 3, height - 3, 5);
+  c.FillPath(face, Down(0, height, Rgb(246, 248, 251), Rgb(228, 233, 240)));
+  // A radio: body, speaker grille, dial and aerial, in the palette's quiet grey.
+  const double cx = width / 2.0, cy = height / 2.0 + 4;
+  const Colour ink = Rgb(160, 170, 188);
+  Path radio;
+  radio.AddRoundRect(cx - 22, cy - 12, 44, 28, 5);
+  c.FillPath(radio, ink);
+  Path panel;
+  panel.AddRoundRect(cx - 19, cy - 9, 38, 22, 3);
+  c.FillPath(panel, Rgb(236, 240, 245));
+  Path grille;
+  grille.AddEllipse(cx - 8, cy + 2, 7, 7);
+  c.FillPath(grille, ink);
+  Path dial;
+  dial.AddRoundRect(cx + 4, cy - 5, 12, 4, 2);
+  dial.AddEllipse(cx + 10, cy + 6, 3.5, 3.5);
+  c.FillPath(dial, ink);
+  Path aerial;
+  aerial.AddLine(cx - 12, cy - 12, cx + 8, cy - 26, 2);
+  c.FillPath(aerial, ink);
+  return d.bmp;
+}
+
 Bitmap ProductIcon(int size) {
   Drawing d(size, size);
   Canvas& c = d.c;

@@ -26,6 +26,9 @@ tk::Bitmap SiteIcon();      // 17 x 18
 tk::Bitmap PlayGlyph();
 tk::Bitmap StopGlyph();
 
+// A neutral tile for a station whose logo cannot be read: a muted radio on a light card.
+tk::Bitmap PlaceholderLogo(int width, int height);
+
 // The product icon at a size in pixels (square): a blue disc with white radio waves.
 tk::Bitmap ProductIcon(int size);
 

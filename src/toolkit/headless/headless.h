@@ -45,6 +45,8 @@ void MouseDown(Form& f, int x, int y, MouseButton b = MouseButton::kLeft, uint8_
 void MouseUp(Form& f, int x, int y, MouseButton b = MouseButton::kLeft, uint8_t shift = 0);
 // Move there, press and release.
 void Click(Form& f, int x, int y, MouseButton b = MouseButton::kLeft);
+// Two quick clicks: the second press comes as the second press of a double click.
+void DoubleClick(Form& f, int x, int y, MouseButton b = MouseButton::kLeft);
 void MouseLeave(Form& f);
 void Wheel(Form& f, int x, int y, int notches);
 // A key pressed while the control has the focus: the key-down message goes through the

@@ -513,15 +513,28 @@ void MouseMove(Form& f, int x, int y, uint8_t shift) {
   }
 }
 
-void MouseDown(Form& f, int x, int y, MouseButton b, uint8_t shift) {
+namespace {
+void Press(Form& f, int x, int y, MouseButton b, uint8_t shift, bool double_click) {
   Control* any = f.ControlAt({x, y}, true);
   if (any && any->IsWindowed() && !any->Enabled()) return;  // a disabled window takes no input
   if (WindowedControl* c = WindowedAt(f, x, y)) {
     if (b == MouseButton::kLeft) S().captured = c;
-    c->MouseDown(Local(*c, x, y, b, shift));
+    MouseArgs a = Local(*c, x, y, b, shift);
+    // Only windows that ask for double clicks see them as such.
+    a.double_click = double_click && c->WantsDoubleClicks();
+    c->MouseDown(a);
   } else {
     f.SurfaceMouseDown({b, shift, x, y});
   }
+}
+}  // namespace
+
+void MouseDown(Form& f, int x, int y, MouseButton b, uint8_t shift) { Press(f, x, y, b, shift, false); }
+
+void DoubleClick(Form& f, int x, int y, MouseButton b) {
+  Click(f, x, y, b);
+  Press(f, x, y, b, 0, true);
+  MouseUp(f, x, y, b);
 }
 
 void MouseUp(Form& f, int x, int y, MouseButton b, uint8_t shift) {

@@ -16,6 +16,7 @@ namespace {
 
 const wchar_t kFormClass[] = L"TkForm";
 const wchar_t kControlClass[] = L"TkControl";
+const wchar_t kControlDblClass[] = L"TkControlDbl";  // tells double clicks apart
 const wchar_t kUtilityClass[] = L"TkUtility";
 
 HWND g_utility = nullptr;
@@ -84,7 +85,8 @@ bool RouteWheel(WPARAM wp, LPARAM lp) {
   POINT pt{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
   HWND under = WindowFromPoint(pt);
   wchar_t cls[32] = {};
-  if (!under || !GetClassNameW(under, cls, 32) || wcscmp(cls, kControlClass) != 0) return false;
+  if (!under || !GetClassNameW(under, cls, 32) || (wcscmp(cls, kControlClass) != 0 && wcscmp(cls, kControlDblClass) != 0))
+    return false;
   WindowedControl* c = ControlOf(under);
   if (!c || !c->Enabled()) return false;
   int n = WheelNotches(wp);
@@ -137,7 +139,10 @@ LRESULT ControlProc(HWND hwnd, WindowedControl* c, UINT msg, WPARAM wp, LPARAM l
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN:
-      if (msg == WM_LBUTTONDOWN) SetCapture(hwnd);
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDBLCLK:
+      if (msg == WM_LBUTTONDOWN || msg == WM_LBUTTONDBLCLK) SetCapture(hwnd);
       c->MouseDown(MouseArgsOf(msg, wp, lp));
       return 0;
     case WM_LBUTTONUP:
@@ -319,9 +324,10 @@ intptr_t FormDefault(HWND hwnd, Form* form, Message& m) {
 
 MouseArgs MouseArgsOf(UINT msg, WPARAM wp, LPARAM lp) {
   MouseArgs a;
-  a.button = (msg == WM_RBUTTONDOWN || msg == WM_RBUTTONUP)   ? MouseButton::kRight
-             : (msg == WM_MBUTTONDOWN || msg == WM_MBUTTONUP) ? MouseButton::kMiddle
-                                                              : MouseButton::kLeft;
+  a.button = (msg == WM_RBUTTONDOWN || msg == WM_RBUTTONUP || msg == WM_RBUTTONDBLCLK)   ? MouseButton::kRight
+             : (msg == WM_MBUTTONDOWN || msg == WM_MBUTTONUP || msg == WM_MBUTTONDBLCLK) ? MouseButton::kMiddle
+                                                                                         : MouseButton::kLeft;
+  a.double_click = msg == WM_LBUTTONDBLCLK || msg == WM_RBUTTONDBLCLK || msg == WM_MBUTTONDBLCLK;
   a.x = GET_X_LPARAM(lp);
   a.y = GET_Y_LPARAM(lp);
   a.shift = static_cast<uint8_t>(((wp & MK_SHIFT) ? kShiftKey : 0) | ((wp & MK_CONTROL) ? kCtrlKey : 0) |
@@ -372,6 +378,9 @@ void Initialize() {
   cc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
   cc.lpszClassName = kControlClass;
   RegisterClassExW(&cc);
+  cc.style = CS_DBLCLKS;
+  cc.lpszClassName = kControlDblClass;
+  RegisterClassExW(&cc);
 
   WNDCLASSEXW uc{};
   uc.cbSize = sizeof(uc);
@@ -406,7 +415,7 @@ Handle CreateControlWindow(WindowedControl* control, Handle parent) {
   DWORD style = WS_CHILD | WS_CLIPSIBLINGS | (control->Visible() ? WS_VISIBLE : 0) |
                 (control->Enabled() ? 0 : WS_DISABLED);
   std::wstring name = base::Utf8ToWide(control->Name());
-  HWND hwnd = CreateWindowExW(0, kControlClass, name.c_str(), style, b.left, b.top, b.width, b.height,
+  HWND hwnd = CreateWindowExW(0, control->WantsDoubleClicks() ? kControlDblClass : kControlClass, name.c_str(), style, b.left, b.top, b.width, b.height,
                               reinterpret_cast<HWND>(parent), nullptr, GetModuleHandleW(nullptr), control);
   return reinterpret_cast<Handle>(hwnd);
 }

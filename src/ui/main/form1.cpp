@@ -5,9 +5,11 @@
 #include "app/build_config.h"
 #include "app/player_state.h"
 #include "base/codepage.h"
+#include "base/errors.h"
 #include "base/intconv.h"
 #include "base/paths.h"
 #include "base/textfile.h"
+#include "catalogue/favourites.h"
 #include "catalogue/station_store.h"
 #include "imaging/picture.h"
 #include "playback/audio_library.h"
@@ -17,6 +19,7 @@
 #include "ui/artwork.h"
 #include "ui/forms.h"
 #include "ui/main/layout.h"
+#include "ui/main/logos.h"
 
 namespace ui {
 
@@ -24,6 +27,10 @@ const char kDefaultTitle[] = "Тиволна - Бесплатное радио!"
 const char kCopiedMessage[] = "Название композиции сохранено в буфер.";
 const char kMuteHint[] = "Выключить звук";
 const char kUnmuteHint[] = "Включить звук";
+const char kAddFavouriteHint[] = "Добавить в избранное";
+const char kAddFavouriteHintLatinE[] = "Добавить в избранноe";
+const char kAddFavouriteHintToggle[] = "Добавить в избранного";
+const char kRemoveFavouriteHint[] = "Убрать из избранного";
 
 namespace {
 
@@ -79,6 +86,8 @@ TForm1::TForm1()
       sBitBtn2(this, "sBitBtn2", kSBitBtn2),
       sBitBtn3(this, "sBitBtn3", kSBitBtn3),
       sTrackBar1(this, "sTrackBar1", kSTrackBar1, 0, 100, 25),
+      NextGrid1(this, "NextGrid1", kGrid, kGridColumns, kGrid1ColumnWidth, kGridRowHeight),
+      NextGrid2(this, "NextGrid2", kGrid, kGridColumns, kGrid2ColumnWidth, kGridRowHeight),
       Button1(this, "Button1", kHiddenButton),
       Button2(this, "Button2", kHiddenButton),
       Button3(this, "Button3", kHiddenButton),
@@ -149,6 +158,18 @@ TForm1::TForm1()
   };
   app::State().SliderPosition = sTrackBar1.Position();
 
+  for (tk::PictureGrid* g : {&NextGrid1, &NextGrid2}) {
+    g->SetCursor(Cursor::kHand);
+    g->SetColours(tk::Rgb(255, 255, 255), tk::Rgb(255, 255, 255));  // grid white, cells the window colour
+    g->SetLineColour(tk::Rgb(255, 255, 255));
+  }
+  NextGrid1.OnSelectCell = [this](int c, int r) { NextGrid1SelectCell(c, r); };
+  NextGrid1.OnMouseEnter = [this] { NextGrid1MouseEnter(); };
+  NextGrid2.OnSelectCell = [this](int c, int r) { NextGrid2SelectCell(c, r); };
+  NextGrid2.OnMouseEnter = [this] { NextGrid2MouseEnter(); };
+  NextGrid2.SetScrollBar(tk::PictureGrid::ScrollBar::kAlways);
+  NextGrid2.Hide();
+
   Button1.SetCaption("<>");
   Button2.SetCaption("||");
   Button2.OnClick = [this] { Button2Click(); };
@@ -192,6 +213,7 @@ void TForm1::FormCreate() {
   // the start-up: without the steps below the player would have no sound all run long.
   tk::Application::Get().Dispatch([this] { StationFolderScan(); });
   st.IsMuted = 0;
+  NextGrid1.SetColours(tk::FromBgr(16448251), tk::FromBgr(16448251));
   st.IsFavourite = 1;
   st.FavouritesViewActive = 0;
   st.StatusTarget = GetHandle();
@@ -276,8 +298,12 @@ void TForm1::UnlockPlaybackControls() {
   SetGridColumnsEnabled(true);
 }
 
-// The logo grids' columns join the lock once the grids exist.
-void TForm1::SetGridColumnsEnabled(bool) {}
+void TForm1::SetGridColumnsEnabled(bool enabled) {
+  for (int c = 0; c < kGridColumns; ++c) {
+    NextGrid1.SetColumnEnabled(c, enabled);
+    NextGrid2.SetColumnEnabled(c, enabled);
+  }
+}
 
 void TForm1::Button2Click() {
   catalogue::ScanStationFolder(app::State());
@@ -285,9 +311,135 @@ void TForm1::Button2Click() {
   FillFavouritesGrid();
 }
 
-// The logo grids are filled here once they exist on the window.
-void TForm1::FillStationGrid() {}
-void TForm1::FillFavouritesGrid() {}
+// --- The logo grids ---
+
+void TForm1::FillGrid(tk::PictureGrid& grid, const std::vector<std::pair<int32_t, int32_t>>& station_and_tag) {
+  app::PlayerState& st = app::State();
+  std::vector<LogoRequest> requests;
+  std::vector<int32_t> tags;
+  for (auto [n, tag] : station_and_tag) {
+    imaging::Kind kind;
+    std::string ext = st.LogoExtensions.Get(n);
+    if (!imaging::KindOfExtension(ext, &kind)) continue;  // no picture logo: no tile
+    requests.push_back({n, ext});
+    tags.push_back(tag);
+  }
+  std::vector<Logo> logos = LoadLogos(requests, grid.TileSize());
+  std::string first_error;
+  int col = 0, row = 0;
+  for (size_t i = 0; i < logos.size(); ++i) {
+    // A logo that cannot be read gets a placeholder: the station stays reachable and the
+    // tiles after it stay where they belong.
+    if (logos[i].picture.Empty()) {
+      if (first_error.empty()) first_error = logos[i].error;
+      logos[i].picture = art::PlaceholderLogo(grid.TileSize().width, grid.TileSize().height);
+    }
+    grid.SetCell(col, row, logos[i].picture, tags[i]);
+    if (++col == kGridColumns) {
+      col = 0;
+      ++row;
+      grid.AddRow();
+    }
+  }
+  if (!first_error.empty()) tk::Application::Get().ShowException(base::Error(first_error));
+}
+
+void TForm1::FillStationGrid() {
+  NextGrid1.AddRow();
+  int32_t n = app::State().StationCount - 1;
+  std::vector<std::pair<int32_t, int32_t>> items;
+  for (int32_t i = 1; i <= n; ++i) items.push_back({i, i});
+  FillGrid(NextGrid1, items);
+}
+
+void TForm1::FillFavouritesGrid() {
+  app::PlayerState& st = app::State();
+  if (!catalogue::LoadFavourites(st)) return;
+  NextGrid2.ClearRows();
+  NextGrid2.AddRow();
+  std::vector<std::pair<int32_t, int32_t>> items;
+  int32_t count = std::min<int32_t>(st.FavouriteCount, app::Table1000<int32_t>::kSize);
+  for (int32_t p = 1; p <= count; ++p) items.push_back({st.FavouriteNumbers.Get(p), p});
+  FillGrid(NextGrid2, items);
+}
+
+void TForm1::SelectionSettingsStep() {}
+void TForm1::SelectionEditorStep() {}
+
+void TForm1::StartSelected(int32_t n, const char* add_hint) {
+  app::PlayerState& st = app::State();
+  WindowsMediaPlayer1->Stop();
+  playback::library::StopStream(st.AudioChannel.load());
+  StartStation(n);
+  st.CurrentStation = n;
+  sBitBtn2.SetEnabled(true);
+  sBitBtn3.SetEnabled(true);
+  SetFavouriteMark(n, add_hint);
+}
+
+void TForm1::NextGrid1SelectCell(int col, int row) {
+  SelectionSettingsStep();
+  RxLabel7.SetFontStyle(static_cast<uint8_t>(RxLabel7.FontStyle() & ~tk::kUnderline));
+  // The tile's own station: a press on an empty cell starts nothing.
+  int32_t n = NextGrid1.Tag(col, row);
+  if (n > 0 && base::FileExists(catalogue::StationFilePath(n))) StartSelected(n, kAddFavouriteHint);
+  if (RxLabel6.Caption() != kDefaultTitle) SelectionEditorStep();
+  RxTrayIcon1.SetHint(RxLabel6.Caption());
+}
+
+void TForm1::NextGrid2SelectCell(int col, int row) {
+  app::PlayerState& st = app::State();
+  SelectionSettingsStep();
+  RxLabel7.SetFontStyle(static_cast<uint8_t>(RxLabel7.FontStyle() & ~tk::kUnderline));
+  int32_t p = NextGrid2.Tag(col, row);
+  if (p >= 1 && p <= st.FavouriteCount) StartSelected(st.FavouriteNumbers.Get(p), kAddFavouriteHintLatinE);
+  if (RxLabel6.Caption() != kDefaultTitle) SelectionEditorStep();
+  RxTrayIcon1.SetHint(RxLabel6.Caption());
+}
+
+void TForm1::NextGrid1MouseEnter() { NextGrid1.SetFocus(); }
+void TForm1::NextGrid2MouseEnter() { NextGrid2.SetFocus(); }
+
+void TForm1::SetFavouriteMark(int32_t n, const char* add_hint) {
+  app::PlayerState& st = app::State();
+  if (catalogue::FavouritesContain(n)) {
+    Image3.SetPicture(imaging::LoadPicture(base::BesideExe("fav.png"), imaging::Kind::kPng));
+    st.IsFavourite = 1;
+    Image3.SetHint(kRemoveFavouriteHint);
+  } else {
+    Image3.SetPicture(imaging::LoadPicture(base::BesideExe("notfav.png"), imaging::Kind::kPng));
+    st.IsFavourite = 0;
+    Image3.SetHint(add_hint);
+  }
+}
+
+void TForm1::RxLabel3Click() {
+  NextGrid2.Show();
+  FillFavouritesGrid();
+  app::State().FavouritesViewActive = 1;
+}
+
+void TForm1::RxLabel2Click() {
+  NextGrid2.Hide();
+  app::State().FavouritesViewActive = 0;
+}
+
+void TForm1::Image3Click() {
+  app::PlayerState& st = app::State();
+  if (st.CurrentStation <= 0) return;
+  if (st.IsFavourite == 0 && !catalogue::FavouritesContain(st.CurrentStation)) {
+    Image3.SetPicture(imaging::LoadPicture(base::BesideExe("fav.png"), imaging::Kind::kPng));
+    catalogue::AddFavourite(st.CurrentStation);
+    st.IsFavourite = 1;
+    Image3.SetHint(kRemoveFavouriteHint);
+  } else {
+    Image3.SetPicture(imaging::LoadPicture(base::BesideExe("notfav.png"), imaging::Kind::kPng));
+    catalogue::RemoveFavourite(st.CurrentStation);
+    if (st.FavouritesViewActive == 1) RxLabel3Click();
+    st.IsFavourite = 0;
+    Image3.SetHint(kAddFavouriteHintToggle);
+  }
+}
 
 // --- Moving the window ---
 
@@ -452,12 +604,9 @@ void TForm1::MediaPlayPause() {
 
 void TForm1::MediaStop() { sBitBtn3Click(); }
 
-// --- Filled in by the grid, settings and editor parts ---
+// --- Filled in by the settings and editor parts ---
 
-void TForm1::Image3Click() {}
 void TForm1::Image7Click() {}
 void TForm1::Image8Click() {}
-void TForm1::RxLabel2Click() {}
-void TForm1::RxLabel3Click() {}
 
 }  // namespace ui

@@ -3,6 +3,7 @@
 
 #include "playback/media_player.h"
 #include "toolkit/components.h"
+#include "toolkit/grid.h"
 #include "toolkit/toolkit.h"
 
 namespace ui {
@@ -65,12 +66,20 @@ class TForm1 : public tk::Form {
   // The keyboard's media keys.
   void MediaPlayPause();
   void MediaStop();
-  // Handlers that the grid, settings and editor parts fill in.
+  // The logo grids, the views and the favourite mark.
+  void NextGrid1SelectCell(int col, int row);
+  void NextGrid2SelectCell(int col, int row);
+  void NextGrid1MouseEnter();
+  void NextGrid2MouseEnter();
+  void RxLabel3Click();
+  void RxLabel2Click();
   void Image3Click();
+  // The favourite mark for a station: "fav.png" and its remove hint, or "notfav.png" and
+  // the given add hint.
+  void SetFavouriteMark(int32_t n, const char* add_hint);
+  // Handlers that the settings and editor parts fill in.
   void Image7Click();
   void Image8Click();
-  void RxLabel2Click();
-  void RxLabel3Click();
 
   // Controls, in drawing order.
   tk::Image Image1;
@@ -90,6 +99,8 @@ class TForm1 : public tk::Form {
   tk::Button sBitBtn2;
   tk::Button sBitBtn3;
   tk::TrackBar sTrackBar1;
+  tk::PictureGrid NextGrid1;
+  tk::PictureGrid NextGrid2;
   // Never shown.
   tk::Button Button1;
   tk::Button Button2;
@@ -108,6 +119,12 @@ class TForm1 : public tk::Form {
   void ResetAudioStep(bool nested);
   [[noreturn]] void EndWithoutAudio();
   void SetGridColumnsEnabled(bool enabled);
+  // Fills a grid with the logos of stations (tags: what a press on the tile starts).
+  void FillGrid(tk::PictureGrid& grid, const std::vector<std::pair<int32_t, int32_t>>& station_and_tag);
+  // The steps of a selection that reach the settings window and the station editor.
+  void SelectionSettingsStep();
+  void SelectionEditorStep();
+  void StartSelected(int32_t n, const char* add_hint);
   tk::HotKey media_play_pause_;
   tk::HotKey media_stop_;
   bool playing_ = false;  // a station was started and not stopped since
@@ -118,5 +135,9 @@ extern const char kDefaultTitle[];     // the title label before a station is ch
 extern const char kCopiedMessage[];    // after the status label was copied
 extern const char kMuteHint[];         // the mute picture's hint while the sound is on
 extern const char kUnmuteHint[];       // ... while it is muted
+extern const char kAddFavouriteHint[];       // "Добавить в избранное"
+extern const char kAddFavouriteHintLatinE[]; // the same with a Latin "e" at its end
+extern const char kAddFavouriteHintToggle[]; // "Добавить в избранного", after a removal
+extern const char kRemoveFavouriteHint[];
 
 }  // namespace ui
