@@ -134,7 +134,7 @@ TEST_F(MainWindowTest, PressOnBackgroundOrTitleMovesTheWindow) {
   const struct {
     int x, y;
     tk::MouseButton b;
-  } presses[] = {{250, 200, tk::MouseButton::kLeft},   // background picture (the tile well)
+  } presses[] = {{4, 200, tk::MouseButton::kLeft},     // background picture, beside the grid
                  {60, 18, tk::MouseButton::kRight},    // title label
                  {100, 370, tk::MouseButton::kMiddle}};  // the footer
   int n = 0;

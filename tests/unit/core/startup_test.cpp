@@ -8,6 +8,7 @@
 #include "audio/audio_testing.h"
 #include "audio/bass.h"
 #include "test_util.h"
+#include "tools/artwork/image_files.h"
 #include "toolkit/headless/headless.h"
 #include "ui/forms.h"
 #include "ui/main/form1.h"
@@ -51,7 +52,7 @@ struct StartupTest : ::testing::Test {
 
 TEST_F(StartupTest, CreatesFourWindowsInOrderAndEndsWithZero) {
   dir.Write("Stations/play1.txt", "http://127.0.0.1:1/\r\nOne\r\n");
-  dir.Write("Stations/1.png", "");
+  dir.Write("Stations/1.png", artwork_files::EncodePng(tk::Bitmap(8, 8, tk::Rgb(1, 2, 3))));
   dir.Write("Stations/thumbs.db", "cache");
   EXPECT_EQ(RunAndClose(), 0);
   auto created = tk::headless::CreatedWindows();
