@@ -423,7 +423,11 @@ Handle CreateControlWindow(WindowedControl* control, Handle parent) {
 void DestroyWindowOf(Handle h) { DestroyWindow(reinterpret_cast<HWND>(h)); }
 
 void ShowWindowOf(Handle h, bool visible) {
-  ShowWindow(reinterpret_cast<HWND>(h), visible ? SW_SHOW : SW_HIDE);
+  HWND w = reinterpret_cast<HWND>(h);
+  // A child shown lies above its siblings (a grid shown over another grid).
+  if (visible && (GetWindowLongW(w, GWL_STYLE) & WS_CHILD))
+    SetWindowPos(w, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  ShowWindow(w, visible ? SW_SHOW : SW_HIDE);
 }
 
 void EnableWindowOf(Handle h, bool enabled) { EnableWindow(reinterpret_cast<HWND>(h), enabled); }

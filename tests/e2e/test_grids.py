@@ -1,0 +1,160 @@
+"""The logo grids under wine: tiles from JPEG, GIF and PNG logos, a press plays the station
+(its tone in the recording, its Cyrillic title through the clipboard), switching stations,
+play and stop, the favourites."""
+
+import math
+import subprocess
+import time
+import urllib.parse
+
+from harness import ARTIFACTS, MAIN_TITLE, config_txt
+
+LEFT, TOP = 372, 133
+GRID_LEFT, GRID_TOP, ROW_H = 10, 77, 90
+
+# Station number -> (logo extension, logo colour, tone in Hz, title)
+STATIONS = {
+    1: (".jpg", (220, 40, 40), 440, "Первая волна"),
+    2: (".png", (40, 170, 60), 880, "Вторая волна"),
+    3: (".gif", (40, 80, 220), 1320, "Третья волна"),
+}
+
+
+def wait_for(cond, timeout, what):
+    deadline = time.monotonic() + timeout
+    while not cond():
+        if time.monotonic() > deadline:
+            raise AssertionError(f"timed out after {timeout} s waiting for {what}")
+        time.sleep(0.1)
+
+
+def make_logo(path, ext, colour):
+    # A 200 x 160 logo: a solid field with a white band, so the tile shows a real picture.
+    r, g, b = colour
+    subprocess.run(["convert", "-size", "200x160", f"xc:rgb({r},{g},{b})", "-fill", "white",
+                    "-draw", "rectangle 0,120 199,159", str(path)], check=True)
+
+
+def stations(tmp_path, server):
+    files = {}
+    for n, (ext, colour, tone, title) in STATIONS.items():
+        q = urllib.parse.quote_from_bytes(title.encode("cp1251"))
+        url = f"{server}/stream/tone{tone}_128k_44100_s.mp3?burst=65536&metaint=8000&titles={q}"
+        files[f"play{n}.txt"] = f"{url}\r\n{title}\r\n".encode("cp1251")
+        logo = tmp_path / f"{n}{ext}"
+        make_logo(logo, ext, colour)
+        files[f"{n}{ext}"] = logo.read_bytes()
+    return files
+
+
+def cell_centre(n, col_width=96):
+    col, row = (n - 1) % 5, (n - 1) // 5
+    return GRID_LEFT + col * col_width + col_width // 2, GRID_TOP + row * ROW_H + 30
+
+
+def tone_power(samples, freq, rate=44100):
+    """Goertzel power of one frequency in a block of samples."""
+    k = 2 * math.cos(2 * math.pi * freq / rate)
+    s1 = s2 = 0.0
+    for x in samples:
+        s0 = x + k * s1 - s2
+        s2, s1 = s1, s0
+    return s1 * s1 + s2 * s2 - k * s1 * s2
+
+
+def tones_heard(rec, freqs, block=2205):
+    """For each 50 ms block with sound: the set of the given tones that carry real power."""
+    s = rec.samples()
+    out = []
+    for i in range(0, len(s) - block, block):
+        part = s[i:i + block]
+        if max(abs(v) for v in part) < 1000:
+            continue
+        p = {f: tone_power(part, f) for f in freqs}
+        top = max(p.values())
+        out.append({f for f, v in p.items() if v > top * 0.05})
+    return out
+
+
+def test_tiles_show_their_own_logos(player, icy_server, tmp_path):
+    p = player(stations=stations(tmp_path, icy_server), files={"config.txt": config_txt()})
+    p.wait_window(MAIN_TITLE)
+    time.sleep(1)
+    p._x("xdotool", "mousemove", "1000", "700")
+    time.sleep(0.3)
+    shot = p.screenshot()
+    ARTIFACTS.mkdir(parents=True, exist_ok=True)
+    subprocess.run(["cp", str(shot), str(ARTIFACTS / "grid.png")], check=True)
+    screen = p.grab(shot)
+    for n, (ext, colour, _, _) in STATIONS.items():
+        x, y = cell_centre(n)
+        got = screen(LEFT + x, TOP + y)
+        assert all(abs(a - b) <= 12 for a, b in zip(got, colour)), (n, ext, got, colour)
+    # The empty cells show the grid's background.
+    x, y = cell_centre(5)
+    assert screen(LEFT + x, TOP + y) == (251, 250, 250)
+
+
+def test_a_press_plays_the_station_and_another_switches(player, icy_server, tmp_path):
+    p = player(stations=stations(tmp_path, icy_server), files={"config.txt": config_txt()})
+    w = p.wait_window(MAIN_TITLE)
+    rec = p.record("switch")
+    p.click(w, *cell_centre(1))
+    time.sleep(4)
+    # The title arrived: copy it through the status label.
+    p.click(w, 45, 38)
+    wait_for(lambda: p.boxes(), 10, "the copy's confirmation")
+    p.dismiss_boxes()
+    assert p.clipboard() == "Первая волна"
+    p.click(w, *cell_centre(2))
+    time.sleep(4)
+    rec.stop()
+    heard = tones_heard(rec, [440, 880], block=441)
+    assert {440} in heard and {880} in heard, heard
+    # 10 ms blocks: the one where the first station ends and the second begins may hold both.
+    mixed = [i for i, h in enumerate(heard) if len(h) > 1]
+    assert len(mixed) <= 1, f"two stations sounded at once in {len(mixed)} blocks: {heard}"
+    first_880 = next(i for i, h in enumerate(heard) if h == {880})
+    assert all(h == {880} for h in heard[first_880:]), "the first station came back"
+
+
+def test_stop_and_play_buttons(player, icy_server, tmp_path):
+    p = player(stations=stations(tmp_path, icy_server), files={"config.txt": config_txt()})
+    w = p.wait_window(MAIN_TITLE)
+    p.click(w, *cell_centre(3))
+    time.sleep(4)
+    p.click(w, 96, 61)    # stop
+    time.sleep(1)
+    silent = p.record("stopped")
+    time.sleep(2)
+    silent.stop()
+    assert silent.rms() < 0.01, silent.rms()
+    p.click(w, 37, 61)    # play: the station again
+    time.sleep(1)
+    rec = p.record("again")
+    time.sleep(4)
+    rec.stop()
+    assert 1290 < rec.frequency() < 1350, rec.frequency()
+
+
+def test_favourite_mark_and_view(player, icy_server, tmp_path):
+    p = player(stations=stations(tmp_path, icy_server), files={"config.txt": config_txt()})
+    w = p.wait_window(MAIN_TITLE)
+    p.click(w, *cell_centre(2))
+    time.sleep(1)
+    p.click(w, 22, 25)    # the favourite mark: add
+    wait_for(lambda: p.file("favs.txt") == b"2\r\n", 10, "favs.txt")
+    p.click(w, 230, 358)  # "ИЗБРАННОЕ"
+    time.sleep(1.5)
+    p._x("xdotool", "mousemove", "1000", "700")
+    time.sleep(0.3)
+    screen = p.grab()
+    x, y = cell_centre(1, col_width=93)
+    got = screen(LEFT + x, TOP + y)
+    assert all(abs(a - b) <= 12 for a, b in zip(got, STATIONS[2][1])), got
+    p.click(w, 22, 25)    # remove, in the favourites view: the tile goes at once
+    wait_for(lambda: p.file("favs.txt") == b"", 10, "favs.txt emptied")
+    time.sleep(1)
+    p._x("xdotool", "mousemove", "1000", "700")
+    time.sleep(0.3)
+    assert p.grab()(LEFT + x, TOP + y) == (255, 255, 255)
