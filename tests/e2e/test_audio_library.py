@@ -48,29 +48,49 @@ def test_volume_scales_the_output(player, icy_server):
     assert 0.15 < levels[1] / levels[0] < 0.35, levels
 
 
-def test_playlist_with_a_dead_first_entry(player, icy_server):
-    # The first entry points at a port nobody listens on.
-    url = (f"{icy_server}/playlist.pls?to=http://127.0.0.1:9/dead"
+def test_playlist_with_dead_entries(player, icy_server):
+    # The first entries point at ports nobody listens on: each refusal must be seen at once
+    # (the connect wait reports it on every Windows), not after the 5 s connect time-out.
+    url = (f"{icy_server}/playlist.pls?to=http://127.0.0.1:9/dead&to=http://127.0.0.1:7/dead"
            "&to=/stream/tone1320_128k_44100_s.mp3%3Fburst%3D65536")
     p = player(exe=AUDIOPROBE, start=False)
     rec = p.record("playlist")
     p.start(url, "3")
     assert p.wait_exit(40) == 0
     rec.stop()
-    assert "playing" in probe_lines(p)
+    out = probe_lines(p)
+    assert "playing" in out
+    opened = [int(l.split()[1]) for l in out if l.startswith("opened ")]
+    assert opened and opened[0] < 2000, out
     assert 1280 < rec.frequency() < 1360
 
 
-def test_bad_servers_fail_cleanly(player, icy_server):
-    for path in ("/status/404", "/bad/html", "/bad/random", "/bad/huge-header", "/bad/drop"):
+def test_bad_servers_fail_with_their_reason(player, icy_server):
+    cases = {"/status/404": 2404, "/bad/html": 41, "/bad/random": 41, "/bad/huge-header": 1001,
+             "/bad/drop": 1003, "http://127.0.0.1:9/": 32}
+    for path, code in cases.items():
         p = player(exe=AUDIOPROBE, start=False)
-        p.start(icy_server + path, "1")
+        p.start(path if path.startswith("http:") else icy_server + path, "1")
         assert p.wait_exit(40) == 3, (path, probe_lines(p))
-        assert "open failed" in probe_lines(p)
+        assert f"open failed {code}" in probe_lines(p), (path, probe_lines(p))
+
+
+def test_free_while_a_callback_sends_to_the_main_thread(player, icy_server):
+    # The wait inside BASS_StreamFree and BASS_Free handles the send (the Win32 wait for
+    # sent messages), so the free returns at once and no callback runs after it.
+    url = f"{icy_server}/stream/tone440_128k_44100_s.mp3?metaint=1000&titles=A|B|C&title_every=0.03"
+    p = player(exe=AUDIOPROBE, start=False)
+    p.start("--free-while-sending", url)
+    assert p.wait_exit(40) == 0, probe_lines(p)
+    frees = [l.split() for l in probe_lines(p) if l.startswith("free ")]
+    assert len(frees) == 2, probe_lines(p)
+    for _, ms, inside, ok in frees:
+        assert ok == "1" and inside == "0", frees
+        assert int(ms) < 500, frees
 
 
 def test_no_output_device(player, icy_server):
     p = player(exe=AUDIOPROBE, audio=False, start=False)
     p.start(icy_server + "/stream/tone440_128k_44100_s.mp3", "1")
     assert p.wait_exit(30) == 2
-    assert "init failed" in probe_lines(p)
+    assert "init failed 3" in probe_lines(p)
