@@ -35,6 +35,7 @@ bool http_get(const std::string &url, const HttpGetOptions &opt, HttpGetResult &
     }
     ChunkedDecoder dechunk(opt.max_body);
     std::string body;
+    if (sized) body.reserve(static_cast<size_t>(length));
     // Takes received bytes; true once the body is complete.
     auto take = [&](const char *data, size_t n, Error &e) {
         if (chunked) {
