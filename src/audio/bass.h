@@ -67,6 +67,7 @@ typedef DWORD HCHANNEL;
 #define BASS_ERROR_ILLTYPE        19   /* option, tag, sync or attribute type not supported */
 #define BASS_ERROR_ILLPARAM       20   /* an argument is invalid */
 #define BASS_ERROR_NONET          32   /* connection refused, or the host is unreachable */
+#define BASS_ERROR_NOTAVAIL       37   /* no such data (yet): e.g. no title has arrived */
 #define BASS_ERROR_TIMEOUT        40   /* a time-out, or the opening's overall deadline, passed */
 #define BASS_ERROR_FILEFORM       41   /* the response is not MPEG audio (nor a usable playlist) */
 #define BASS_ERROR_UNKNOWN        -1   /* anything else */

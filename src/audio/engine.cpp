@@ -405,7 +405,7 @@ const char *BASS_ChannelGetTags(DWORD handle, DWORD tags) {
         if (!s) return fail<const char *>(BASS_ERROR_HANDLE, nullptr);
         if (tags != BASS_TAG_META) return fail<const char *>(BASS_ERROR_ILLTYPE, nullptr);
         const char *t = s->meta_tag();
-        return t ? ok(t) : fail<const char *>(BASS_ERROR_UNKNOWN, nullptr);  // no title yet
+        return t ? ok(t) : fail<const char *>(BASS_ERROR_NOTAVAIL, nullptr);  // no title yet
     } catch (...) {
         return fail<const char *>(BASS_ERROR_UNKNOWN, nullptr);
     }

@@ -739,6 +739,8 @@ TEST_F(AudioStream, FailureReasons) {
     HSTREAM h = open("/stream/tone440_128k_44100_s.mp3?pace=0");
     ASSERT_NE(h, 0u);
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_OK);
+    EXPECT_EQ(BASS_ChannelGetTags(h, BASS_TAG_META), nullptr); // no title sent
+    EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_NOTAVAIL);
     EXPECT_FALSE(BASS_ChannelSetAttribute(h, 99, 1.0f));
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_ILLTYPE);
     EXPECT_TRUE(BASS_StreamFree(h));
