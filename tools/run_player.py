@@ -4,7 +4,8 @@
 With a display ($DISPLAY) the player runs there until it is closed. Without one it runs on a
 private Xvfb, a screenshot is saved and its path printed, and the player is closed again.
 Sound goes to the user's sound server when one answers, else to a private null sink. The
-loopback demo server runs alongside. Settings and stations persist in build/run/player.
+loopback demo server runs alongside, and an empty catalogue gets its demo stations. Settings
+and stations persist in build/run/player.
 Only what this script started is ended. Exit code: the player's, or 1 when its window never
 appeared.
 """
@@ -13,6 +14,7 @@ import os
 import subprocess
 import sys
 import time
+import urllib.parse
 from pathlib import Path
 
 REPO = Path(__file__).resolve().parents[1]
@@ -20,6 +22,54 @@ sys.path.insert(0, str(REPO / "tests" / "e2e"))
 import harness  # noqa: E402
 
 WORK = REPO / "build" / "run"
+
+
+# The demo catalogue: loopback stations of the demo server, each a tone of its own, with
+# changing Cyrillic track titles and a logo drawn here.
+DEMO = [
+    ("Волна", "tone440_128k_44100_s.mp3", "#1e6fd9", "#0d3f8a", "Утренний эфир|Новости часа|Погода"),
+    ("Эфир", "tone880_128k_44100_s.mp3", "#e0542f", "#9c2a10", "Песня о море|Ночной город"),
+    ("Маяк 24", "tone1320_128k_44100_s.mp3", "#2e9e57", "#136b34", "Прогноз погоды|Спорт|Музыка"),
+    ("Ретро", "tone1760_128k_44100_s.mp3", "#8a4fd1", "#4d2391", "Старые пластинки|Вальс"),
+    ("Джаз", "tone660_320k_48000_s.mp3", "#d19a1f", "#8a5d06", "Импровизация|Блюз у реки"),
+    ("Лёгкое FM", "tone550_64k_24000_s.mp3", "#1fa7b8", "#0b6470", "Тихий вечер|Лёгкая музыка"),
+    ("Говорит", "tone1000_32k_22050_m.mp3", "#596579", "#2e3644", "Интервью|Обзор прессы"),
+    ("Классика", "tone770_192k_44100_s.mp2", "#b8325c", "#6e1233", "Соната|Ноктюрн|Прелюдия"),
+]
+
+
+def demo_logo(path, name, subtitle, top, bottom):
+    subprocess.run(
+        ["convert", "-size", "200x186", f"gradient:{top}-{bottom}",
+         "(", "-size", "200x186", "xc:none", "-fill", "white", "-draw", "roundrectangle 0,0 199,185 26,26", ")",
+         "-compose", "DstIn", "-composite", "-gravity", "center",
+         "-font", "DejaVu-Sans-Bold", "-pointsize", "40" if len(name) < 7 else "30", "-fill", "white",
+         "-annotate", "+0-14", name, "-font", "DejaVu-Sans", "-pointsize", "20",
+         "-fill", "rgba(255,255,255,0.85)", "-annotate", "+0+34", subtitle, str(path)], check=True)
+
+
+def write_demo_catalogue(app, server):
+    """Fills an empty Stations folder with the demo stations, and points the demo stations of
+    an earlier run at this run's server."""
+    stations = app / "Stations"
+    marker = app.parent / "demo-catalogue"
+    stations.mkdir(parents=True, exist_ok=True)
+    if any(stations.iterdir()) and not marker.exists():
+        return  # the user's own catalogue
+    for n, (name, media, top, bottom, titles) in enumerate(DEMO, start=1):
+        q = urllib.parse.quote_from_bytes(titles.encode("cp1251"), safe="|")
+        url = f"{server}/stream/{media}?burst=65536&metaint=8000&title_every=6&titles={q}"
+        play = stations / f"play{n}.txt"
+        rest = f"Радио «{name}»\r\n".encode("cp1251")
+        if play.exists():  # keep what the user changed, take the new address
+            lines = play.read_bytes().split(b"\r\n", 1)
+            rest = lines[1] if len(lines) > 1 else rest
+        play.write_bytes(url.encode("ascii") + b"\r\n" + rest)
+        logo = stations / f"{n}.png"
+        if not logo.exists():
+            freq = media[4:media.index("_")]
+            demo_logo(logo, name, f"{freq} Гц", top, bottom)
+    marker.write_text("the Stations folder holds the demo catalogue\n")
 
 
 def start_demo_server():
@@ -45,7 +95,9 @@ def main():
     try:
         server, url = start_demo_server()
         print(f"demo server: {url}")
-        player = harness.Player(session, WORK / "player", keep=True).start()
+        player = harness.Player(session, WORK / "player", keep=True)
+        write_demo_catalogue(player.app, url)
+        player.start()
         try:
             player.wait_window(harness.MAIN_TITLE, timeout=60)
         except (AssertionError, TimeoutError) as e:
