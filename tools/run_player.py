@@ -40,7 +40,7 @@ DEMO = [
 
 def demo_logo(path, name, subtitle, top, bottom):
     subprocess.run(
-        ["convert", "-size", "200x186", f"gradient:{top}-{bottom}",
+        ["convert", "-size", "200x186", f"gradient:{top}-{bottom}", "-alpha", "set",
          "(", "-size", "200x186", "xc:none", "-fill", "white", "-draw", "roundrectangle 0,0 199,185 26,26", ")",
          "-compose", "DstIn", "-composite", "-gravity", "center",
          "-font", "DejaVu-Sans-Bold", "-pointsize", "40" if len(name) < 7 else "30", "-fill", "white",
