@@ -248,9 +248,10 @@ TEST_F(Contract, FreeFromInsideASyncCallback) {
             auto *f = static_cast<Freer *>(user);
             if (f->result >= 0) return;
             const auto start = Clock::now();
-            f->result = BASS_Free();
+            const BOOL r = BASS_Free();
             f->took = ms_since(start);
             f->other_inside = f->other->inside.load();
+            f->result = r;  // last: the test reads the others once it is set
         }
     } freer;
     freer.other = &slow;
