@@ -34,7 +34,7 @@ struct StartupTest : ::testing::Test {
   int RunAndClose() {
     std::atomic<bool> stop{false};
     std::thread closer([&] {
-      for (int i = 0; i < 1000 && !stop; ++i) {
+      for (int i = 0; i < 12000 && !stop; ++i) {
         auto created = tk::headless::CreatedWindows();
         if (created.size() == 4 && tk::headless::Window(created[0]).visible) {
           tk::SendMessageTo(created[0], tk::kWmClose, 0, 0);
@@ -42,6 +42,7 @@ struct StartupTest : ::testing::Test {
         }
         std::this_thread::sleep_for(5ms);
       }
+      tk::Application::Get().Terminate();  // never hang: the checks below then fail
     });
     int code = ui::RunProgram();
     stop = true;
@@ -85,7 +86,7 @@ TEST_F(StartupTest, SecondaryWindowsStayHidden) {
   std::atomic<bool> checked{false};
   std::vector<bool> visible;
   std::thread closer([&] {
-    for (int i = 0; i < 1000; ++i) {
+    for (int i = 0; i < 12000; ++i) {
       auto created = tk::headless::CreatedWindows();
       if (created.size() == 4 && tk::headless::Window(created[0]).visible) {
         for (tk::Handle h : created) visible.push_back(tk::headless::Window(h).visible);
@@ -95,6 +96,7 @@ TEST_F(StartupTest, SecondaryWindowsStayHidden) {
       }
       std::this_thread::sleep_for(5ms);
     }
+    tk::Application::Get().Terminate();
   });
   ui::RunProgram();
   closer.join();
