@@ -24,6 +24,10 @@ void set_open_timeout(int open_ms);
 // The output thread fails (throws) on its next `times` passes.
 void fail_output(int times);
 
+// The pause before the first reconnect in ms (it doubles for each further try); 0 keeps
+// the built-in value.
+void set_reconnect_pause(int first_ms);
+
 // All hooks back to their defaults.
 void reset();
 
@@ -42,6 +46,7 @@ inline void set_timeouts(int connect_ms, int read_ms, int stall_ms) {
 }
 inline void set_open_timeout(int open_ms) { audio_testing::set_open_timeout(open_ms); }
 inline void fail_output(int times) { audio_testing::fail_output(times); }
+inline void set_reconnect_pause(int first_ms) { audio_testing::set_reconnect_pause(first_ms); }
 inline void reset() { audio_testing::reset(); }
 }  // namespace testing
 }  // namespace audio

@@ -52,6 +52,8 @@ typedef DWORD HCHANNEL;
 
 /* Sync types */
 #define BASS_SYNC_META            4
+#define BASS_SYNC_DOWNLOAD        7 /* the download has ended for good: the connection ended and
+                                       reconnecting did not bring it back */
 
 /* Channel attributes */
 #define BASS_ATTRIB_VOL           2

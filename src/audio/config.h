@@ -13,6 +13,14 @@ constexpr int kDefaultPrebufPercent = 75; // option 15
 constexpr int kFallbackBitrateKbps = 128; // buffer sizing when the bitrate is unknown
 constexpr size_t kMinBufferBytes = 4096;
 constexpr size_t kMaxBufferBytes = 8u * 1024 * 1024;
+// A playing stream whose connection ends or stalls connects again by itself: this many tries,
+// the pause before each doubling from the first to the longest.
+constexpr int kReconnectTries = 5;
+constexpr int kReconnectFirstPauseMs = 1000;
+constexpr int kReconnectLongestPauseMs = 8000;
+
+// The pause before the first reconnect (the test hook may shorten it).
+int reconnect_first_pause_ms();
 
 // Current time-outs (the test hook may shorten them).
 Timeouts current_timeouts();

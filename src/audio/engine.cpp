@@ -196,6 +196,11 @@ Timeouts timeouts_now() {
 
 }  // namespace
 
+int reconnect_first_pause_ms() {
+    int h = hooks().reconnect_ms.load();
+    return h > 0 ? h : kReconnectFirstPauseMs;
+}
+
 Timeouts current_timeouts() {
     Hooks &h = hooks();
     Timeouts t{kConnectTimeoutMs, kReadTimeoutMs, kStallTimeoutMs, kOpenTimeoutMs};
@@ -417,9 +422,10 @@ HSYNC BASS_ChannelSetSync(DWORD handle, DWORD type, QWORD param, SYNCPROC *proc,
         auto s = find_stream(handle);
         if (!s) return fail<HSYNC>(BASS_ERROR_HANDLE, 0);
         // the mix-time and one-time bits are accepted and make no difference here
-        if ((type & 0x00FFFFFF) != BASS_SYNC_META) return fail<HSYNC>(BASS_ERROR_ILLTYPE, 0);
+        DWORD kind = type & 0x00FFFFFF;
+        if (kind != BASS_SYNC_META && kind != BASS_SYNC_DOWNLOAD) return fail<HSYNC>(BASS_ERROR_ILLTYPE, 0);
         if (!proc) return fail<HSYNC>(BASS_ERROR_ILLPARAM, 0);
-        return ok(s->add_meta_sync(new_handle(), proc, user));
+        return ok(s->add_sync(kind, new_handle(), proc, user));
     } catch (...) {
         return fail<HSYNC>(BASS_ERROR_MEM, 0);
     }

@@ -43,6 +43,7 @@ void set_timeouts(int connect_ms, int read_ms, int stall_ms) {
 }
 void set_open_timeout(int open_ms) { audio::hooks().open_ms.store(open_ms); }
 void fail_output(int times) { audio::hooks().output_faults.store(times); }
+void set_reconnect_pause(int first_ms) { audio::hooks().reconnect_ms.store(first_ms); }
 void reset() {
     set_no_output_device(false);
     set_fast_pacing(false);
@@ -50,6 +51,7 @@ void reset() {
     set_timeouts(0, 0, 0);
     set_open_timeout(0);
     fail_output(0);
+    set_reconnect_pause(0);
 }
 
 }  // namespace audio_testing

@@ -14,6 +14,7 @@ struct Hooks {
     std::atomic<bool> fast_pacing{false};
     std::atomic<int> connect_ms{0}, read_ms{0}, stall_ms{0}, open_ms{0};
     std::atomic<int> output_faults{0};  // output passes left to fail
+    std::atomic<int> reconnect_ms{0};
 };
 Hooks &hooks();
 

@@ -72,7 +72,18 @@ void Stream::thread_main() {
             publish_meta(src.meta);
         }
         finish_open(error);
-        if (error == BASS_OK) download_loop(src);
+        if (error == BASS_OK) {
+            download_loop(src);
+            if (!abort_.load() && playing_.load()) reconnect();
+            // Ended for good: what was downloaded is all there is, so a fill measured against
+            // the end is complete.
+            {
+                std::lock_guard<std::mutex> l(m_);
+                end_bytes_ = downloaded_;
+                connected_ = false;
+            }
+            if (!abort_.load()) fire(BASS_SYNC_DOWNLOAD);
+        }
     } catch (const std::bad_alloc &) {
         finish_open(BASS_ERROR_MEM);
     } catch (...) {
@@ -87,8 +98,9 @@ void Stream::thread_main() {
     ended_.set();
 }
 
-void Stream::download_loop(AudioSource &src) {
-    if (src.ended) return;
+uint64_t Stream::download_loop(AudioSource &src) {
+    uint64_t received = 0;
+    if (src.ended) return received;
     std::vector<uint8_t> buf(16384);
     std::string audio;
     std::string meta;
@@ -118,14 +130,66 @@ void Stream::download_loop(AudioSource &src) {
             std::memcpy(ring_.data(), audio.data() + first, audio.size() - first);
             downloaded_ += audio.size();
         }
+        received += audio.size();
         if (new_meta) publish_meta(meta);
     }
     src.sock.close();
+    return received;
+}
+
+void Stream::reconnect() {
+    int pause = reconnect_first_pause_ms();
+    // A stop, a free or a new start (which frees this stream) ends the tries at once.
+    auto cancelled = [this] { return abort_.load() || !playing_.load(); };
+    for (int tries = 0; tries < kReconnectTries && !cancelled(); ++tries) {
+        {
+            std::unique_lock<std::mutex> l(m_);
+            connected_ = false;
+            cv_.wait_for(l, std::chrono::milliseconds(pause), cancelled);
+        }
+        if (cancelled()) return;
+        pause = std::min(pause * 2, kReconnectLongestPauseMs);
+        AudioSource src;
+        OpenParams p = cfg_.open;
+        p.abort = &abort_;
+        p.deadline = net::Deadline::in_ms(p.timeouts.open_ms);
+        if (open_audio_source(cfg_.url, p, src) != BASS_OK) continue;
+        {
+            // What the opening read goes into the buffer as far as it fits.
+            std::lock_guard<std::mutex> l(m_);
+            size_t cap = ring_.size();
+            size_t space = cap - static_cast<size_t>(downloaded_ - consumed_);
+            size_t n = std::min(space, src.audio.size());
+            for (size_t i = 0; i < n; ++i) ring_[static_cast<size_t>((downloaded_ + i) % cap)] = static_cast<uint8_t>(src.audio[i]);
+            downloaded_ += n;
+            connected_ = !src.ended;
+        }
+        publish_meta(src.meta);
+        if (download_loop(src) > 0 || !src.audio.empty()) {
+            if (cancelled()) return;
+            // It played again: a later drop gets its full set of tries.
+            tries = -1;
+            pause = reconnect_first_pause_ms();
+        }
+    }
+}
+
+void Stream::fire(DWORD type) {
+    std::vector<Sync> to_call;
+    {
+        std::lock_guard<std::mutex> l(m_);
+        for (const Sync &s : syncs_)
+            if (s.type == type) to_call.push_back(s);
+    }
+    DWORD h = handle_.load();
+    for (const Sync &s : to_call) {
+        if (abort_.load()) return;  // freed: no callback starts any more
+        s.proc(s.id, h, 0, s.user);
+    }
 }
 
 void Stream::publish_meta(const std::string &text) {
     if (text.empty()) return;
-    std::vector<Sync> to_call;
     {
         std::lock_guard<std::mutex> l(m_);
         if (text == last_meta_) return;
@@ -135,13 +199,8 @@ void Stream::publish_meta(const std::string &text) {
         current_tag_ = copy.get();
         tags_[tag_next_] = std::move(copy);
         tag_next_ = (tag_next_ + 1) % kTagRing;
-        to_call = syncs_;
     }
-    DWORD h = handle_.load();
-    for (const Sync &s : to_call) {
-        if (abort_.load()) return;  // freed: no callback starts any more
-        s.proc(s.id, h, 0, s.user);
-    }
+    fire(BASS_SYNC_META);
 }
 
 void Stream::shutdown() {
@@ -183,9 +242,9 @@ const char *Stream::meta_tag() {
     return current_tag_;
 }
 
-DWORD Stream::add_meta_sync(DWORD id, SYNCPROC *proc, void *user) {
+DWORD Stream::add_sync(DWORD type, DWORD id, SYNCPROC *proc, void *user) {
     std::lock_guard<std::mutex> l(m_);
-    syncs_.push_back(Sync{id, proc, user});
+    syncs_.push_back(Sync{type, id, proc, user});
     return id;
 }
 
@@ -195,6 +254,10 @@ void Stream::set_playing(bool on) {
         waiting_prebuf_ = true;
     }
     playing_.store(on);
+    if (!on) {
+        { std::lock_guard<std::mutex> l(m_); }
+        cv_.notify_all();  // a reconnect waiting to try again gives up
+    }
 }
 
 std::vector<std::unique_ptr<char[]>> Stream::take_tag_texts() {

@@ -46,7 +46,8 @@ public:
     // File positions (END, DOWNLOAD, CURRENT, CONNECTED, BUFFER); all ones if unsupported.
     QWORD file_position(DWORD mode);
     const char *meta_tag();
-    DWORD add_meta_sync(DWORD id, SYNCPROC *proc, void *user);
+    // BASS_SYNC_META or BASS_SYNC_DOWNLOAD.
+    DWORD add_sync(DWORD type, DWORD id, SYNCPROC *proc, void *user);
 
     // Playback state, used by the mixer.
     void set_playing(bool on);
@@ -62,7 +63,13 @@ public:
 
 private:
     void thread_main();
-    void download_loop(AudioSource &src);
+    // Reads the source into the buffer until it ends, stalls or the stream is freed; the
+    // audio bytes it received.
+    uint64_t download_loop(AudioSource &src);
+    // After the connection of a playing stream ended: connects again, with growing pauses,
+    // until it gets audio again or the tries run out.
+    void reconnect();
+    void fire(DWORD type);
     void publish_meta(const std::string &text);
     void finish_open(int error);
 
@@ -92,6 +99,7 @@ private:
     const char *current_tag_ = nullptr;
     std::string last_meta_;
     struct Sync {
+        DWORD type;
         DWORD id;
         SYNCPROC *proc;
         void *user;

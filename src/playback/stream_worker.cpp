@@ -76,11 +76,18 @@ void Work(const std::string& url, uint64_t gen) {
   }
   bool titled = SendTitle(stream);
   BASS_ChannelSetSync(stream, BASS_SYNC_META, 0, MetaSyncProc, nullptr);
+  BASS_ChannelSetSync(stream, BASS_SYNC_DOWNLOAD, 0, LostSyncProc, nullptr);
   BASS_SetConfig(BASS_CONFIG_NET_AGENT, 0);
   BASS_ChannelPlay(stream, FALSE);
   BASS_ChannelSetAttribute(stream, BASS_ATTRIB_VOL, static_cast<float>(st.SliderPosition.load()) / 100.0f);
+  if (Superseded(gen)) return;
+  // A download that ended while buffering: what arrived plays, and the window says so.
+  if (BASS_StreamGetFilePosition(stream, BASS_FILEPOS_CONNECTED) == 0) {
+    Report(kStatusLost, 0);
+    return;
+  }
   // Without a title the window would stay locked in its buffering text.
-  if (!titled && !Superseded(gen)) Report(kStatusPlaying, 0);
+  if (!titled) Report(kStatusPlaying, 0);
 }
 
 }  // namespace
@@ -114,6 +121,10 @@ int RunningWorkers() { return g_running.load(); }
 void ReadStreamTitle(uint32_t stream) { SendTitle(stream); }
 
 void CALLBACK MetaSyncProc(HSYNC, DWORD, DWORD, void*) { ReadStreamTitle(app::State().AudioChannel.load()); }
+
+void CALLBACK LostSyncProc(HSYNC, DWORD channel, DWORD, void*) {
+  if (channel == app::State().AudioChannel.load()) Report(kStatusLost, 0);
+}
 
 void CALLBACK DownloadStatusProc(const void* buffer, DWORD length, void*) {
   if (buffer && length == 0) Report(kStatusHeaders, reinterpret_cast<intptr_t>(buffer));

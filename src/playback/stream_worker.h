@@ -17,6 +17,7 @@ enum StatusCode : uint32_t {
   kStatusTitle = 7,       // argument: address of the title, Windows-1251, zero-terminated
   kStatusHeaders = 8,     // argument: address of the response head
   kStatusPlaying = 9,     // playing without a title yet
+  kStatusLost = 10,       // the connection ended and reconnecting did not bring it back
 };
 
 extern const char kConnectingText[];
@@ -34,6 +35,7 @@ int RunningWorkers();
 // Sends the stream's current title, if its metadata has one.
 void ReadStreamTitle(uint32_t stream);
 void CALLBACK MetaSyncProc(HSYNC sync, DWORD channel, DWORD data, void* user);
+void CALLBACK LostSyncProc(HSYNC sync, DWORD channel, DWORD data, void* user);
 void CALLBACK DownloadStatusProc(const void* buffer, DWORD length, void* user);
 
 // One buffering pass's fill in percent: ((download - current) x 100) / end in signed 64-bit

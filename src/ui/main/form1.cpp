@@ -267,6 +267,12 @@ void TForm1::WndProc(tk::Message& m) {
       RxLabel7.SetCaption(playback::kOnAirText);
       UnlockPlaybackControls();
       break;
+    case playback::kStatusLost:
+      if (!playing_) break;  // stopped by the user: the end of its connection is no news
+      playing_ = false;
+      RxLabel7.SetCaption(playback::kNoSignalText);
+      UnlockPlaybackControls();
+      break;
     default:
       break;  // the response head (8) and anything else change nothing
   }

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
+#include <fstream>
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -14,6 +16,7 @@
 #include "audio/wait_pump.h"
 #include "base/errors.h"
 #include "audio/loopback.h"
+#include "net/local_server.h"
 #include "base/codepage.h"
 #include "core/test_util.h"
 #include "imaging/picture.h"
@@ -508,6 +511,114 @@ TEST_F(PlaybackTest, MediaKeysStopAndPlayAndStepAsideWhenTaken) {
   EXPECT_TRUE(form->Visible());
   EXPECT_FALSE(tk::headless::HotKeyRegistered(0xB3));
   EXPECT_TRUE(tk::headless::HotKeyRegistered(0xB2));
+}
+
+// --- Live radio: downloads that end, stall or drop ---
+
+TEST_F(PlaybackTest, DownloadEndingWhileBufferingEndsTheBufferingAndSaysSo) {
+  // 40 000 of an 80 000-byte buffer, then the server closes: the fill can never pass 75 %.
+  app::State().CurrentEngine = "0";
+  app::State().CurrentStreamUrl = Url("/bad/short?bytes=40000&burst=40000");
+  form->Button3Click();
+  ASSERT_TRUE(LogHas(10, "Нет сигнала", 15000)) << ::testing::PrintToString(form->Codes());
+  EXPECT_TRUE(form->sBitBtn2.Enabled());
+  EXPECT_TRUE(Pump([] { return playback::RunningWorkers() == 0; }, 5000)) << "the worker ended";
+  uint32_t h = app::State().AudioChannel.load();
+  EXPECT_EQ(BASS_StreamGetFilePosition(h, BASS_FILEPOS_END), BASS_StreamGetFilePosition(h, BASS_FILEPOS_DOWNLOAD))
+      << "once the download has ended, the end is what was downloaded";
+}
+
+TEST_F(PlaybackTest, StallWhileBufferingEndsAfterTheNoDataTimeOut) {
+  tivolna::audio::testing::set_timeouts(0, 0, 800);
+  app::State().CurrentEngine = "0";
+  app::State().CurrentStreamUrl = Url("/bad/stall-body?after=40000&burst=40000");
+  auto t0 = loopback::Clock::now();
+  form->Button3Click();
+  ASSERT_TRUE(LogHas(10, "Нет сигнала", 15000)) << ::testing::PrintToString(form->Codes());
+  EXPECT_LT(loopback::ms_since(t0), 6000);
+  size_t buffering = 0;
+  for (const Report& r : form->Log()) buffering += r.code == 2;
+  EXPECT_LT(buffering, 400u) << "passes are paced, not spun";
+}
+
+namespace {
+// 100 ms windows of the mixed output, and those in which something sounded.
+std::atomic<int64_t> g_windows{0}, g_loud_windows{0};
+int64_t g_window_frames = 0, g_window_peak = 0;
+void CountLoud(const int16_t* frames, size_t count, void*) {
+  for (size_t i = 0; i < count; ++i) {
+    g_window_peak = std::max<int64_t>(g_window_peak, std::abs(frames[2 * i]));
+    if (++g_window_frames == 4410) {
+      ++g_windows;
+      if (g_window_peak > 500) ++g_loud_windows;
+      g_window_frames = g_window_peak = 0;
+    }
+  }
+}
+}  // namespace
+
+TEST_F(PlaybackTest, DroppedConnectionWhilePlayingReconnectsAndTitlesGoOn) {
+  tivolna::audio::testing::set_reconnect_pause(100);
+  loopback::http_get(Url("/_requests?clear=1"));
+  // Each connection ends after 100 000 bytes (about 2 s past the burst).
+  app::State().CurrentEngine = "0";
+  app::State().CurrentStreamUrl =
+      Url("/stream/tone880_128k_44100_s.mp3?burst=65536&limit=100000&metaint=8000&titles=One|Two&title_every=1");
+  form->Button3Click();
+  ASSERT_TRUE(LogHas(7, "One"));
+  g_windows = g_loud_windows = 0;
+  tivolna::audio::testing::set_capture(CountLoud, nullptr);
+  Pump([] { return false; }, 7000);
+  tivolna::audio::testing::set_capture(nullptr, nullptr);
+  std::string requests = loopback::http_get(Url("/_requests"));
+  size_t n = 0;
+  for (size_t at = 0; (at = requests.find("tone880_128k", at)) != std::string::npos; ++at) ++n;
+  EXPECT_GE(n, 2u) << "connected again after the drop: " << requests;
+  for (const Report& r : form->Log()) EXPECT_NE(r.code, 10u) << "the station was given up";
+  EXPECT_GE(g_windows.load(), 60);
+  EXPECT_GE(g_loud_windows.load(), g_windows.load() - 2) << "the tone went on through the drop";
+  int titles = 0;
+  for (const Report& r : form->Log()) titles += r.code == 7;
+  EXPECT_GE(titles, 3) << "titles keep coming after the reconnects";
+}
+
+TEST_F(PlaybackTest, ReconnectGivesUpAndTheUserStopCancelsIt) {
+  // One connection with a second of audio; later connections are answered by nobody.
+  std::string mp3;
+  {
+    std::ifstream in(std::string(TIVOLNA_MEDIA_DIR) + "/tone440_128k_44100_s.mp3", std::ios::binary);
+    mp3.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  ASSERT_GT(mp3.size(), 100000u);
+  LocalServer once([&](int fd) {
+    LocalServer::read_request(fd);
+    LocalServer::send_text(fd, "HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\nicy-br: 128\r\n\r\n" + mp3.substr(0, 90000));
+  });
+  tivolna::audio::testing::set_reconnect_pause(50);
+  tivolna::audio::testing::set_timeouts(300, 300, 300);
+  app::State().CurrentEngine = "0";
+  app::State().CurrentStreamUrl = "http://127.0.0.1:" + std::to_string(once.port()) + "/live";
+  auto t0 = loopback::Clock::now();
+  form->Button3Click();
+  ASSERT_TRUE(LogHas(9, "В эфире"));
+  ASSERT_TRUE(LogHas(10, "Нет сигнала", 20000)) << ::testing::PrintToString(form->Codes());
+  EXPECT_TRUE(form->sBitBtn2.Enabled());
+  EXPECT_LT(loopback::ms_since(t0), 15000);
+  // The stop button ends the retries at once: no "Нет сигнала" afterwards.
+  LocalServer again([&](int fd) {
+    LocalServer::read_request(fd);
+    LocalServer::send_text(fd, "HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\nicy-br: 128\r\n\r\n" + mp3.substr(0, 90000));
+  });
+  tivolna::audio::testing::set_reconnect_pause(2000);
+  form->Clear();
+  app::State().CurrentStreamUrl = "http://127.0.0.1:" + std::to_string(again.port()) + "/live";
+  form->Button3Click();
+  ASSERT_TRUE(LogHas(9, "В эфире"));
+  Pump([] { return BASS_StreamGetFilePosition(app::State().AudioChannel.load(), BASS_FILEPOS_CONNECTED) == 0; }, 5000);
+  form->sBitBtn3Click();
+  Pump([] { return false; }, 3000);
+  for (const Report& r : form->Log()) EXPECT_NE(r.label, "Нет сигнала");
+  EXPECT_EQ(form->RxLabel7.Caption(), "В эфире");
 }
 
 class ServerEnvironment : public ::testing::Environment {
