@@ -158,3 +158,44 @@ def test_favourite_mark_and_view(player, icy_server, tmp_path):
     p._x("xdotool", "mousemove", "1000", "700")
     time.sleep(0.3)
     assert p.grab()(LEFT + x, TOP + y) == (255, 255, 255)
+
+
+def test_volume_keys_change_the_recorded_level(player, icy_server, tmp_path):
+    p = player(stations=stations(tmp_path, icy_server), files={"config.txt": config_txt()})
+    w = p.wait_window(MAIN_TITLE)
+    p.click(w, *cell_centre(1))
+    time.sleep(4)
+    quiet = p.record("at25")
+    time.sleep(2)
+    quiet.stop()
+    p.key(w, *(["shift+Up"] * 5))   # 25 -> 75, whichever control has the focus
+    time.sleep(1)
+    loud = p.record("at75")
+    time.sleep(2)
+    loud.stop()
+    ratio = loud.rms() / quiet.rms()
+    assert 2.5 < ratio < 3.5, (quiet.rms(), loud.rms())
+    p.key(w, *(["KP_Subtract"] * 75))  # down to 0: silence
+    time.sleep(1)
+    mute = p.record("at0")
+    time.sleep(1.5)
+    mute.stop()
+    assert mute.rms() < 0.005, mute.rms()
+
+
+def test_a_dropped_connection_comes_back_after_a_short_gap(player, icy_server, tmp_path):
+    files = stations(tmp_path, icy_server)
+    # Every connection of station 2 ends after 100 000 bytes: the player connects again.
+    files["play2.txt"] = files["play2.txt"].replace(b"burst=65536", b"burst=65536&limit=100000")
+    p = player(stations=files, files={"config.txt": config_txt()})
+    w = p.wait_window(MAIN_TITLE)
+    subprocess.run(["curl", "-s", f"{icy_server}/_requests?clear=1"], stdout=subprocess.DEVNULL)
+    rec = p.record("drops")
+    p.click(w, *cell_centre(2))
+    time.sleep(12)
+    rec.stop()
+    log = subprocess.run(["curl", "-s", f"{icy_server}/_requests"], capture_output=True).stdout.decode()
+    assert log.count("tone880_128k") >= 2, log
+    heard = tones_heard(rec, [880], block=4410)   # 100 ms blocks
+    assert len(heard) > 80, f"only {len(heard)} of about 110 blocks had sound"
+    assert all(h == {880} for h in heard)
