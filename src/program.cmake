@@ -1,3 +1,6 @@
+# The repository folder (this file is also used by builds rooted elsewhere, such as bench/).
+get_filename_component(_repo "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
+
 # Portable helpers, the application core and the catalogue.
 add_library(tivolna_base STATIC
   base/codepage.cpp base/errors.cpp base/intconv.cpp base/paths.cpp base/textfile.cpp)
@@ -66,7 +69,7 @@ target_link_libraries(tivolna_ui PUBLIC tivolna_core tivolna_toolkit tivolna_aud
 
 if(WIN32)
   # The icon is drawn by the artwork code and committed (tools/artwork).
-  configure_file(${PROJECT_SOURCE_DIR}/assets/icon/tivolna.ico ${CMAKE_CURRENT_BINARY_DIR}/tivolna.ico COPYONLY)
+  configure_file(${_repo}/assets/icon/tivolna.ico ${CMAKE_CURRENT_BINARY_DIR}/tivolna.ico COPYONLY)
   configure_file(tivolna.rc ${CMAKE_CURRENT_BINARY_DIR}/tivolna.rc COPYONLY)
   configure_file(tivolna.manifest ${CMAKE_CURRENT_BINARY_DIR}/tivolna.manifest COPYONLY)
   set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/tivolna.rc PROPERTIES
@@ -78,8 +81,8 @@ endif()
 
 if(NOT WIN32)
   # Writes the artwork files into the repository (tools/artwork/README.md).
-  add_executable(export_artwork ${PROJECT_SOURCE_DIR}/tools/artwork/export_artwork.cpp)
-  target_include_directories(export_artwork PRIVATE ${PROJECT_SOURCE_DIR})
+  add_executable(export_artwork ${_repo}/tools/artwork/export_artwork.cpp)
+  target_include_directories(export_artwork PRIVATE ${_repo})
   target_link_libraries(export_artwork PRIVATE tivolna_ui deps::zlib)
   set_target_properties(export_artwork PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 endif()

@@ -151,12 +151,17 @@ def test_hint_appears_where_the_mouse_rests(player):
     p = player(files={"config.txt": config_txt()})
     w = p.wait_window(MAIN_TITLE)
     time.sleep(0.5)
+    # Into the window first, then onto the picture: each move is a real motion for wine.
+    p._x("xdotool", "mousemove", "--window", str(w), "250", "40")
+    time.sleep(0.3)
+    p._x("xdotool", "mousemove", "--window", str(w), "468", "17")
+    time.sleep(0.1)
     p._x("xdotool", "mousemove", "--window", str(w), "470", "18")
 
     def hint():
         return [x for x in p.probe() if x.kind == "top" and x.cls == "TkHint" and x.visible]
 
-    wait_for(lambda: hint(), 5, "the hint")
+    wait_for(lambda: hint(), 10, "the hint")
     h = hint()[0]
     assert h.text == "Закрыть тиволну"
     hx, hy, hw, hh = h.rect
