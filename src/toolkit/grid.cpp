@@ -30,11 +30,16 @@ void PictureGrid::ClearRows() {
   Invalidate();
 }
 
-void PictureGrid::SetCell(int col, int row, const Bitmap& picture, int tag) {
+void PictureGrid::SetCell(int col, int row, Bitmap picture, int tag) {
   if (col < 0 || col >= columns_ || row < 0 || row >= RowCount()) return;
   Cell& c = rows_[static_cast<size_t>(row)][static_cast<size_t>(col)];
   Size t = TileSize();
-  c.tile = picture.Empty() ? Bitmap() : Resample(picture, t.width, t.height);
+  if (picture.Empty())
+    c.tile = Bitmap();
+  else if (picture.width == t.width && picture.height == t.height)
+    c.tile = std::move(picture);
+  else
+    c.tile = Resample(picture, t.width, t.height);
   c.tag = tag;
   Invalidate();
 }

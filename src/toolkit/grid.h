@@ -28,8 +28,9 @@ class PictureGrid : public WindowedControl {
   int RowCount() const { return static_cast<int>(rows_.size()); }
   void AddRow();
   void ClearRows();
-  // The picture is scaled to the tile size once, here; `tag` is the caller's number for it.
-  void SetCell(int col, int row, const Bitmap& picture, int tag);
+  // The picture is scaled to the tile size once, here (a picture of that size is taken as
+  // it is); `tag` is the caller's number for it.
+  void SetCell(int col, int row, Bitmap picture, int tag);
   bool HasPicture(int col, int row) const;
   // The tag of a cell with a picture, or 0.
   int Tag(int col, int row) const;

@@ -340,7 +340,7 @@ void TForm1::FillGrid(tk::PictureGrid& grid, const std::vector<std::pair<int32_t
       if (first_error.empty()) first_error = logos[i].error;
       logos[i].picture = art::PlaceholderLogo(grid.TileSize().width, grid.TileSize().height);
     }
-    grid.SetCell(col, row, logos[i].picture, tags[i]);
+    grid.SetCell(col, row, std::move(logos[i].picture), tags[i]);
     if (++col == kGridColumns) {
       col = 0;
       ++row;
