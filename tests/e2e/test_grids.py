@@ -199,3 +199,21 @@ def test_a_dropped_connection_comes_back_after_a_short_gap(player, icy_server, t
     heard = tones_heard(rec, [880], block=4410)   # 100 ms blocks
     assert len(heard) > 80, f"only {len(heard)} of about 110 blocks had sound"
     assert all(h == {880} for h in heard)
+
+
+def test_a_station_for_the_media_player_plays_through_the_second_engine(player, icy_server, tmp_path):
+    # Wine's media player control cannot report its state, so the built-in player stands in.
+    files = stations(tmp_path, icy_server)
+    files["play3.txt"] = files["play3.txt"] + b"1\r\n"
+    p = player(stations=files, files={"config.txt": config_txt()})
+    w = p.wait_window(MAIN_TITLE)
+    p.click(w, *cell_centre(3))
+    time.sleep(4)
+    rec = p.record("second-engine")
+    time.sleep(2)
+    rec.stop()
+    assert 1290 < rec.frequency() < 1350, rec.frequency()
+    p.click(w, 45, 38)   # the status label shows the control's rate text, cut at "/с"
+    wait_for(lambda: p.boxes(), 10, "the copy's confirmation")
+    p.dismiss_boxes()
+    assert p.clipboard() == "128 K/с"
