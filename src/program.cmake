@@ -11,9 +11,9 @@ set(TIVOLNA_PRODUCT_SITE_URL "http://www.tivolna.ru" CACHE STRING "Scheme and ho
 set(TIVOLNA_PRODUCT_SITE_NAME "www.tivolna.ru" CACHE STRING "The web site's name as the window shows it")
 
 add_library(tivolna_core STATIC
-  app/build_config.cpp app/marker_text.cpp app/player_state.cpp
+  app/build_config.cpp app/marker_text.cpp app/player_state.cpp app/settings.cpp
   catalogue/station_store.cpp catalogue/favourites.cpp)
-target_link_libraries(tivolna_core PUBLIC tivolna_base)
+target_link_libraries(tivolna_core PUBLIC tivolna_base tivolna_toolkit)
 set_source_files_properties(app/build_config.cpp PROPERTIES COMPILE_DEFINITIONS
   "TIVOLNA_PRODUCT_SITE_URL=\"${TIVOLNA_PRODUCT_SITE_URL}\";TIVOLNA_PRODUCT_SITE_NAME=\"${TIVOLNA_PRODUCT_SITE_NAME}\"")
 

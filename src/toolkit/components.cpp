@@ -170,4 +170,18 @@ std::unique_ptr<Clipboard> SetClipboard(std::unique_ptr<Clipboard> c) {
 
 void ShellOpen(const std::string& ansi) { platform::ShellOpen(ansi); }
 
+RegistryKey::RegistryKey(const std::string& path) : handle_(platform::RegistryOpen(path)) {}
+
+RegistryKey::~RegistryKey() {
+  if (handle_) platform::RegistryClose(handle_);
+}
+
+bool RegistryKey::SetString(const std::string& name, const std::string& value) {
+  return handle_ && platform::RegistrySetString(handle_, name, value);
+}
+
+bool RegistryKey::DeleteValue(const std::string& name) {
+  return handle_ && platform::RegistryDelete(handle_, name);
+}
+
 }  // namespace tk

@@ -99,6 +99,24 @@ Clipboard& TheClipboard();
 // Installs a new process-wide clipboard object; returns the old one, which the caller owns.
 std::unique_ptr<Clipboard> SetClipboard(std::unique_ptr<Clipboard> c);
 
+// A registry key under HKEY_CURRENT_USER, opened (never created) with full access and
+// closed with the object.
+class RegistryKey {
+ public:
+  // `path` is relative to the root, without a leading backslash.
+  explicit RegistryKey(const std::string& path);
+  ~RegistryKey();
+  RegistryKey(const RegistryKey&) = delete;
+  RegistryKey& operator=(const RegistryKey&) = delete;
+  bool IsOpen() const { return handle_ != 0; }
+  // A string value (UTF-8 in, stored as the system's text with its terminating zero).
+  bool SetString(const std::string& name, const std::string& value);
+  bool DeleteValue(const std::string& name);
+
+ private:
+  uintptr_t handle_ = 0;
+};
+
 // Opens a document or address with the shell's "open" verb, shown normally; the result is
 // not looked at. The address is in the ANSI code page.
 void ShellOpen(const std::string& ansi);

@@ -221,6 +221,21 @@ void Label::Paint(Canvas& c) {
   c.DrawText(s, font_, colour, x + d, d);
 }
 
+// --- RoundedPanel ---------------------------------------------------------------------------
+
+RoundedPanel::RoundedPanel(Form* owner, std::string name, Rect bounds, int corner, int border)
+    : Control(owner, std::move(name), bounds), corner_(corner), border_(border) {}
+
+void RoundedPanel::Paint(Canvas& c) {
+  double w = bounds_.width, h = bounds_.height, r = corner_ / 2.0 + 2;
+  Path outer;
+  outer.AddRoundRect(0, 0, w, h, r);
+  c.FillPath(outer, Rgb(200, 208, 221));
+  Path face;
+  face.AddRoundRect(border_, border_, w - 2 * border_, h - 2 * border_, std::max(1.0, r - border_));
+  c.FillPath(face, Paint::Vertical(0, h, Rgb(247, 249, 252), Rgb(236, 240, 246)));
+}
+
 // --- Button ---------------------------------------------------------------------------------
 
 void Button::SetGlyph(Bitmap glyph) {

@@ -182,6 +182,16 @@ class Label : public Control {
   Align align_ = Align::kLeft;
 };
 
+// A rounded panel drawn on the form's surface: a light face inside a border.
+class RoundedPanel : public Control {
+ public:
+  RoundedPanel(Form* owner, std::string name, Rect bounds, int corner, int border);
+  void Paint(Canvas& c) override;
+
+ private:
+  int corner_, border_;
+};
+
 // A skinned push button with an optional glyph and caption.
 class Button : public WindowedControl {
  public:

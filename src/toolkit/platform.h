@@ -74,4 +74,10 @@ bool ClipboardSet(uint32_t format, const void* data, size_t size);
 
 void ShellOpen(const std::string& ansi);
 
+// The registry under HKEY_CURRENT_USER: keys are opened, never created; 0 when it fails.
+uintptr_t RegistryOpen(const std::string& path);
+void RegistryClose(uintptr_t key);
+bool RegistrySetString(uintptr_t key, const std::string& name, const std::string& value);
+bool RegistryDelete(uintptr_t key, const std::string& name);
+
 }  // namespace tk::platform

@@ -340,6 +340,30 @@ Bitmap PlaceholderLogo(int width, int height) {
   return d.bmp;
 }
 
+Bitmap DialogIcon(DialogPicture which) {
+  Drawing d(24, 24);
+  Canvas& c = d.c;
+  Path plate;
+  plate.AddRoundRect(0.5, 0.5, 23, 23, 6);
+  c.FillPath(plate, Rgb(30, 84, 176));
+  Path face;
+  face.AddRoundRect(1.5, 1.5, 21, 21, 5);
+  c.FillPath(face, Paint::Radial(8, 6, 22, {{0, kBlueLight}, {1, kBlue}}));
+  if (which == DialogPicture::kSettings) {
+    Path g;
+    Gear(g, 12, 12, 8, 6, 2.4, 8);
+    c.FillPath(g, Rgb(255, 255, 255));
+  } else {
+    Path pencil;
+    pencil.AddLine(7, 17, 16.5, 7.5, 3.4);
+    c.FillPath(pencil, Rgb(255, 255, 255));
+    Path tip;
+    tip.AddPolygon({{4.8, 19.2}, {5.6, 15.6}, {8.4, 18.4}});
+    c.FillPath(tip, Rgb(255, 255, 255));
+  }
+  return d.bmp;
+}
+
 Bitmap ProductIcon(int size) {
   Drawing d(size, size);
   Canvas& c = d.c;

@@ -29,6 +29,10 @@ tk::Bitmap StopGlyph();
 // A neutral tile for a station whose logo cannot be read: a muted radio on a light card.
 tk::Bitmap PlaceholderLogo(int width, int height);
 
+// 24 x 24 window icons of the secondary windows.
+enum class DialogPicture { kSettings, kEditor };
+tk::Bitmap DialogIcon(DialogPicture which);
+
 // The product icon at a size in pixels (square): a blue disc with white radio waves.
 tk::Bitmap ProductIcon(int size);
 

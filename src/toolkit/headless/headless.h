@@ -107,6 +107,12 @@ bool ClipboardIsOpen();
 // --- shell ---
 std::vector<std::string> ShellOpens();
 
+// --- registry (HKEY_CURRENT_USER); the Run key exists from the start ---
+std::map<std::string, std::string> RegistryValues(const std::string& path);
+void SetRegistryValue(const std::string& path, const std::string& name, const std::string& value);
+// Setting values fails, as for a key the user may not write.
+void FailRegistryWrites(bool fail);
+
 // Everything of the form drawn into a bitmap (text is not drawn headless).
 Bitmap Render(Form& f);
 

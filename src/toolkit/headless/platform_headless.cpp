@@ -80,6 +80,10 @@ struct HeadlessState {
   std::map<uint32_t, std::string> clip;
   std::vector<std::string> shell_opens;
   std::map<int, bool> keys;
+  std::map<std::string, std::map<std::string, std::string>> registry{
+      {"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", {}}};
+  std::vector<std::string> open_keys;  // by handle - 1
+  bool registry_fails = false;
   std::map<uintptr_t, HotKey*> hot_keys;
   std::vector<int> hot_keys_taken;
   uintptr_t next_hot_key = 1;
@@ -418,6 +422,27 @@ bool ClipboardSet(uint32_t format, const void* data, size_t size) {
 
 void ShellOpen(const std::string& ansi) { S().shell_opens.push_back(ansi); }
 
+uintptr_t RegistryOpen(const std::string& path) {
+  if (!S().registry.count(path)) return 0;
+  S().open_keys.push_back(path);
+  return S().open_keys.size();
+}
+
+void RegistryClose(uintptr_t key) {
+  if (key >= 1 && key <= S().open_keys.size()) S().open_keys[key - 1].clear();
+}
+
+bool RegistrySetString(uintptr_t key, const std::string& name, const std::string& value) {
+  if (S().registry_fails || key < 1 || key > S().open_keys.size() || S().open_keys[key - 1].empty()) return false;
+  S().registry[S().open_keys[key - 1]][name] = value;
+  return true;
+}
+
+bool RegistryDelete(uintptr_t key, const std::string& name) {
+  if (key < 1 || key > S().open_keys.size() || S().open_keys[key - 1].empty()) return false;
+  return S().registry[S().open_keys[key - 1]].erase(name) > 0;
+}
+
 }  // namespace platform
 
 namespace headless {
@@ -468,6 +493,9 @@ void Reset() {
   s.clip.clear();
   s.shell_opens.clear();
   s.keys.clear();
+  s.registry = {{"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", {}}};
+  s.open_keys.clear();
+  s.registry_fails = false;
   s.hot_keys_taken.clear();
 }
 
@@ -635,6 +663,12 @@ std::map<uint32_t, std::string> ClipboardContents() { return S().clip; }
 bool ClipboardIsOpen() { return S().clip_open; }
 
 std::vector<std::string> ShellOpens() { return S().shell_opens; }
+
+std::map<std::string, std::string> RegistryValues(const std::string& path) { return S().registry[path]; }
+void SetRegistryValue(const std::string& path, const std::string& name, const std::string& value) {
+  S().registry[path][name] = value;
+}
+void FailRegistryWrites(bool fail) { S().registry_fails = fail; }
 
 Bitmap Render(Form& f) {
   Bitmap b(f.ClientWidth(), f.ClientHeight(), kColourKeyLime);

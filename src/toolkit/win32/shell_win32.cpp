@@ -249,5 +249,25 @@ void ShellOpen(const std::string& ansi) {
   ShellExecuteA(nullptr, "open", ansi.c_str(), nullptr, nullptr, SW_SHOW);
 }
 
+uintptr_t RegistryOpen(const std::string& path) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, base::Utf8ToWide(path).c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+    return 0;
+  return reinterpret_cast<uintptr_t>(key);
+}
+
+void RegistryClose(uintptr_t key) { RegCloseKey(reinterpret_cast<HKEY>(key)); }
+
+bool RegistrySetString(uintptr_t key, const std::string& name, const std::string& value) {
+  std::wstring n = base::Utf8ToWide(name), v = base::Utf8ToWide(value);
+  DWORD bytes = static_cast<DWORD>((v.size() + 1) * sizeof(wchar_t));  // with the terminating zero
+  return RegSetValueExW(reinterpret_cast<HKEY>(key), n.c_str(), 0, REG_SZ,
+                        reinterpret_cast<const BYTE*>(v.c_str()), bytes) == ERROR_SUCCESS;
+}
+
+bool RegistryDelete(uintptr_t key, const std::string& name) {
+  return RegDeleteValueW(reinterpret_cast<HKEY>(key), base::Utf8ToWide(name).c_str()) == ERROR_SUCCESS;
+}
+
 }  // namespace platform
 }  // namespace tk

@@ -1,12 +1,30 @@
 #include "ui/dialogs/dialogs.h"
 
+#include "app/build_config.h"
+#include "app/player_state.h"
+#include "app/settings.h"
+#include "toolkit/components.h"
 #include "ui/artwork.h"
+#include "ui/forms.h"
+#include "ui/main/form1.h"
 #include "ui/main/layout.h"
 
 namespace ui {
 namespace {
 
 using layout::kForm1;
+using tk::Cursor;
+
+// The secondary windows' default font: MS Sans Serif, 8 points.
+tk::Font DialogFont(int height = 11, uint8_t style = 0, tk::Colour colour = tk::Rgb(0, 0, 0),
+                    const char* name = "MS Sans Serif") {
+  tk::Font f;
+  f.name = name;
+  f.height = height;
+  f.style = style;
+  f.colour = colour;
+  return f;
+}
 
 // Secondary windows open centred over the main window's opening place; the background
 // picture may be taller than the window, which shows its top rows.
@@ -19,9 +37,118 @@ void PlaceDialog(tk::Form& f, tk::Image& background, int w, int h, int picture_h
 
 }  // namespace
 
-TForm2::TForm2() : tk::Form("Form2", "Настройка"), Image1(this, "Image1", {}) {
+// --- Settings window ---
+
+namespace settings_layout {
+constexpr tk::Rect kImage2{264, 4, 32, 26};
+constexpr tk::Rect kSLabel1{41, 12, 158, 19};
+constexpr tk::Rect kImage3{11, 10, 26, 26};
+constexpr tk::Rect kRbPanel1{6, 38, 294, 120};
+constexpr tk::Rect kSCheckBox3{33, 48, 248, 19};
+constexpr tk::Rect kSCheckBox2{56, 73, 225, 19};
+constexpr tk::Rect kSCheckBox1{37, 98, 244, 19};
+constexpr tk::Rect kSButton1{16, 123, 69, 25};
+constexpr tk::Rect kSButton3{156, 125, 65, 25};
+constexpr tk::Rect kSBitBtn1{226, 125, 68, 25};
+// Beside the main window: to its right, or to its left in the right half of the screen.
+constexpr int kRightOfMain = 497, kLeftOfMain = -301, kBelowMainTop = 208;
+}  // namespace settings_layout
+
+TForm2::TForm2()
+    : tk::Form("Form2", "Настройка"),
+      Image1(this, "Image1", {}),
+      Image3(this, "Image3", settings_layout::kImage3),
+      Image2(this, "Image2", settings_layout::kImage2),
+      sLabel1(this, "sLabel1", settings_layout::kSLabel1, DialogFont(16, tk::kBold, tk::Rgb(0, 0, 0), "Century Gothic")),
+      RbPanel1(this, "RbPanel1", settings_layout::kRbPanel1, 10, 2),
+      sCheckBox3(this, "sCheckBox3", settings_layout::kSCheckBox3, "Запускать Тиволну при старте системы"),
+      sCheckBox2(this, "sCheckBox2", settings_layout::kSCheckBox2, "Автоматически проверять обновления"),
+      sCheckBox1(this, "sCheckBox1", settings_layout::kSCheckBox1, "Включать последнюю выбранную станцию"),
+      sButton1(this, "sButton1", settings_layout::kSButton1),
+      sButton3(this, "sButton3", settings_layout::kSButton3),
+      sBitBtn1(this, "sBitBtn1", settings_layout::kSBitBtn1) {
   PlaceDialog(*this, Image1, 305, 164, 164);
+  Image1.OnMouseDown = [this](const tk::MouseArgs& a) { Image1MouseDown(a); };
+  Image3.SetPicture(art::DialogIcon(art::DialogPicture::kSettings));
+  Image3.OnMouseDown = [this](const tk::MouseArgs& a) { Image3MouseDown(a); };
+  Image2.SetCursor(Cursor::kHand);  // an empty area over the artwork's close mark
+  Image2.OnClick = [this] { Image2Click(); };
+  sLabel1.SetCaption("Запуск Тиволны");
+  sLabel1.OnMouseDown = [this](const tk::MouseArgs& a) { sLabel1MouseDown(a); };
+  sCheckBox2.SetFont(DialogFont(12));
+  for (tk::CheckBox* b : {&sCheckBox3, &sCheckBox1}) b->SetFont(DialogFont());
+  for (tk::CheckBox* b : {&sCheckBox3, &sCheckBox2, &sCheckBox1}) b->SetCursor(Cursor::kHand);
+  sCheckBox3.OnClick = [this] { sCheckBox3Click(); };
+  sCheckBox2.OnClick = [this] { sCheckBox2Click(); };
+  sCheckBox1.OnClick = [this] { sCheckBox1Click(); };
+  struct {
+    tk::Button* b;
+    const char* caption;
+  } buttons[] = {{&sButton1, "ОК"}, {&sButton3, "Справка"}, {&sBitBtn1, "Применить"}};
+  for (auto& x : buttons) {
+    x.b->SetCaption(x.caption);
+    x.b->SetFont(DialogFont());
+    x.b->SetCursor(Cursor::kHand);
+  }
+  sButton1.OnClick = [this] { sButton1Click(); };
+  sButton3.OnClick = [this] { sButton3Click(); };
+  sBitBtn1.OnClick = [this] { sBitBtn1Click(); };
+  sBitBtn1.SetEnabled(false);
 }
+
+void TForm2::Open() {
+  using namespace settings_layout;
+  const app::PlayerState& st = app::State();
+  // Ticks the boxes of settings that are on; never clears one.
+  if (st.AutorunEnabled == 1) sCheckBox3.SetChecked(true);
+  if (st.CheckUpdates == 1) sCheckBox2.SetChecked(true);
+  if (st.OpenLast) sCheckBox1.SetChecked(true);
+  int half = tk::ScreenSize().width / 2;
+  int left = Form1->Left() < half ? Form1->Left() + kRightOfMain : Form1->Left() + kLeftOfMain;
+  SetPosition(left, Form1->Top() + kBelowMainTop);
+  if (Visible())
+    Hide();
+  else
+    Show();
+  sBitBtn1.SetEnabled(false);
+}
+
+void TForm2::Image1MouseDown(const tk::MouseArgs&) { DragMove(); }
+void TForm2::sLabel1MouseDown(const tk::MouseArgs&) { DragMove(); }
+void TForm2::Image3MouseDown(const tk::MouseArgs&) { DragMove(); }
+void TForm2::Image2Click() { Hide(); }
+void TForm2::sButton1Click() { Hide(); }
+void TForm2::sButton3Click() { tk::ShellOpen(std::string(app::kProductSiteUrl) + "/help.html"); }
+
+void TForm2::sCheckBox3Click() {
+  sBitBtn1.SetEnabled(true);
+  app::State().AutorunEnabled = sCheckBox3.Checked() ? 1 : 0;
+}
+
+void TForm2::sCheckBox2Click() {
+  sBitBtn1.SetEnabled(true);
+  app::State().CheckUpdates = sCheckBox2.Checked() ? 1 : 0;
+}
+
+void TForm2::sCheckBox1Click() { sBitBtn1.SetEnabled(true); }
+
+void TForm2::sBitBtn1Click() {
+  sBitBtn1.SetEnabled(false);
+  app::PlayerState& st = app::State();
+  app::ConfigValues v;
+  v.check_updates = sCheckBox2.Checked();
+  v.open_last = sCheckBox1.Checked();
+  v.start_volume = Form1->sTrackBar1.Position();
+  v.last_number = st.CurrentStation > 0 ? st.CurrentStation : -1;
+  v.autorun = sCheckBox3.Checked();
+  app::WriteConfig(v, [&] {
+    st.CheckUpdates = v.check_updates ? 1 : 0;
+    st.OpenLast = v.open_last;
+  });
+}
+
+// --- Station editor, update notice ---
+
 TForm3::TForm3() : tk::Form("Form3", "Редактор радиостанции"), Image1(this, "Image1", {}) {
   PlaceDialog(*this, Image1, 497, 164, 165);
 }

@@ -3,11 +3,36 @@
 
 namespace ui {
 
-// Settings window.
+// Settings window: start with the system, check for updates, resume the last station.
 class TForm2 : public tk::Form {
  public:
   TForm2();
+
+  // Opening from the main window (its settings picture and the tray menu's item).
+  void Open();
+  void Image1MouseDown(const tk::MouseArgs& a);
+  void sLabel1MouseDown(const tk::MouseArgs& a);
+  void Image3MouseDown(const tk::MouseArgs& a);
+  void Image2Click();
+  void sButton1Click();
+  void sButton3Click();
+  void sCheckBox3Click();
+  void sCheckBox2Click();
+  void sCheckBox1Click();
+  // Apply: writes the settings file and the autorun entry.
+  void sBitBtn1Click();
+
   tk::Image Image1;
+  tk::Image Image3;
+  tk::Image Image2;
+  tk::Label sLabel1;
+  tk::RoundedPanel RbPanel1;
+  tk::CheckBox sCheckBox3;
+  tk::CheckBox sCheckBox2;
+  tk::CheckBox sCheckBox1;
+  tk::Button sButton1;
+  tk::Button sButton3;
+  tk::Button sBitBtn1;
 };
 
 // Station editor.

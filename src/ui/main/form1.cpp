@@ -4,6 +4,7 @@
 
 #include "app/build_config.h"
 #include "app/player_state.h"
+#include "app/settings.h"
 #include "base/codepage.h"
 #include "base/errors.h"
 #include "base/intconv.h"
@@ -17,6 +18,7 @@
 #include "app/marker_text.h"
 #include "toolkit/skin.h"
 #include "ui/artwork.h"
+#include "ui/dialogs/dialogs.h"
 #include "ui/forms.h"
 #include "ui/main/layout.h"
 #include "ui/main/logos.h"
@@ -222,7 +224,33 @@ void TForm1::FormCreate() {
     EndWithoutAudio();
   }
   playback::library::ApplyOptions();
+  LoadConfig();  // a failure here ends the start-up: the slider and the user agent stay as they are
+  sTrackBar1.SetPosition(st.StartVolume);
   playback::library::SetUserAgent(st.UserAgentText);
+}
+
+void TForm1::LoadConfig() {
+  app::PlayerState& st = app::State();
+  base::TextReader f = base::OpenTextFile(base::BesideExe("config.txt"));
+  // Lines by position; the key lines are read and thrown away. Only "0" turns a flag off.
+  f.ReadLine();
+  st.CheckUpdates = f.ReadLine() == "0" ? 0 : 1;
+  f.ReadLine();
+  st.OpenLast = f.ReadLine() != "0";
+  f.ReadLine();
+  st.StartVolume = base::StrToInt(f.ReadLine());
+  f.ReadLine();
+  std::string last = f.ReadLine();
+  st.CurrentStation = st.OpenLast ? base::StrToInt(last) : -1;
+  Timer1.SetEnabled(st.CheckUpdates == 1);
+  f.ReadLine();
+  st.AutorunEnabled = f.ReadLine() == "0" ? 0 : 1;
+  if (st.OpenLast && st.CurrentStation != -1) {
+    StartStation(st.CurrentStation);
+    sBitBtn2.SetEnabled(true);
+    sBitBtn3.SetEnabled(true);
+    SetFavouriteMark(st.CurrentStation, kAddFavouriteHintLatinE);
+  }
 }
 
 void TForm1::FormActivate() {
@@ -369,7 +397,13 @@ void TForm1::FillFavouritesGrid() {
   FillGrid(NextGrid2, items);
 }
 
-void TForm1::SelectionSettingsStep() {}
+void TForm1::SelectionSettingsStep() {
+  // Ticks the settings window's boxes of settings that are on (never clears one).
+  if (!Form2) return;
+  const app::PlayerState& st = app::State();
+  if (st.CheckUpdates == 1) Form2->sCheckBox2.SetChecked(true);
+  if (st.OpenLast) Form2->sCheckBox1.SetChecked(true);
+}
 void TForm1::SelectionEditorStep() {}
 
 void TForm1::StartSelected(int32_t n, const char* add_hint) {
@@ -501,7 +535,17 @@ void TForm1::RxLabel7MouseDown(const tk::MouseArgs&) {
 
 // --- Close ---
 
-void TForm1::Image4Click() { Close(); }
+void TForm1::Image4Click() {
+  const app::PlayerState& st = app::State();
+  app::ConfigValues v;
+  v.check_updates = st.CheckUpdates == 1;
+  v.open_last = st.OpenLast;
+  v.start_volume = sTrackBar1.Position();
+  v.last_number = st.CurrentStation;
+  v.autorun = st.AutorunEnabled == 1;
+  app::WriteConfig(v);
+  Close();
+}
 
 // --- Playback ---
 
@@ -612,7 +656,9 @@ void TForm1::MediaStop() { sBitBtn3Click(); }
 
 // --- Filled in by the settings and editor parts ---
 
-void TForm1::Image7Click() {}
+void TForm1::Image7Click() {
+  if (Form2) Form2->Open();
+}
 void TForm1::Image8Click() {}
 
 }  // namespace ui

@@ -49,6 +49,8 @@ class TForm1 : public tk::Form {
   void RxLabel7MouseDown(const tk::MouseArgs& a);
   // Close: save the settings and end.
   void Image4Click();
+  // Reads config.txt at start-up: the settings, the update timer, the last station.
+  void LoadConfig();
   // Playback: start a station from its file, play the current one, stop, volume, mute.
   void StartStation(int32_t n);
   void Button3Click();
@@ -77,7 +79,7 @@ class TForm1 : public tk::Form {
   // The favourite mark for a station: "fav.png" and its remove hint, or "notfav.png" and
   // the given add hint.
   void SetFavouriteMark(int32_t n, const char* add_hint);
-  // Handlers that the settings and editor parts fill in.
+  // The settings window; the editor part fills in Image8Click.
   void Image7Click();
   void Image8Click();
 

@@ -47,6 +47,7 @@ struct GridTest : ::testing::Test {
     for (const char* f : {"fav.png", "notfav.png", "vol.png", "voloff.png"})
       std::filesystem::copy_file(std::filesystem::path(TIVOLNA_SOURCE_DIR) / "assets/dist" / f, dir.path() / f);
     std::filesystem::create_directories(dir.Stations());
+    dir.Write("config.txt", QuietConfig());
     app::PlayerState& st = app::State();
     st.CurrentStation = 0;
     st.FavouriteCount = 0;
@@ -142,7 +143,7 @@ TEST_F(GridTest, PressesThatSelectNothing) {
   form->RxLabel7.SetFontStyle(tk::kBold | tk::kUnderline);
   // The middle button, and the second press of a double click.
   tk::headless::Click(*form, 50, 110, tk::MouseButton::kMiddle);
-  EXPECT_EQ(app::State().CurrentStation, 0);
+  EXPECT_EQ(app::State().CurrentStation, -1) << "as the settings file left it";
   EXPECT_EQ(form->RxLabel7.FontStyle(), tk::kBold | tk::kUnderline);
   tk::headless::DoubleClick(*form, 50, 110);
   EXPECT_EQ(player->stops, 2) << "only the first press of the double click starts";
@@ -277,7 +278,7 @@ TEST_F(GridTest, FavouriteWhoseStationFileHasGone) {
   ASSERT_EQ(MessageBoxes().size(), 1u);
   EXPECT_EQ(MessageBoxes()[0].text, "File not found");
   EXPECT_EQ(player->stops, 1) << "the engines were stopped before the start failed";
-  EXPECT_EQ(app::State().CurrentStation, 0);
+  EXPECT_EQ(app::State().CurrentStation, -1);
   EXPECT_FALSE(form->sBitBtn2.Enabled());
 }
 

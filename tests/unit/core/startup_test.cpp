@@ -20,6 +20,7 @@ using namespace std::chrono_literals;
 struct StartupTest : ::testing::Test {
   TempExeFolder dir;
   void SetUp() override {
+    dir.Write("config.txt", QuietConfig());
     tk::Application::Get().DestroyAllForms();
     tk::headless::Reset();
     BASS_Free();

@@ -8,6 +8,12 @@
 
 #include "base/paths.h"
 
+// A settings file as the player writes it: updates off, open-last off, volume 25, no station.
+inline std::string QuietConfig(int volume = 25) {
+  return "check_updates\r\n0\r\nopen_last\r\n0\r\nstart_volume\r\n" + std::to_string(volume) +
+         "\r\nlast_number\r\n-1\r\nautorun\r\n0\r\n";
+}
+
 // A temporary folder that plays the executable's folder for one test.
 class TempExeFolder {
  public:
