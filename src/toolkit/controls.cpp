@@ -380,8 +380,11 @@ void CheckBox::Paint(Canvas& c) {
   skin::DrawCheckBox(c, {0, top, box, box}, checked_, s);
   Colour tc = enabled_ ? font_.colour : skin::kDisabledText;
   Rect text{box + 5, 0, bounds_.width - box - 5, bounds_.height};
-  c.DrawTextIn(caption_, font_, tc, text, Align::kLeft, !word_wrap_);
-  if (focused_) skin::DrawFocus(c, {box + 3, 1, std::min(text.width + 2, c.MeasureText(caption_, font_).width + 5), bounds_.height - 2});
+  // A caption a little too wide for a stand-in font gets a pixel or two smaller first.
+  Font f = font_;
+  while (f.height > font_.height - 2 && c.MeasureText(caption_, f).width > text.width) --f.height;
+  c.DrawTextIn(caption_, f, tc, text, Align::kLeft, !word_wrap_);
+  if (focused_) skin::DrawFocus(c, {box + 3, 1, std::min(text.width + 2, c.MeasureText(caption_, f).width + 5), bounds_.height - 2});
 }
 
 void CheckBox::MouseUp(const MouseArgs& a) {

@@ -37,7 +37,9 @@ BASE_OVERRIDES = "mscoree,mshtml="
 # With these three drivers off wine has no audio endpoint: waveOutGetNumDevs() returns 0.
 NO_AUDIO_OVERRIDES = "winepulse.drv=d;winealsa.drv=d;wineoss.drv=d"
 
-TEMPLATE_VERSION = "2"   # bump when the way the template is made changes
+FONT_STAND_INS = [("MS Sans Serif", "Liberation Sans"), ("Tahoma", "Liberation Sans"),
+                  ("Arial", "Liberation Sans"), ("Arial Narrow", "Liberation Sans Narrow")]
+TEMPLATE_VERSION = "3"   # bump when the way the template is made changes
 
 
 def _tool(name, *fallbacks):
@@ -317,6 +319,12 @@ class Session:
                 if r.returncode != 0:
                     raise RuntimeError("wineboot -i failed: " + r.stderr.decode(errors="replace"))
                 # A crash prints winedbg's backtrace to stderr instead of opening a dialog.
+                # Windows' fonts with Cyrillic are missing here, and wine's own Tahoma and MS Sans
+                # Serif lack Cyrillic: stand in the metric-compatible Liberation fonts (Arial's
+                # metrics), as a Windows font substitution would.
+                for face, by in FONT_STAND_INS:
+                    _run([WINE, "reg", "add", r"HKCU\Software\Wine\Fonts\Replacements", "/v", face, "/d", by,
+                          "/f"], env, timeout=60)
                 _run([WINE, "reg", "add", r"HKCU\Software\Wine\WineDbg", "/v", "ShowCrashDialog",
                       "/t", "REG_DWORD", "/d", "0", "/f"], env, timeout=60)
                 _run([WINESERVER, "-w"], env, timeout=60, check=False)
@@ -474,7 +482,12 @@ class Player:
         src = Path(exe) if exe else exe_path()
         if not src.is_file():
             raise FileNotFoundError(f"exe not built: {src}")
+        # A folder used again keeps the user's settings and favourites.
+        kept = {n: (self.app / n).read_bytes() for n in ("config.txt", "favs.txt")
+                if keep and (self.app / n).is_file()}
         shutil.copytree(src.parent, self.app, dirs_exist_ok=keep)
+        for n, data in kept.items():
+            (self.app / n).write_bytes(data)
         self.exe = self.app / src.name
         st = self.app / "Stations"
         if stations is not None:
@@ -519,6 +532,8 @@ class Player:
     def start(self, *args):
         """Starts the exe under wine64; `args` are its command-line arguments (tool exes
         only: the player reads none)."""
+        self._args = args
+        self._own_windows_ever = False
         log = open(self.log_path, "wb")
         self.t_start = time.monotonic()
         self.proc = _popen([WINE, str(self.exe), *args], cwd=self.cwd, env=self.env(),
@@ -621,6 +636,8 @@ class Player:
                 continue
             m = re.search(r'_NET_WM_NAME\(UTF8_STRING\) = "(.*)"', text)
             out.append((wid, m.group(1) if m else ""))
+        if out:
+            self._own_windows_ever = True
         return out
 
     def find_windows(self, title, visible_only=False):
@@ -644,11 +661,21 @@ class Player:
     def wait_window(self, title=MAIN_TITLE, timeout=30, visible=True):
         """Wait until the form window with the title exists (and is mapped); its id."""
         deadline = time.monotonic() + timeout
+        retried = False
         while True:
             w = self.form_window(title)
             if w is not None and (not visible or self.is_mapped(w)):
                 return w
             if not self.running():
+                # wine itself failing to start the process (code 1, nothing logged, no window
+                # ever made; seen once on a loaded machine) is not the program's doing: once
+                # more. The program never ends with 1.
+                if (not retried and self.proc.returncode == 1 and self.log_path.stat().st_size == 0
+                        and not self._own_windows_ever):
+                    retried = True
+                    kill_prefix(self.prefix, self.session.env())
+                    self.start(*self._args)
+                    continue
                 raise AssertionError(f'exe ended (code {self.proc.returncode}) without window "{title}"')
             if time.monotonic() > deadline:
                 raise TimeoutError(f'no window "{title}" after {timeout} s; windows: {self.windows()}')

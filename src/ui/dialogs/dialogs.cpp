@@ -44,9 +44,12 @@ constexpr tk::Rect kImage2{264, 4, 32, 26};
 constexpr tk::Rect kSLabel1{41, 12, 158, 19};
 constexpr tk::Rect kImage3{11, 10, 26, 26};
 constexpr tk::Rect kRbPanel1{6, 38, 294, 120};
-constexpr tk::Rect kSCheckBox3{33, 48, 248, 19};
-constexpr tk::Rect kSCheckBox2{56, 73, 225, 19};
-constexpr tk::Rect kSCheckBox1{37, 98, 244, 19};
+// The check boxes reach the panel's inner edge (x 296), so captions in wider stand-in fonts
+// still fit.
+constexpr int kPanelInnerRight = 296;
+constexpr tk::Rect kSCheckBox3{33, 48, kPanelInnerRight - 33, 19};
+constexpr tk::Rect kSCheckBox2{56, 73, kPanelInnerRight - 56, 19};
+constexpr tk::Rect kSCheckBox1{37, 98, kPanelInnerRight - 37, 19};
 constexpr tk::Rect kSButton1{16, 123, 69, 25};
 constexpr tk::Rect kSButton3{156, 125, 65, 25};
 constexpr tk::Rect kSBitBtn1{226, 125, 68, 25};
