@@ -19,6 +19,7 @@ set_source_files_properties(app/build_config.cpp PROPERTIES COMPILE_DEFINITIONS
 
 # The window framework with the platform's backend.
 set(_toolkit toolkit/graphics.cpp toolkit/canvas.cpp toolkit/skin.cpp toolkit/controls.cpp toolkit/grid.cpp
+  toolkit/http_client.cpp
   toolkit/components.cpp toolkit/toolkit.cpp)
 if(WIN32)
   set(_backend toolkit/win32/windows_win32.cpp toolkit/win32/surface_win32.cpp
@@ -27,7 +28,7 @@ else()
   set(_backend toolkit/headless/platform_headless.cpp)
 endif()
 add_library(tivolna_toolkit STATIC ${_toolkit} ${_backend})
-target_link_libraries(tivolna_toolkit PUBLIC tivolna_base Threads::Threads)
+target_link_libraries(tivolna_toolkit PUBLIC tivolna_base tivolna_net Threads::Threads)
 if(WIN32)
   target_link_libraries(tivolna_toolkit PUBLIC gdi32 user32 shell32)
 endif()

@@ -30,17 +30,11 @@ void SetAutorunEntry(bool enable, const std::string& name, const std::string& pa
 }
 
 void WriteConfig(const ConfigValues& v, const std::function<void()>& written) {
-  const std::filesystem::path target = base::BesideExe("config.txt");
-  const std::filesystem::path fresh = base::BesideExe("config2.txt");
-  base::WriteTextLines(fresh, ConfigLines(v));
-  try {
-    if (written) written();
-    SetAutorunEntry(v.autorun, kAutorunValueName, base::ExePath().u8string());
-    if (!base::ReplaceFileWith(target, fresh)) base::ThrowFileAccessDenied();
-  } catch (...) {
-    base::DeleteFileAt(fresh);
-    throw;
-  }
+  base::ReplacementFile file(base::BesideExe("config.txt"), base::BesideExe("config2.txt"));
+  file.Write(ConfigLines(v));
+  if (written) written();
+  SetAutorunEntry(v.autorun, kAutorunValueName, base::ExePath().u8string());
+  file.Commit();
 }
 
 }  // namespace app

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "base/errors.h"
+#include "base/paths.h"
 
 namespace base {
 
@@ -66,6 +67,23 @@ TextReader OpenTextFile(const std::filesystem::path& path) { return TextReader(R
 
 void WriteTextLines(const std::filesystem::path& path, const std::vector<std::string>& lines) {
   WriteLines(path, lines, std::ios::out | std::ios::trunc);
+}
+
+ReplacementFile::ReplacementFile(std::filesystem::path target, std::filesystem::path temporary)
+    : target_(std::move(target)), temporary_(std::move(temporary)) {}
+
+ReplacementFile::~ReplacementFile() {
+  if (pending_) DeleteFileAt(temporary_);
+}
+
+void ReplacementFile::Write(const std::vector<std::string>& lines) {
+  WriteTextLines(temporary_, lines);
+  pending_ = true;
+}
+
+void ReplacementFile::Commit() {
+  if (!ReplaceFileWith(target_, temporary_)) ThrowFileAccessDenied();
+  pending_ = false;
 }
 
 void AppendTextLines(const std::filesystem::path& path, const std::vector<std::string>& lines) {

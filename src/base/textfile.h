@@ -24,6 +24,23 @@ std::string ReadFileBytes(const std::filesystem::path& path);
 TextReader OpenTextFile(const std::filesystem::path& path);
 // Creates or truncates the file and writes every line ended by CR LF.
 void WriteTextLines(const std::filesystem::path& path, const std::vector<std::string>& lines);
+// A text file that takes another's place only when it is complete: Write puts the lines
+// under a temporary name, Commit makes it the target in one step. Dropped unless committed,
+// so a failure on the way leaves the target as it was.
+class ReplacementFile {
+ public:
+  ReplacementFile(std::filesystem::path target, std::filesystem::path temporary);
+  ~ReplacementFile();
+  ReplacementFile(const ReplacementFile&) = delete;
+  ReplacementFile& operator=(const ReplacementFile&) = delete;
+  void Write(const std::vector<std::string>& lines);
+  void Commit();
+
+ private:
+  std::filesystem::path target_, temporary_;
+  bool pending_ = false;
+};
+
 // Appends lines ended by CR LF, creating the file when missing.
 void AppendTextLines(const std::filesystem::path& path, const std::vector<std::string>& lines);
 

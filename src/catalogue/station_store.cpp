@@ -30,7 +30,10 @@ void WriteStationFile(int32_t number, const std::string& url, const std::string&
                       const std::string* engine) {
   std::vector<std::string> lines{url, title};
   if (engine) lines.push_back(*engine);
-  base::WriteTextLines(StationFilePath(number), lines);
+  // Written beside the exe, not in Stations, where a leftover would count as a station.
+  base::ReplacementFile file(StationFilePath(number), base::BesideExe("station2.txt"));
+  file.Write(lines);
+  file.Commit();
 }
 
 void ScanStationFolder(app::PlayerState& state) {

@@ -19,7 +19,8 @@ struct StationFile {
 };
 // Throws "File not found" when the station file is missing.
 StationFile ReadStationFile(int32_t number);
-// Replaces the whole file: two lines, or three when `engine` is given.
+// Replaces the whole file in one step: two lines, or three when `engine` is given. A failure
+// leaves the old file as it was.
 void WriteStationFile(int32_t number, const std::string& url, const std::string& title,
                       const std::string* engine);
 

@@ -125,6 +125,7 @@ WindowedControl::~WindowedControl() {
 void WindowedControl::CreateHandle(Handle parent) {
   if (handle_) return;
   handle_ = platform::CreateControlWindow(this, parent);
+  if (handle_) HandleCreated();
 }
 
 void WindowedControl::BoundsChanged(const Rect&) {
@@ -144,6 +145,73 @@ void WindowedControl::MouseDown(const MouseArgs& a) {
   Application::Get().CancelHint();
   if (enabled_ && WantsFocus() && !focused_) SetFocus();
   Control::MouseDown(a);
+}
+
+// --- Edit -----------------------------------------------------------------------------------
+
+Edit::Edit(Form* owner, std::string name, Rect bounds) : WindowedControl(owner, std::move(name), bounds) {
+  cursor_ = Cursor::kIBeam;
+}
+
+Rect Edit::FieldRect() const {
+  int h = std::min(bounds_.height - 4, font_.height + 6);
+  return {kInset, (bounds_.height - h) / 2, std::max(1, bounds_.width - 2 * kInset), h};
+}
+
+void Edit::HandleCreated() {
+  field_ = platform::CreateEditField(this, handle_, FieldRect());
+  platform::SetEditFieldFont(field_, font_);
+  platform::SetEditFieldText(field_, text_);
+}
+
+void Edit::HandleGone() {
+  field_ = 0;
+  WindowedControl::HandleGone();
+}
+
+void Edit::BoundsChanged(const Rect& old) {
+  WindowedControl::BoundsChanged(old);
+  if (field_) platform::SetControlBounds(field_, FieldRect());
+}
+
+void Edit::SetText(const std::string& utf8) {
+  text_ = utf8;
+  if (field_) platform::SetEditFieldText(field_, utf8);
+}
+
+void Edit::SetFont(const Font& f) {
+  font_ = f;
+  if (field_) {
+    platform::SetEditFieldFont(field_, f);
+    platform::SetControlBounds(field_, FieldRect());
+  }
+  Invalidate();
+}
+
+void Edit::TextChanged(const std::string& utf8) { text_ = utf8; }
+
+std::string Edit::OneLine(const std::string& utf8) {
+  std::string out;
+  for (size_t i = 0; i < utf8.size(); ++i) {
+    char ch = utf8[i];
+    if (ch == '\r' || ch == '\n') {
+      if (ch == '\r' && i + 1 < utf8.size() && utf8[i + 1] == '\n') ++i;  // CR LF is one break
+      out += ' ';
+    } else {
+      out += ch;
+    }
+  }
+  return out;
+}
+
+void Edit::Paint(Canvas& c) {
+  skin::DrawEditFrame(c, {0, 0, bounds_.width, bounds_.height},
+                      !enabled_ ? skin::State::kDisabled : hot_ ? skin::State::kHot : skin::State::kNormal, focused_);
+}
+
+void Edit::FocusChanged(bool focused) {
+  WindowedControl::FocusChanged(focused);
+  if (focused && field_) platform::SetFocusTo(field_);
 }
 
 // --- Image ----------------------------------------------------------------------------------
@@ -211,14 +279,23 @@ void Label::Paint(Canvas& c) {
   // The shadow lies one pixel up and to the left of the text, so the text sits at (1, 1).
   int d = shadow_ ? 1 : 0;
   int room = bounds_.width - d;
-  std::string s = max_width_ > 0 || !auto_size_ ? FitText(c.Text(), caption_, font_, room) : caption_;
-  int x = 0;
-  if (align_ != Align::kLeft) {
-    int w = c.MeasureText(s, font_).width;
-    x = align_ == Align::kCentre ? (room - w) / 2 : room - w;
+  int y = 0;
+  size_t start = 0;
+  for (;;) {  // "\n" separates lines
+    size_t end = caption_.find('\n', start);
+    std::string line = caption_.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    std::string s = max_width_ > 0 || !auto_size_ ? FitText(c.Text(), line, font_, room) : line;
+    int x = 0;
+    if (align_ != Align::kLeft) {
+      int w = c.MeasureText(s, font_).width;
+      x = align_ == Align::kCentre ? (room - w) / 2 : room - w;
+    }
+    if (shadow_) c.DrawText(s, font_, shadow_colour_, x, y);
+    c.DrawText(s, font_, colour, x + d, y + d);
+    if (end == std::string::npos) break;
+    y += c.MeasureText(s.empty() ? " " : s, font_).height;
+    start = end + 1;
   }
-  if (shadow_) c.DrawText(s, font_, shadow_colour_, x, 0);
-  c.DrawText(s, font_, colour, x + d, d);
 }
 
 // --- RoundedPanel ---------------------------------------------------------------------------

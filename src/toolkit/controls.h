@@ -127,12 +127,44 @@ class WindowedControl : public Control {
 
   // Called by the form when its window is created and destroyed.
   void CreateHandle(Handle parent);
-  void HandleGone() { handle_ = 0; }
+  virtual void HandleGone() { handle_ = 0; }
 
  protected:
+  // The control's window exists now.
+  virtual void HandleCreated() {}
   void BoundsChanged(const Rect& old) override;
   Handle handle_ = 0;
   bool focused_ = false;
+};
+
+// A one-line text field: the system's own edit field (caret, selection, clipboard, undo)
+// inside a skinned frame. Texts are UTF-8.
+class Edit : public WindowedControl {
+ public:
+  static constexpr int kInset = 5;  // between the frame and the text
+  Edit(Form* owner, std::string name, Rect bounds);
+  const std::string& Text() const { return text_; }
+  void SetText(const std::string& utf8);
+  const Font& GetFont() const { return font_; }
+  void SetFont(const Font& f);
+  // The field's text changed (typing, pasting, undo): from the platform.
+  void TextChanged(const std::string& utf8);
+  // What a paste inserts: line breaks become spaces, as the field holds one line.
+  static std::string OneLine(const std::string& utf8);
+  void Paint(Canvas& c) override;
+  void FocusChanged(bool focused) override;
+  void HandleGone() override;
+  Handle Field() const { return field_; }
+
+ protected:
+  void HandleCreated() override;
+  void BoundsChanged(const Rect& old) override;
+
+ private:
+  Rect FieldRect() const;
+  std::string text_;
+  Font font_;
+  Handle field_ = 0;
 };
 
 // A picture on the form's surface.

@@ -23,6 +23,10 @@ void SetFormCaption(Handle h, const std::string& caption);
 // Marks an area (client coordinates; nullptr: all of it) for repainting.
 void Invalidate(Handle h, const Rect* r);
 void SetFocusTo(Handle h);
+// The system's one-line edit field inside an Edit's frame window.
+Handle CreateEditField(Edit* edit, Handle frame, const Rect& r);
+void SetEditFieldText(Handle field, const std::string& utf8);
+void SetEditFieldFont(Handle field, const Font& font);
 void ReleaseMouseCapture();
 // The platform's default handling of a message not handled by the form.
 intptr_t DefaultProc(Handle h, Message& m);
@@ -31,6 +35,8 @@ intptr_t DefaultProc(Handle h, Message& m);
 void RunLoop();
 void QuitLoop();
 void ProcessMessages();
+// Sleeps until a message arrives for this thread or the time is up.
+void WaitForMessages(int ms);
 void HandleSentMessages();
 [[noreturn]] void ExitProcessNow(int code);
 intptr_t Send(Handle h, uint32_t msg, uintptr_t wparam, intptr_t lparam);

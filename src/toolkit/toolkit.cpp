@@ -32,6 +32,7 @@ Handle Form::GetHandle() {
 }
 
 void Form::Show() {
+  if (!visible_) Application::Get().Dispatch([this] { FormShow(); });
   visible_ = true;
   platform::ShowWindowOf(GetHandle(), true);
 }
@@ -78,6 +79,20 @@ Control* Form::SurfaceControlAt(Point p) const {
   for (auto it = controls_.rbegin(); it != controls_.rend(); ++it)
     if (!(*it)->IsWindowed() && (*it)->Visible() && (*it)->Enabled() && (*it)->Bounds().Contains(p))
       return *it;
+  return nullptr;
+}
+
+WindowedControl* Form::NextInTabOrder(const WindowedControl* from, bool back) const {
+  size_t n = tab_order_.size();
+  if (n == 0) return nullptr;
+  size_t at = n;  // not in the order: start before the first (or after the last)
+  for (size_t i = 0; i < n; ++i)
+    if (tab_order_[i] == from) at = i;
+  for (size_t step = 1; step <= n; ++step) {
+    size_t i = at == n ? (back ? n - step : step - 1) : (back ? (at + n - step) % n : (at + step) % n);
+    WindowedControl* c = tab_order_[i];
+    if (c->Visible() && c->Enabled()) return c;
+  }
   return nullptr;
 }
 

@@ -110,12 +110,18 @@ class Form {
   // Releases the mouse capture and lets the system move the window with the mouse.
   void DragMove();
 
+  // The order in which Tab moves the focus through the windowed controls.
+  void SetTabOrder(std::vector<WindowedControl*> order) { tab_order_ = std::move(order); }
+  // The control after (or before) `from` that can take the focus; nullptr when none.
+  WindowedControl* NextInTabOrder(const WindowedControl* from, bool back) const;
+
   // Every message of the window passes here; the default hands it to DefaultHandler.
   virtual void WndProc(Message& m);
   void DefaultHandler(Message& m);
 
   // Events.
   virtual void FormCreate() {}
+  virtual void FormShow() {}  // each time the form is about to be shown
   virtual void FormActivate() {}
   virtual void FormDestroy() {}
   std::function<void(const MouseArgs&)> OnMouseDown;  // a press on the bare surface
@@ -157,6 +163,7 @@ class Form {
   int left_ = 0, top_ = 0, client_width_ = 0, client_height_ = 0;
   Colour colour_ = kColourKeyLime;
   std::vector<Control*> controls_;
+  std::vector<WindowedControl*> tab_order_;
   Control* hover_ = nullptr;    // graphic control under the mouse
   Control* captured_ = nullptr; // graphic control that got the left press
 };

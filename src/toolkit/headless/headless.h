@@ -52,6 +52,9 @@ void Wheel(Form& f, int x, int y, int notches);
 // A key pressed while the control has the focus: the key-down message goes through the
 // application's message hook, then to the control; true when the control used the key.
 bool KeyDown(WindowedControl& c, int vk, uint8_t shift = 0);
+// Typing and pasting into an edit field (pasted line breaks become spaces).
+void TypeText(Edit& e, const std::string& utf8);
+void Paste(Edit& e, const std::string& utf8);
 // A message taken from the queue: true when the message hook took it.
 bool Queue(const QueuedMessage& m);
 // Key states as IsKeyDown reports them.

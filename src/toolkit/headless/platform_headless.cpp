@@ -2,6 +2,7 @@
 // thread, the thread that initialised the platform; time passes only when a test says so.
 #include <algorithm>
 #include <cmath>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <map>
@@ -267,6 +268,19 @@ void SetFocusTo(Handle h) {
   if (nw && nw->control) nw->control->FocusChanged(true);
 }
 
+Handle CreateEditField(Edit* edit, Handle frame, const Rect& r) {
+  Window w;
+  w.rec.is_control = true;
+  w.rec.parent = frame;
+  w.rec.caption = edit->Name() + ".field";
+  w.rec.visible = true;
+  w.rec.left = r.left, w.rec.top = r.top, w.rec.width = r.width, w.rec.height = r.height;
+  return NewWindow(w);
+}
+
+void SetEditFieldText(Handle, const std::string&) {}
+void SetEditFieldFont(Handle, const Font&) {}
+
 void ReleaseMouseCapture() {
   ++S().capture_releases;
   if (WindowedControl* c = S().captured) {
@@ -299,6 +313,11 @@ void QuitLoop() {
 }
 
 void ProcessMessages() { HandleQueued(false); }
+
+void WaitForMessages(int ms) {
+  std::unique_lock<std::mutex> lock(S().mu);
+  S().cv.wait_for(lock, std::chrono::milliseconds(ms), [] { return !S().sends.empty() || !S().posts.empty(); });
+}
 
 void HandleSentMessages() {
   if (std::this_thread::get_id() == S().ui_thread) HandleQueued(false, true);
@@ -603,6 +622,9 @@ bool KeyDown(WindowedControl& c, int vk, uint8_t shift) {
 }
 
 bool Queue(const QueuedMessage& m) { return Application::Get().RunMessageHook(m); }
+
+void TypeText(Edit& e, const std::string& utf8) { e.TextChanged(e.Text() + utf8); }
+void Paste(Edit& e, const std::string& utf8) { e.TextChanged(e.Text() + Edit::OneLine(utf8)); }
 
 void SetKeyDown(int vk, bool down) { S().keys[vk] = down; }
 

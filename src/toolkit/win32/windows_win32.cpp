@@ -44,10 +44,30 @@ UINT_PTR g_next_timer = 1;
 std::map<int, HotKey*> g_hot_keys;  // by hot key id
 int g_next_hot_key = 1;
 
+WindowedControl* ControlOf(HWND hwnd);
+
+// Tab and Shift+Tab move the focus through the form's tab order.
+bool TabNavigate(const MSG& msg) {
+  if (msg.message != WM_KEYDOWN || msg.wParam != VK_TAB) return false;
+  for (HWND w = msg.hwnd; w; w = GetParent(w)) {
+    wchar_t cls[32] = {};
+    GetClassNameW(w, cls, 32);
+    if (wcscmp(cls, L"TkControl") != 0 && wcscmp(cls, L"TkControlDbl") != 0) continue;
+    WindowedControl* c = ControlOf(w);
+    if (!c || !c->Owner()) return false;
+    WindowedControl* next = c->Owner()->NextInTabOrder(c, GetKeyState(VK_SHIFT) < 0);
+    if (!next) return false;
+    next->SetFocus();
+    return true;
+  }
+  return false;
+}
+
 // One message from the queue: through the application's hook, then to its window.
 void Pump(MSG& msg) {
   QueuedMessage q{reinterpret_cast<Handle>(msg.hwnd), msg.message, msg.wParam, msg.lParam};
   if (Application::Get().RunMessageHook(q)) return;
+  if (TabNavigate(msg)) return;
   TranslateMessage(&msg);
   DispatchMessageW(&msg);
 }
@@ -55,7 +75,7 @@ void Pump(MSG& msg) {
 int g_wheel_rest = 0;  // wheel movement below one notch, kept for the next message
 
 Form* FormOf(HWND hwnd) { return reinterpret_cast<Form*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)); }
-WindowedControl* ControlOf(HWND hwnd) {
+WindowedControl* ControlOf(HWND hwnd) {  // the TkControl windows' own
   return reinterpret_cast<WindowedControl*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
 }
 
@@ -115,6 +135,55 @@ LRESULT CALLBACK FormWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   Message m{msg, wp, lp, 0};
   form->Deliver(m);
   return m.result;
+}
+
+// The system's edit field inside an Edit: pastes become one line, clicks reach the control.
+LRESULT CALLBACK FieldProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+  auto* e = reinterpret_cast<Edit*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  auto old = reinterpret_cast<WNDPROC>(GetPropW(hwnd, L"TkFieldProc"));
+  if (!old) return DefWindowProcW(hwnd, msg, wp, lp);
+  switch (msg) {
+    case WM_PASTE: {
+      if (!OpenClipboard(hwnd)) return 0;
+      std::wstring text;
+      if (HANDLE h = GetClipboardData(CF_UNICODETEXT)) {
+        if (auto* p = static_cast<const wchar_t*>(GlobalLock(h))) {
+          text = p;
+          GlobalUnlock(h);
+        }
+      }
+      CloseClipboard();
+      std::wstring one = base::Utf8ToWide(Edit::OneLine(base::WideToUtf8(text)));
+      SendMessageW(hwnd, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(one.c_str()));
+      return 0;
+    }
+    case WM_CHAR:
+      if (wp == '\r' || wp == '\n' || wp == '\t') return 0;  // one line; Tab moves on
+      break;
+    case WM_LBUTTONUP: {
+      LRESULT r = CallWindowProcW(old, hwnd, msg, wp, lp);
+      if (e) Application::Get().Dispatch([e] { e->Click(); });
+      return r;
+    }
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS: {
+      LRESULT r = CallWindowProcW(old, hwnd, msg, wp, lp);
+      if (e) {
+        HWND other = reinterpret_cast<HWND>(wp);
+        HWND frame = GetParent(hwnd);
+        // Focus moving between the field and its own frame changes nothing for the control.
+        if (other != frame) e->FocusChanged(msg == WM_SETFOCUS);
+      }
+      return r;
+    }
+    case WM_NCDESTROY:
+      SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
+      RemovePropW(hwnd, L"TkFieldProc");
+      break;
+    default:
+      break;
+  }
+  return CallWindowProcW(old, hwnd, msg, wp, lp);
 }
 
 LRESULT ControlProc(HWND hwnd, WindowedControl* c, UINT msg, WPARAM wp, LPARAM lp) {
@@ -197,6 +266,24 @@ LRESULT ControlProc(HWND hwnd, WindowedControl* c, UINT msg, WPARAM wp, LPARAM l
     case WM_ENABLE:
       InvalidateRect(hwnd, nullptr, FALSE);
       return 0;
+    case WM_COMMAND:
+      if (HIWORD(wp) == EN_CHANGE) {
+        HWND field = reinterpret_cast<HWND>(lp);
+        int n = GetWindowTextLengthW(field);
+        std::wstring text(static_cast<size_t>(n) + 1, L'\0');
+        GetWindowTextW(field, text.data(), n + 1);
+        text.resize(static_cast<size_t>(n));
+        if (auto* e = dynamic_cast<Edit*>(c)) e->TextChanged(base::WideToUtf8(text));
+        return 0;
+      }
+      break;
+    case WM_CTLCOLOREDIT: {
+      auto* e = dynamic_cast<Edit*>(c);
+      tk::Colour col = e ? e->GetFont().colour : Rgb(0, 0, 0);
+      SetTextColor(reinterpret_cast<HDC>(wp), RGB(RedOf(col), GreenOf(col), BlueOf(col)));
+      SetBkColor(reinterpret_cast<HDC>(wp), RGB(255, 255, 255));
+      return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
+    }
     case WM_SETCURSOR:
       if (LOWORD(lp) == HTCLIENT) {
         SetCursorFor(c->GetCursor());
@@ -463,6 +550,24 @@ void Invalidate(Handle h, const Rect* r) {
 
 void SetFocusTo(Handle h) { SetFocus(reinterpret_cast<HWND>(h)); }
 
+Handle CreateEditField(Edit* edit, Handle frame, const Rect& r) {
+  HWND f = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL | ES_LEFT, r.left, r.top, r.width,
+                           r.height, reinterpret_cast<HWND>(frame), nullptr, GetModuleHandleW(nullptr), nullptr);
+  if (!f) return 0;
+  SetWindowLongPtrW(f, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(edit));
+  SetPropW(f, L"TkFieldProc", reinterpret_cast<HANDLE>(GetWindowLongPtrW(f, GWLP_WNDPROC)));
+  SetWindowLongPtrW(f, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FieldProc));
+  return reinterpret_cast<Handle>(f);
+}
+
+void SetEditFieldText(Handle field, const std::string& utf8) {
+  SetWindowTextW(reinterpret_cast<HWND>(field), base::Utf8ToWide(utf8).c_str());
+}
+
+void SetEditFieldFont(Handle field, const Font& font) {
+  SendMessageW(reinterpret_cast<HWND>(field), WM_SETFONT, reinterpret_cast<WPARAM>(FontHandle(font)), TRUE);
+}
+
 void ReleaseMouseCapture() { ReleaseCapture(); }
 
 intptr_t DefaultProc(Handle h, Message& m) {
@@ -487,6 +592,10 @@ void ProcessMessages() {
     }
     Pump(msg);
   }
+}
+
+void WaitForMessages(int ms) {
+  MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(ms), QS_ALLINPUT);
 }
 
 void HandleSentMessages() {

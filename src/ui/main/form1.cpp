@@ -198,8 +198,13 @@ TForm1::TForm1()
   WindowsMediaPlayer1->OnStatusChange = [this] {
     tk::Application::Get().Dispatch([this] { WindowsMediaPlayer1StatusChange(); });
   };
+  Timer1.OnTimer = [this] { Timer1Timer(); };
   media_play_pause_.OnPress = [this] { MediaPlayPause(); };
   media_stop_.OnPress = [this] { MediaStop(); };
+}
+
+TForm1::~TForm1() {
+  if (Form1 == this) Form1 = nullptr;
 }
 
 void TForm1::FormCreate() {
@@ -404,7 +409,12 @@ void TForm1::SelectionSettingsStep() {
   if (st.CheckUpdates == 1) Form2->sCheckBox2.SetChecked(true);
   if (st.OpenLast) Form2->sCheckBox1.SetChecked(true);
 }
-void TForm1::SelectionEditorStep() {}
+void TForm1::SelectionEditorStep() {
+  // An open editor follows the selection; its visibility stays as it is.
+  if (!Form3) return;
+  Form3->FillStationEditor();
+  Form3->Image3.Invalidate();
+}
 
 void TForm1::StartSelected(int32_t n, const char* add_hint) {
   app::PlayerState& st = app::State();
@@ -659,6 +669,25 @@ void TForm1::MediaStop() { sBitBtn3Click(); }
 void TForm1::Image7Click() {
   if (Form2) Form2->Open();
 }
-void TForm1::Image8Click() {}
+void TForm1::Image8Click() {
+  if (Form3) Form3->Open();
+}
+
+void TForm1::Timer1Timer() {
+  Timer1.SetEnabled(false);
+  IdHTTP1.ConnectTimeout = 2000;  // kept on the shared client for the rest of the run
+  IdHTTP1.ReadTimeout = 2000;
+  CheckVersion(std::string(app::kProductSiteUrl) + "/version.txt");
+}
+
+void TForm1::CheckVersion(const std::string& url) {
+  std::string body;
+  try {
+    body = IdHTTP1.Get(url);
+  } catch (const tk::HttpError&) {
+    return;  // no network, no site: silent
+  }
+  if (base::StrToInt(body) > kReleaseNumber && Form4) Form4->Show();
+}
 
 }  // namespace ui

@@ -4,6 +4,7 @@
 #include "playback/media_player.h"
 #include "toolkit/components.h"
 #include "toolkit/grid.h"
+#include "toolkit/http_client.h"
 #include "toolkit/toolkit.h"
 
 namespace ui {
@@ -12,6 +13,7 @@ namespace ui {
 class TForm1 : public tk::Form {
  public:
   TForm1();
+  ~TForm1() override;
 
   void FormCreate() override;
   void FormActivate() override;
@@ -79,9 +81,13 @@ class TForm1 : public tk::Form {
   // The favourite mark for a station: "fav.png" and its remove hint, or "notfav.png" and
   // the given add hint.
   void SetFavouriteMark(int32_t n, const char* add_hint);
-  // The settings window; the editor part fills in Image8Click.
+  // The settings window and the station editor.
   void Image7Click();
   void Image8Click();
+  // Ten seconds after start-up, with updates on: the version file of the product's site.
+  void Timer1Timer();
+  // The check itself, against a version file's address.
+  void CheckVersion(const std::string& url);
 
   // Controls, in drawing order.
   tk::Image Image1;
@@ -114,6 +120,7 @@ class TForm1 : public tk::Form {
   tk::PopupMenu PopupMenu1;
   tk::TrayIcon RxTrayIcon1;
   tk::Timer Timer1;
+  tk::HttpClient IdHTTP1;
   // The media player control inside Panel1 (or the built-in player).
   std::unique_ptr<playback::MediaPlayer> WindowsMediaPlayer1;
 
@@ -141,5 +148,7 @@ extern const char kAddFavouriteHint[];       // "Добавить в избра�
 extern const char kAddFavouriteHintLatinE[]; // the same with a Latin "e" at its end
 extern const char kAddFavouriteHintToggle[]; // "Добавить в избранного", after a removal
 extern const char kRemoveFavouriteHint[];
+// The release number the version file is compared with.
+constexpr int32_t kReleaseNumber = 5;
 
 }  // namespace ui
