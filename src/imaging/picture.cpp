@@ -115,7 +115,22 @@ void PngRead(png_structp png, png_bytep out, png_size_t n) {
 
 void PngQuiet(png_structp, png_const_charp) {}
 
+// Every chunk a PNG file declares must lie within the file: a length beyond it would make
+// the library allocate (and clear) what the data never fills.
+bool ChunksFit(const std::string& bytes) {
+  size_t at = 8;
+  while (at + 8 <= bytes.size()) {
+    auto b = [&](size_t i) { return static_cast<uint32_t>(static_cast<unsigned char>(bytes[at + i])); };
+    uint32_t len = (b(0) << 24) | (b(1) << 16) | (b(2) << 8) | b(3);
+    if (len > bytes.size() - at - 8) return false;
+    if (bytes.compare(at + 4, 4, "IEND") == 0) return true;
+    at += 12 + static_cast<size_t>(len);
+  }
+  return true;  // a truncated file: the library reports it
+}
+
 bool DecodePngInto(const std::string& bytes, std::vector<unsigned char>* rgba, int* w, int* h) {
+  if (!ChunksFit(bytes)) return false;
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, PngQuiet);
   if (!png) return false;
   png_infop info = png_create_info_struct(png);
