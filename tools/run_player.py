@@ -72,16 +72,23 @@ def write_demo_catalogue(app, server):
     marker.write_text("the Stations folder holds the demo catalogue\n")
 
 
+# The 64-bit build's product site (scripts/build): the demo server plays it too, with the
+# current release in its version file.
+SITE_PORT = 47831
+
+
 def start_demo_server():
     media = REPO / "build" / "demo-media"
-    proc = subprocess.Popen([sys.executable, str(REPO / "tools" / "icy_server.py"), "--port", "0",
-                             "--media", str(media), "--lifetime", "86400"],
-                            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-    line = proc.stdout.readline().decode().split()
-    if len(line) != 2 or line[0] != "PORT":
+    for port in (SITE_PORT, 0):   # the site's port when it is free
+        proc = subprocess.Popen([sys.executable, str(REPO / "tools" / "icy_server.py"), "--port", str(port),
+                                 "--media", str(media), "--lifetime", "86400", "--version-text", "5"],
+                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        line = proc.stdout.readline().decode().split()
+        if len(line) == 2 and line[0] == "PORT":
+            return proc, f"http://127.0.0.1:{line[1]}"
         proc.kill()
-        raise RuntimeError(f"the demo server did not start (it said {line})")
-    return proc, f"http://127.0.0.1:{line[1]}"
+        proc.wait(10)
+    raise RuntimeError("the demo server did not start")
 
 
 def main():
