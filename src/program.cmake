@@ -9,13 +9,16 @@ target_include_directories(tivolna_base PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 # The product's web site; tests may point it elsewhere.
 set(TIVOLNA_PRODUCT_SITE_URL "http://www.tivolna.ru" CACHE STRING "Scheme and host of the product's web site")
 set(TIVOLNA_PRODUCT_SITE_NAME "www.tivolna.ru" CACHE STRING "The web site's name as the window shows it")
+set(TIVOLNA_DIRECTORY_ROOT_URL "http://radio.tivolna.ru/" CACHE STRING "Root page of the station directory")
+set(TIVOLNA_PLAYLIST_URL_PREFIX "http://stream.tivolna.ru/playlist/radio.m3u?station" CACHE STRING
+  "The directory's stream playlist address up to the query key")
 
 add_library(tivolna_core STATIC
   app/build_config.cpp app/marker_text.cpp app/player_state.cpp app/settings.cpp
-  catalogue/station_store.cpp catalogue/favourites.cpp)
+  catalogue/station_store.cpp catalogue/favourites.cpp catalogue/directory_parser.cpp catalogue/rebuild.cpp)
 target_link_libraries(tivolna_core PUBLIC tivolna_base tivolna_toolkit)
 set_source_files_properties(app/build_config.cpp PROPERTIES COMPILE_DEFINITIONS
-  "TIVOLNA_PRODUCT_SITE_URL=\"${TIVOLNA_PRODUCT_SITE_URL}\";TIVOLNA_PRODUCT_SITE_NAME=\"${TIVOLNA_PRODUCT_SITE_NAME}\"")
+  "TIVOLNA_PRODUCT_SITE_URL=\"${TIVOLNA_PRODUCT_SITE_URL}\";TIVOLNA_PRODUCT_SITE_NAME=\"${TIVOLNA_PRODUCT_SITE_NAME}\";TIVOLNA_DIRECTORY_ROOT_URL=\"${TIVOLNA_DIRECTORY_ROOT_URL}\";TIVOLNA_PLAYLIST_URL_PREFIX=\"${TIVOLNA_PLAYLIST_URL_PREFIX}\"")
 
 # The window framework with the platform's backend.
 set(_toolkit toolkit/graphics.cpp toolkit/canvas.cpp toolkit/skin.cpp toolkit/controls.cpp toolkit/grid.cpp

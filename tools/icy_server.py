@@ -480,6 +480,9 @@ class Server:
             return self.simple(conn, req, 200, body, "application/json")
         if path == "/version.txt":
             return self.simple(conn, req, 200, self.args.version_text)
+        if path == "/" and self.args.root_page:
+            with open(self.args.root_page, "rb") as f:
+                return self.simple(conn, req, 200, f.read(), "text/html; charset=utf-8")
         if path.startswith("/www/") or path == "/www":
             return self.www_file(conn, req, req["path"].partition("?")[0][len("/www"):])
         if path.startswith("/status/"):
@@ -599,6 +602,7 @@ def main(argv=None):
     ap.add_argument("--media", required=True, help="folder with the tone files")
     ap.add_argument("--lifetime", type=float, default=600.0, help="seconds until exit")
     ap.add_argument("--www", help="folder served at /www/")
+    ap.add_argument("--root-page", help="file served at / (a directory site's root page)")
     ap.add_argument("--version-text", default="1.4.1", help="body of /version.txt")
     ap.add_argument("--verbose", action="store_true", help="log requests to stderr")
     args = ap.parse_args(argv)

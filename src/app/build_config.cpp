@@ -6,11 +6,19 @@
 #ifndef TIVOLNA_PRODUCT_SITE_NAME
 #define TIVOLNA_PRODUCT_SITE_NAME "www.tivolna.ru"
 #endif
+#ifndef TIVOLNA_DIRECTORY_ROOT_URL
+#define TIVOLNA_DIRECTORY_ROOT_URL "http://radio.tivolna.ru/"
+#endif
+#ifndef TIVOLNA_PLAYLIST_URL_PREFIX
+#define TIVOLNA_PLAYLIST_URL_PREFIX "http://stream.tivolna.ru/playlist/radio.m3u?station"
+#endif
 
 namespace app {
 
 const char kProductSiteUrl[] = TIVOLNA_PRODUCT_SITE_URL;
 const char kProductSiteName[] = TIVOLNA_PRODUCT_SITE_NAME;
+const char kDirectoryRootUrl[] = TIVOLNA_DIRECTORY_ROOT_URL;
+const char kPlaylistUrlPrefix[] = TIVOLNA_PLAYLIST_URL_PREFIX;
 const char kVersionText[] = "1.4.1";
 
 }  // namespace app

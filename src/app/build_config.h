@@ -6,6 +6,10 @@ namespace app {
 extern const char kProductSiteUrl[];
 // The site's name as the footer shows it.
 extern const char kProductSiteName[];
+// The station directory: its root page (with the trailing slash; logo paths follow it) and
+// its stream playlist address up to the query key, without the "=".
+extern const char kDirectoryRootUrl[];
+extern const char kPlaylistUrlPrefix[];
 // The release as people read it.
 extern const char kVersionText[];
 

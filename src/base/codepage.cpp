@@ -87,6 +87,37 @@ std::string Utf8ToCp1251(const std::string& utf8) {
   return out;
 }
 
+bool IsValidUtf8(const std::string& text) {
+  const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+  size_t n = text.size();
+  for (size_t i = 0; i < n;) {
+    unsigned char b = s[i];
+    if (b < 0x80) {
+      ++i;
+      continue;
+    }
+    size_t len;
+    char32_t c, min;
+    if ((b & 0xE0) == 0xC0) {
+      len = 2, c = b & 0x1F, min = 0x80;
+    } else if ((b & 0xF0) == 0xE0) {
+      len = 3, c = b & 0x0F, min = 0x800;
+    } else if ((b & 0xF8) == 0xF0) {
+      len = 4, c = b & 0x07, min = 0x10000;
+    } else {
+      return false;
+    }
+    if (n - i < len) return false;
+    for (size_t k = 1; k < len; ++k) {
+      if ((s[i + k] & 0xC0) != 0x80) return false;
+      c = (c << 6) | (s[i + k] & 0x3F);
+    }
+    if (c < min || c > 0x10FFFF || (c >= 0xD800 && c < 0xE000)) return false;
+    i += len;
+  }
+  return true;
+}
+
 std::u16string Utf8ToUtf16(const std::string& utf8) {
   std::u16string out;
   out.reserve(utf8.size());

@@ -4,37 +4,18 @@
 
 namespace net {
 
-bool http_get(const std::string &url, const HttpGetOptions &opt, HttpGetResult &res) {
-    res = HttpGetResult();
-    auto fail = [&res](Error e) {
-        res.error = e;
-        return false;
-    };
-    const Deadline deadline = Deadline::in_ms(opt.total_ms);
-    RequestOptions ro;
-    ro.headers = opt.headers;
-    ro.connect_ms = opt.connect_ms;
-    ro.read_ms = opt.read_ms;
-    ro.head_limits.timeout_ms = opt.read_ms;
-    ro.max_redirects = opt.max_redirects;
-    ro.abort = opt.abort;
-    Response resp;
-    if (Error e = open_response(url, ro, deadline, resp); e != Error::None) return fail(e);
-    // the body, within what is left of the response's time
-    const Deadline read_by = deadline.within_ms(opt.read_ms);
-
+Error read_body(Response &resp, size_t max_body, Deadline read_by, std::string &body) {
     bool chunked = false;
     if (const std::string *te = resp.head.find("transfer-encoding"))
         chunked = te->find("chunked") != std::string::npos;
     bool sized = false;
     uint64_t length = 0;
     if (const std::string *cl = resp.head.find("content-length"); cl && !chunked) {
-        if (!parse_content_length(*cl, length)) return fail(Error::Body);
-        if (length > opt.max_body) return fail(Error::TooLarge);
+        if (!parse_content_length(*cl, length)) return Error::Body;
+        if (length > max_body) return Error::TooLarge;
         sized = true;
     }
-    ChunkedDecoder dechunk(opt.max_body);
-    std::string body;
+    ChunkedDecoder dechunk(max_body);
     if (sized) body.reserve(static_cast<size_t>(length));
     // Takes received bytes; true once the body is complete.
     auto take = [&](const char *data, size_t n, Error &e) {
@@ -51,7 +32,7 @@ bool http_get(const std::string &url, const HttpGetOptions &opt, HttpGetResult &
             body.append(data, n < want ? n : want);
             return body.size() == length;
         }
-        if (body.size() + n > opt.max_body) {
+        if (body.size() + n > max_body) {
             e = Error::TooLarge;
             return true;
         }
@@ -70,11 +51,32 @@ bool http_get(const std::string &url, const HttpGetOptions &opt, HttpGetResult &
             continue;
         }
         if (st == IoStatus::Closed && !sized && !chunked) break;  // the body runs to the close
-        if (st == IoStatus::Timeout) return fail(Error::Timeout);
-        if (st == IoStatus::Aborted) return fail(Error::Aborted);
-        return fail(Error::Body);
+        if (st == IoStatus::Timeout) return Error::Timeout;
+        if (st == IoStatus::Aborted) return Error::Aborted;
+        return Error::Body;
     }
-    if (e != Error::None) return fail(e);
+    return e;
+}
+
+bool http_get(const std::string &url, const HttpGetOptions &opt, HttpGetResult &res) {
+    res = HttpGetResult();
+    auto fail = [&res](Error e) {
+        res.error = e;
+        return false;
+    };
+    const Deadline deadline = Deadline::in_ms(opt.total_ms);
+    RequestOptions ro;
+    ro.headers = opt.headers;
+    ro.connect_ms = opt.connect_ms;
+    ro.read_ms = opt.read_ms;
+    ro.head_limits.timeout_ms = opt.read_ms;
+    ro.max_redirects = opt.max_redirects;
+    ro.abort = opt.abort;
+    Response resp;
+    if (Error e = open_response(url, ro, deadline, resp); e != Error::None) return fail(e);
+    std::string body;
+    if (Error e = read_body(resp, opt.max_body, deadline.within_ms(opt.read_ms), body); e != Error::None)
+        return fail(e);
     res.status = resp.head.status;
     res.head = std::move(resp.head);
     res.body = std::move(body);

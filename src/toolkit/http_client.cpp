@@ -29,6 +29,7 @@ std::string HttpClient::Get(const std::string& url) {
   job->options.read_ms = ReadTimeout;
   job->options.total_ms = ConnectTimeout + ReadTimeout;  // a lookup counts against the whole
   job->options.max_redirects = 0;
+  job->options.max_body = MaxBody;
   std::thread([job, url] {
     job->ok = net::http_get(url, job->options, job->result);
     job->done = true;

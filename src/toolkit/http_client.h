@@ -2,6 +2,7 @@
 // The HTTP client of the windows: a GET of an absolute address on the user-interface thread,
 // which keeps handling window messages while it waits (the windows repaint, move and answer
 // clicks meanwhile).
+#include <cstddef>
 #include <string>
 
 #include "base/errors.h"
@@ -21,6 +22,7 @@ class HttpClient {
   int ReadTimeout = 10000;
   std::string Accept = "text/html, */*";
   std::string UserAgent = "Mozilla/3.0 (compatible; Indy Library)";
+  size_t MaxBody = 16 << 20;  // a longer body fails the request
 
   // The body of a 2xx response; redirections are not followed. Throws HttpError, also when
   // called while this client's request is still waiting (from a handler run meanwhile).

@@ -1,6 +1,9 @@
 #include "toolkit/toolkit.h"
 
 #include <algorithm>
+#include <atomic>
+#include <exception>
+#include <thread>
 
 #include "toolkit/platform.h"
 
@@ -343,6 +346,25 @@ void Application::ShowMessage(const std::string& text) { platform::MessageBoxUtf
 
 void Application::Post(std::function<void()> work) {
   platform::Post([w = std::move(work)] { Application::Get().Dispatch(w); });
+}
+
+void Application::RunAside(const std::function<void()>& work) {
+  std::atomic<bool> done{false};
+  std::exception_ptr error;
+  std::thread t([&] {
+    try {
+      work();
+    } catch (...) {
+      error = std::current_exception();
+    }
+    done = true;
+  });
+  while (!done.load()) {
+    platform::WaitForMessages(10);
+    platform::ProcessMessages();
+  }
+  t.join();
+  if (error) std::rethrow_exception(error);
 }
 
 bool Application::RunMessageHook(const QueuedMessage& m) {

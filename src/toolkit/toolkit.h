@@ -229,6 +229,9 @@ class Application {
 
   // Runs `work` on the user-interface thread soon; callable from any thread.
   void Post(std::function<void()> work);
+  // Runs `work` on a thread of its own and handles messages until it ends, so the windows
+  // keep answering; an error of `work` is thrown here.
+  void RunAside(const std::function<void()>& work);
 
   // The hook sees every message the loop takes from the queue, for all windows, before it
   // is dispatched; when it returns true the message is not dispatched. Setting it again

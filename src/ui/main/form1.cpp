@@ -11,6 +11,7 @@
 #include "base/paths.h"
 #include "base/textfile.h"
 #include "catalogue/favourites.h"
+#include "catalogue/rebuild.h"
 #include "catalogue/station_store.h"
 #include "imaging/picture.h"
 #include "playback/audio_library.h"
@@ -26,6 +27,7 @@
 namespace ui {
 
 const char kDefaultTitle[] = "Тиволна - Бесплатное радио!";
+const char kNoStationsOnPage[] = "На странице каталога нет ни одной станции. Каталог не изменён.";
 const char kCopiedMessage[] = "Название композиции сохранено в буфер.";
 const char kMuteHint[] = "Выключить звук";
 const char kUnmuteHint[] = "Включить звук";
@@ -212,6 +214,7 @@ void TForm1::FormCreate() {
   st.CheckUpdates = 0;
   st.AutorunEnabled = 0;
   st.OpenLast = false;
+  catalogue::RestoreInterruptedSwap(catalogue::StationsFolder());
   catalogue::RemoveThumbsDb();
   st.CurrentStation = 0;
   std::memcpy(st.UserAgentText, app::kUserAgent, sizeof(app::kUserAgent));
@@ -348,6 +351,42 @@ void TForm1::Button2Click() {
   catalogue::ScanStationFolder(app::State());
   FillStationGrid();
   FillFavouritesGrid();
+}
+
+// Hidden button "<>": the catalogue rebuilt from the station directory. The new catalogue is
+// built beside the old one and takes its place only when complete; on any failure the old one
+// stays and is shown again.
+void TForm1::Button1Click() { RebuildCatalogue(app::kDirectoryRootUrl, app::kPlaylistUrlPrefix); }
+
+void TForm1::RebuildCatalogue(const std::string& root_url, const std::string& playlist_prefix) {
+  app::PlayerState& st = app::State();
+  NextGrid1.ClearRows();
+  NextGrid2.ClearRows();
+  try {
+    std::string page = catalogue::DecodePage(IdHTTP1.Get(root_url));
+    std::vector<catalogue::NewStation> stations =
+        catalogue::StationsFromDirectoryPage(page, st, root_url, playlist_prefix);
+    if (stations.empty()) throw base::Error(kNoStationsOnPage);
+    Memo1.Lines.clear();
+    Memo2.Lines.clear();
+    for (size_t i = 0; i < stations.size(); ++i) {
+      Memo1.Lines.push_back(stations[i].logo_url);
+      Memo2.Lines.push_back(base::IntToStr(static_cast<int64_t>(i + 1)));
+    }
+    catalogue::BuildOptions options;
+    options.http.headers = {{"Accept", IdHTTP1.Accept}, {"User-Agent", IdHTTP1.UserAgent}};
+    catalogue::BuildReport report;
+    tk::Application::Get().RunAside(
+        [&] { report = catalogue::BuildCatalogue(catalogue::StationsFolder(), stations, options); });
+    for (size_t i = 0; i < report.logos.size(); ++i) {
+      std::string ext = catalogue::LogoExtension(report.logos[i]);
+      if (ext != ".txt" && !ext.empty()) st.LogoExtensions.Set(static_cast<int64_t>(i + 1), ext);
+    }
+  } catch (...) {
+    StationFolderScan();
+    throw;
+  }
+  StationFolderScan();
 }
 
 // --- The logo grids ---

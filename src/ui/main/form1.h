@@ -21,6 +21,9 @@ class TForm1 : public tk::Form {
   // The form's own handling, then the stream worker's status reports.
   void WndProc(tk::Message& m) override;
 
+  // Hidden button "<>": the catalogue rebuild.
+  void Button1Click();
+  void RebuildCatalogue(const std::string& root_url, const std::string& playlist_prefix);
   // Hidden button "||": the station folder scan.
   void Button2Click();
   void StationFolderScan() { Button2Click(); }

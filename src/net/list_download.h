@@ -1,0 +1,35 @@
+// Fetches a list of addresses into files of one folder, one at a time.
+#pragma once
+#include <atomic>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "net/http_get.h"
+
+namespace net {
+
+enum class RowOutcome {
+    Skipped,   // the row's address is empty
+    Body,      // the file holds the body
+    Empty,     // the server answered with a status of 400 or more, a length of 0 or a broken body
+    NoAnswer,  // nothing came back (no connection, no response head): no file was made
+};
+
+struct ListDownloadOptions {
+    HttpGetOptions http;  // headers, time-outs, size limit and abort flag of each fetch
+    // Called before each row is fetched and after it was handled.
+    std::function<void(size_t row)> on_start;
+    std::function<void(size_t row, RowOutcome outcome)> on_done;
+};
+
+// For every row whose address is not empty, in row order: fetches urls[i] and writes the
+// body to folder / names[i]. The file is made as soon as the server answers. Throws nothing;
+// a file that cannot be written counts as Empty when it exists and as NoAnswer otherwise.
+std::vector<RowOutcome> download_list(const std::vector<std::string> &urls,
+                                      const std::vector<std::string> &names,
+                                      const std::filesystem::path &folder,
+                                      const ListDownloadOptions &options);
+
+}  // namespace net

@@ -1,0 +1,335 @@
+// The directory page parser, the catalogue rebuild against a loopback directory site, and the
+// JSON import of the catalogue tool.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <set>
+
+#include "app/player_state.h"
+#include "audio/bass.h"
+#include "base/codepage.h"
+#include "base/errors.h"
+#include "catalogue/directory_parser.h"
+#include "catalogue/rebuild.h"
+#include "json_import.h"
+#include "net/local_server.h"
+#include "test_util.h"
+#include "toolkit/headless/headless.h"
+#include "ui/forms.h"
+#include "ui/main/form1.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using tk::headless::MessageBoxes;
+
+const std::string kPrefix = "http://127.0.0.1:9/playlist/radio.m3u?station";
+
+// A station block as the directory writes it.
+std::string Block(const std::string& link, const std::string& logo, const std::string& title) {
+  return "<div class=\"st\"><div class=\"t\"><a href=\"" + link + "\"><img src=\"/img/play.png\"></a>"
+         "<a href=\"/s\" popup=\"500 400\"><img src=\"/" + logo + "\" class=\"logo\" alt=\"" + title +
+         "\" width=\"88\" height=\"82\"></a></div></div></div>\n";
+}
+// A root page in UTF-8 around the given blocks.
+std::string Page(const std::string& blocks) {
+  return "<html><body><div id=\"menu\"><div class=\"st\">menu</div></div><h3>Радиостанции</h3>\n" + blocks +
+         "<div id=\"footer-spacer\"></div></body></html>";
+}
+
+TEST(DirectoryParserTest, BlocksByTheirMarkers) {
+  auto st = std::make_unique<app::PlayerState>();
+  const struct {
+    const char* what;
+    std::string section;
+    int count;
+    std::vector<std::array<std::string, 3>> entries;  // id, logo, title
+  } cases[] = {
+      {"no block", "<p>nothing</p>", 0, {}},
+      {"identifier =42", Block(kPrefix + "=42", "l/42.jpg", "&laquo;Радио&raquo;"), 1,
+       {{"=42", "l/42.jpg", "&laquo;Радио&raquo;"}}},
+      {"another host is no station",
+       Block("http://elsewhere/playlist/radio.m3u?station=1", "a.jpg", "A") + Block(kPrefix + "=2", "b.jpg", "B"), 1,
+       {{"=2", "b.jpg", "B"}}},
+      {"no '=' after the prefix", Block(kPrefix + "s=3", "c.jpg", "C"), 0, {}},
+      {"no logo marker",
+       "<div class=\"st\"><a href=\"" + kPrefix + "=5\"><img src=\"x\" class=\"logo\" alt=\"E\" width=\"1\">"
+       "</div></div></div>", 1, {{"=5", "", "E"}}},
+      {"a block without its end runs into the next",
+       "<div class=\"st\"><a href=\"" + kPrefix + "=6\"><img src=\"\">" + Block(kPrefix + "=7", "g.jpg", "G"), 2,
+       {{"=6", "g.jpg", "G"}, {"=7", "g.jpg", "G"}}},
+  };
+  for (const auto& c : cases) {
+    st->ParsedStationIds.Set(1, "old");
+    std::string section = c.section;
+    catalogue::ParseStationBlocks(section, *st, kPrefix);
+    EXPECT_EQ(st->ParsedCount, c.count) << c.what;
+    EXPECT_EQ(section.find(catalogue::kBlockStart), std::string::npos) << c.what << ": every block consumed";
+    if (c.count == 0) {
+      EXPECT_EQ(st->ParsedStationIds.Get(1), "old") << c.what;
+    }
+    for (size_t k = 0; k < c.entries.size(); ++k) {
+      EXPECT_EQ(st->ParsedStationIds.Get(k + 1), c.entries[k][0]) << c.what;
+      EXPECT_EQ(st->ParsedLogoPaths.Get(k + 1), c.entries[k][1]) << c.what;
+      EXPECT_EQ(st->ParsedTitles.Get(k + 1), c.entries[k][2]) << c.what;
+    }
+  }
+  // More blocks than the tables hold: the first 1000 are kept.
+  std::string many;
+  for (int i = 1; i <= 1005; ++i) many += Block(kPrefix + "=" + std::to_string(i), "l.png", "T");
+  catalogue::ParseStationBlocks(many, *st, kPrefix);
+  EXPECT_EQ(st->ParsedCount, 1000);
+  EXPECT_EQ(st->ParsedStationIds.Get(1000), "=1000");
+}
+
+TEST(DirectoryParserTest, PageDecodingAndTitles) {
+  EXPECT_EQ(catalogue::DecodePage("Радио €✓"), base::Utf8ToCp1251("Радио €") + "?");
+  for (const char* bad : {"ab\xD0", "\xC0\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80", "a\x80z", "\xE2\x82"})
+    EXPECT_EQ(catalogue::DecodePage(std::string("<h3>") + bad), "") << bad;
+  const std::pair<const char*, const char*> titles[] = {
+      {"&laquo;Радио&raquo;", "Радио"}, {"R&#1110;ks", "Riks"}, {"Rock &amp; Roll", "Rock &amp; Roll"},
+      {"&laquo;&laquo;x", "x"}};
+  for (auto [in, out] : titles)
+    EXPECT_EQ(catalogue::CleanTitle(base::Utf8ToCp1251(in)), base::Utf8ToCp1251(out)) << in;
+}
+
+// --- The rebuild through the main window, against a loopback directory site ---
+
+std::string Answer(const std::string& status, const std::string& body, const std::string& type = "text/html") {
+  return "HTTP/1.1 " + status + "\r\nContent-Type: " + type + "\r\nContent-Length: " + std::to_string(body.size()) +
+         "\r\n\r\n" + body;
+}
+
+// Serves `connections` requests, each answered by the response of its path; a path without
+// one is dropped unanswered.
+class Site {
+ public:
+  Site(std::map<std::string, std::string> responses, int connections)
+      : server_(
+            [this](int fd) {
+              std::string req = LocalServer::read_request(fd);
+              std::string path = req.substr(4, req.find(' ', 4) - 4);
+              requests.push_back(path);
+              auto it = responses_.find(path);
+              if (it != responses_.end()) LocalServer::send_text(fd, it->second);
+            },
+            connections),
+        responses_(std::move(responses)) {}
+  std::string Root() const { return "http://127.0.0.1:" + std::to_string(server_.port()) + "/"; }
+  std::vector<std::string> requests;
+
+ private:
+  LocalServer server_;
+  std::map<std::string, std::string> responses_;
+};
+
+struct RebuildTest : ::testing::Test {
+  TempExeFolder dir;
+  ui::TForm1* form = nullptr;
+  std::string jpg, gif, png;
+
+  void SetUp() override {
+    for (const char* f : {"fav.png", "notfav.png", "vol.png", "voloff.png"})
+      fs::copy_file(fs::path(TIVOLNA_SOURCE_DIR) / "assets/dist" / f, dir.path() / f);
+    dir.Write("config.txt", QuietConfig());
+    // The old catalogue: two stations with picture logos.
+    for (int n : {1, 2}) {
+      dir.Write("Stations/play" + std::to_string(n) + ".txt", "http://old/" + std::to_string(n) + "\r\nOld\r\n");
+      dir.Write("Stations/" + std::to_string(n) + ".png", Picture("old.png", "-size 40x40 xc:gray"));
+    }
+    jpg = Picture("a.jpg", "-size 60x40 xc:red");
+    gif = Picture("a.gif", "-size 60x40 xc:green");
+    png = Picture("a.png", "-size 60x40 xc:blue");
+    app::PlayerState& st = app::State();
+    st.StationCount = 0;
+    st.FavouriteCount = 0;
+    st.LogoExtensions.Clear();
+  }
+  std::string Picture(const std::string& name, const std::string& args) {
+    std::string cmd = "cd '" + dir.path().string() + "' && convert " + args + " '" + name + "' 2>/dev/null";
+    EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
+    std::string bytes = dir.Read(name);
+    fs::remove(dir.path() / name);
+    return bytes;
+  }
+  void Start() {
+    tk::Application& app = tk::Application::Get();
+    app.DestroyAllForms();
+    tk::headless::Reset();
+    BASS_Free();
+    app.Title = ui::kProductTitle;
+    app.Initialize();
+    form = app.CreateForm<ui::TForm1>();
+  }
+  void TearDown() override {
+    tk::Application::Get().DestroyAllForms();
+    BASS_Free();
+  }
+  void Rebuild(const Site& site) {
+    tk::headless::ClearMessageBoxes();
+    tk::Application::Get().Dispatch([&] { form->RebuildCatalogue(site.Root(), kPrefix); });
+  }
+  // Every file of Stations with its bytes.
+  std::map<std::string, std::string> Folder() {
+    std::map<std::string, std::string> m;
+    for (const auto& e : fs::directory_iterator(dir.Stations()))
+      m[e.path().filename().string()] = dir.Read(fs::path("Stations") / e.path().filename());
+    return m;
+  }
+  std::vector<int> Tags(tk::PictureGrid& g) {
+    std::vector<int> tags;
+    for (int row = 0; row < g.RowCount(); ++row)
+      for (int col = 0; col < 5; ++col)
+        if (g.HasPicture(col, row)) tags.push_back(g.Tag(col, row));
+    return tags;
+  }
+};
+
+TEST_F(RebuildTest, ThreeLogoKindsErrorAnswersAndNoAnswerTwice) {
+  std::string blocks = Block(kPrefix + "=42", "logo/1.jpg", "&laquo;Радио Ёлка&raquo; &amp; Ко") +
+                       Block("http://other.example/radio.m3u?station=9", "logo/x.jpg", "Не станция") +
+                       Block(kPrefix + "=7", "logo/2.gif", "R&#1110;ver") + Block(kPrefix + "=8", "logo/3.png", "Три") +
+                       Block(kPrefix + "=9", "logo/4.jpg", "Ошибка") + Block(kPrefix + "=10", "logo/5.bmp", "BMP") +
+                       Block(kPrefix + "=11", "logo/6.jpg", "Молчит") + Block(kPrefix + "=12", "logo/7.jpg", "Пусто");
+  std::map<std::string, std::string> responses = {
+      {"/", Answer("200 OK", Page(blocks))},
+      {"/logo/1.jpg", Answer("200 OK", jpg, "image/jpeg")},
+      {"/logo/2.gif", Answer("200 OK", gif, "image/gif")},
+      {"/logo/3.png", Answer("200 OK", png, "image/png")},
+      {"/logo/4.jpg", Answer("404 Not Found", "gone")},
+      {"/logo/5.bmp", Answer("200 OK", "BM\x36\x00\x00\x00 not much of a bitmap", "image/bmp")},
+      {"/logo/7.jpg", Answer("200 OK", "", "image/jpeg")},
+      // logo/6.jpg: dropped without an answer
+  };
+  Start();
+  dir.Write("Stations.new/junk.txt", "left by a build that was cut off");
+  std::map<std::string, std::string> first;
+  for (int run = 0; run < 2; ++run) {
+    Site site(responses, 8);
+    Rebuild(site);
+    EXPECT_TRUE(MessageBoxes().empty()) << (MessageBoxes().empty() ? "" : MessageBoxes()[0].text);
+    EXPECT_EQ(site.requests.size(), 8u);
+    auto files = Folder();
+    std::set<std::string> names;
+    for (auto& [n, _] : files) names.insert(n);
+    EXPECT_EQ(names, (std::set<std::string>{"play1.txt", "play2.txt", "play3.txt", "play4.txt", "play5.txt",
+                                            "play6.txt", "play7.txt", "1.jpg", "2.gif", "3.png", "4.txt", "5",
+                                            "6.txt", "7.txt"}));
+    EXPECT_EQ(files["play1.txt"], base::Utf8ToCp1251(kPrefix + "=42\r\nРадио Ёлка &amp; Ко\r\n"));
+    EXPECT_EQ(files["play2.txt"], kPrefix + "=7\r\nRiver\r\n");
+    EXPECT_EQ(files["1.jpg"], jpg);
+    EXPECT_EQ(files["3.png"], png);
+    EXPECT_EQ(files["4.txt"], "");
+    EXPECT_FALSE(fs::exists(dir.path() / "Stations.new"));
+    EXPECT_FALSE(fs::exists(dir.path() / "Stations.old"));
+    app::PlayerState& st = app::State();
+    EXPECT_EQ(st.StationCount, 8);
+    EXPECT_EQ(st.ParsedCount, 7);
+    EXPECT_EQ(st.LogoExtensions.Get(2), ".gif");
+    EXPECT_EQ(st.LogoExtensions.Get(5), "");
+    EXPECT_EQ(Tags(form->NextGrid1), (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(form->Memo1.Lines.size(), 7u);
+    EXPECT_EQ(form->Memo1.Lines[5], site.Root() + "logo/6.jpg");
+    EXPECT_EQ(form->Memo2.Lines[6], "7");
+    if (run == 0) first = files;
+    else EXPECT_EQ(files, first) << "a second run gives the same folder";
+  }
+}
+
+TEST_F(RebuildTest, PagesWithoutStationsKeepTheOldCatalogue) {
+  const struct {
+    const char* what;
+    std::string response;
+    std::string error;
+  } cases[] = {
+      {"no section", Answer("200 OK", "<html>" + Block(kPrefix + "=1", "l.jpg", "A") + "</html>"),
+       "На странице каталога нет ни одной станции. Каталог не изменён."},
+      {"invalid UTF-8", Answer("200 OK", Page(Block(kPrefix + "=1", "l.jpg", "A")) + "\xC3"),
+       "На странице каталога нет ни одной станции. Каталог не изменён."},
+      {"no accepted block", Answer("200 OK", Page(Block("http://x/?station=1", "l.jpg", "A"))),
+       "На странице каталога нет ни одной станции. Каталог не изменён."},
+      {"status 404", Answer("404 Not Found", Page(Block(kPrefix + "=1", "l.jpg", "A"))), "HTTP/1.1 404"},
+      {"redirect", "HTTP/1.1 302 Found\r\nLocation: /elsewhere\r\nContent-Length: 0\r\n\r\n", "Request failed: http://127.0.0.1:"},
+  };
+  Start();
+  auto before = Folder();
+  for (const auto& c : cases) {
+    Site site({{"/", c.response}}, 1);
+    Rebuild(site);
+    ASSERT_EQ(MessageBoxes().size(), 1u) << c.what;
+    EXPECT_EQ(MessageBoxes()[0].text.substr(0, c.error.size()), c.error) << c.what;
+    EXPECT_EQ(Folder(), before) << c.what;
+    EXPECT_EQ(Tags(form->NextGrid1), (std::vector<int>{1, 2})) << c.what << ": the old tiles are back";
+  }
+}
+
+TEST_F(RebuildTest, AnInterruptedSwapIsUndoneAtStart) {
+  fs::rename(dir.Stations(), dir.path() / "Stations.old");
+  Start();
+  EXPECT_TRUE(fs::exists(dir.Stations() / "play2.txt"));
+  EXPECT_EQ(app::State().StationCount, 3);
+  EXPECT_EQ(Tags(form->NextGrid1), (std::vector<int>{1, 2}));
+}
+
+// --- The JSON import of the catalogue tool ---
+
+TEST(JsonImportTest, FiltersBadEntriesAndDuplicates) {
+  const std::string list = R"([
+    {"name": "Ретро FM", "url_resolved": "http://a/1", "favicon": "http://a/1.png", "countrycode": "RU",
+     "tags": "pop,retro", "votes": 5},
+    {"name": "  Jazz\nNight ", "url_resolved": "http://a/2", "favicon": "", "countrycode": "US", "tags": "Jazz",
+     "votes": 50},
+    {"name": "ретро fm", "url_resolved": "http://a/3", "countrycode": "RU", "votes": 500},
+    {"name": "Secure", "url_resolved": "https://a/4", "countrycode": "RU"},
+    {"name": "Ftp", "url_resolved": "ftp://a/5"},
+    {"url_resolved": "http://a/6"},
+    {"name": "", "url_resolved": "http://a/7"},
+    {"name": 12, "url_resolved": "http://a/8"},
+    "not an object",
+    {"name": "Rock 🎸", "url_resolved": "http://a/9", "favicon": "data:image/png;base64,AAAA", "countrycode": "ru",
+     "tags": "rock, classic rock", "votes": "many"}
+  ])";
+  using catalogue_tool::JsonFilter;
+  const struct {
+    const char* what;
+    JsonFilter filter;
+    std::vector<std::string> urls;
+    size_t bad, duplicate, filtered, over;
+  } cases[] = {
+      {"all", {}, {"http://a/1", "http://a/2", "http://a/9"}, 6, 1, 0, 0},
+      {"country ru", {"ru", "", 0, 999}, {"http://a/1", "http://a/9"}, 6, 1, 1, 0},
+      {"tag classic rock", {"", "CLASSIC ROCK", 0, 999}, {"http://a/9"}, 6, 0, 3, 0},
+      {"top 2 by votes", {"", "", 2, 999}, {"http://a/3", "http://a/2"}, 6, 1, 0, 1},
+      {"limit 1", {"", "", 0, 1}, {"http://a/1"}, 6, 1, 0, 2},
+  };
+  for (const auto& c : cases) {
+    catalogue_tool::JsonImport in = catalogue_tool::StationsFromJson(list, c.filter);
+    std::vector<std::string> urls;
+    for (const auto& s : in.stations) urls.push_back(s.url);
+    EXPECT_EQ(urls, c.urls) << c.what;
+    EXPECT_EQ(in.skipped_bad, c.bad) << c.what;
+    EXPECT_EQ(in.skipped_duplicate, c.duplicate) << c.what;
+    EXPECT_EQ(in.filtered_out, c.filtered) << c.what;
+    EXPECT_EQ(in.over_limit, c.over) << c.what;
+  }
+  catalogue_tool::JsonImport all = catalogue_tool::StationsFromJson(list, {});
+  ASSERT_EQ(all.stations.size(), 3u);
+  EXPECT_EQ(all.stations[0].title, base::Utf8ToCp1251("Ретро FM"));
+  EXPECT_EQ(all.stations[0].logo_url, "http://a/1.png");
+  EXPECT_EQ(all.stations[1].title, "Jazz Night") << "one line, trimmed";
+  EXPECT_EQ(all.stations[1].logo_url, "");
+  EXPECT_EQ(all.stations[2].title, "Rock ?");
+  EXPECT_EQ(all.stations[2].logo_url, "") << "only http logos are fetched";
+  for (const char* bad : {"{\"name\": \"x\"}", "[1, 2", "", "null"})
+    EXPECT_THROW(catalogue_tool::StationsFromJson(bad, {}), base::Error) << bad;
+  // Never more than 999 stations.
+  std::string big = "[";
+  for (int i = 0; i < 1005; ++i)
+    big += std::string(i ? "," : "") + "{\"name\": \"S" + std::to_string(i) + "\", \"url_resolved\": \"http://s/" +
+           std::to_string(i) + "\"}";
+  EXPECT_EQ(catalogue_tool::StationsFromJson(big + "]", {}).stations.size(), 999u);
+}
+
+}  // namespace
