@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <vector>
 
 #include "app/player_state.h"
 
@@ -20,5 +21,29 @@ inline constexpr char kTitleEnd[] = "\" width=\"";
 // "<" of every block start visited becomes "#". Blocks beyond the tables' 1000 entries are
 // visited but not stored.
 void ParseStationBlocks(std::string& section, app::PlayerState& state, const std::string& playlist_prefix);
+
+// Section markers of the directory's root page (Windows-1251).
+extern const char kSectionStart[];
+extern const char kSectionEnd[];
+
+// One station of a new catalogue; texts in Windows-1251.
+struct NewStation {
+  std::string url;
+  std::string title;
+  std::string logo_url;  // empty: no logo
+};
+
+// The directory's title replacements: guillemet entities dropped, &#1110; as a Latin i.
+std::string CleanTitle(const std::string& title);
+
+// The page body (UTF-8) decoded to Windows-1251 with "?" for what it lacks; an invalid body
+// gives the empty text.
+std::string DecodePage(const std::string& body);
+
+// Cuts the station section out of the decoded page, parses it into the state's parsed
+// tables and gives their stations: the stream address (prefix + identifier), the cleaned
+// title and the logo address (root + path).
+std::vector<NewStation> StationsFromDirectoryPage(const std::string& page, app::PlayerState& state,
+                                                  const std::string& root_url, const std::string& playlist_prefix);
 
 }  // namespace catalogue

@@ -3,42 +3,15 @@
 #include <fstream>
 #include <system_error>
 
-#include "app/marker_text.h"
-#include "base/codepage.h"
 #include "base/errors.h"
 #include "base/intconv.h"
 #include "base/paths.h"
 #include "base/textfile.h"
-#include "catalogue/directory_parser.h"
 #include "net/list_download.h"
 
 namespace catalogue {
 
 namespace fs = std::filesystem;
-
-const char kSectionStart[] = "<h3>\xD0\xE0\xE4\xE8\xEE\xF1\xF2\xE0\xED\xF6\xE8\xE8</h3>";  // Радиостанции
-const char kSectionEnd[] = "<div id=\"footer-spacer\">";
-
-std::string CleanTitle(const std::string& title) {
-  std::string t = app::ReplaceAll(title, "&laquo;", "");
-  t = app::ReplaceAll(t, "&raquo;", "");
-  return app::ReplaceAll(t, "&#1110;", "i");
-}
-
-std::string DecodePage(const std::string& body) {
-  return base::IsValidUtf8(body) ? base::Utf8ToCp1251(body) : std::string();
-}
-
-std::vector<NewStation> StationsFromDirectoryPage(const std::string& page, app::PlayerState& state,
-                                                  const std::string& root_url, const std::string& playlist_prefix) {
-  std::string section = app::TextBetween(kSectionStart, kSectionEnd, page);
-  ParseStationBlocks(section, state, playlist_prefix);
-  std::vector<NewStation> out;
-  for (int32_t k = 1; k <= state.ParsedCount; ++k)
-    out.push_back({playlist_prefix + state.ParsedStationIds.Get(k), CleanTitle(state.ParsedTitles.Get(k)),
-                   root_url + state.ParsedLogoPaths.Get(k)});
-  return out;
-}
 
 const char* LogoKindName(LogoKind kind) {
   switch (kind) {

@@ -7,34 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "app/player_state.h"
+#include "catalogue/directory_parser.h"
 #include "net/http_get.h"
 
 namespace catalogue {
-
-// Section markers of the directory's root page (Windows-1251).
-extern const char kSectionStart[];
-extern const char kSectionEnd[];
-
-// One station of a new catalogue; texts in Windows-1251.
-struct NewStation {
-  std::string url;
-  std::string title;
-  std::string logo_url;  // empty: no logo
-};
-
-// The directory's title replacements: guillemet entities dropped, &#1110; as a Latin i.
-std::string CleanTitle(const std::string& title);
-
-// The page body (UTF-8) decoded to Windows-1251 with "?" for what it lacks; an invalid body
-// gives the empty text.
-std::string DecodePage(const std::string& body);
-
-// Cuts the station section out of the decoded page, parses it into the state's parsed
-// tables and gives their stations: the stream address (prefix + identifier), the cleaned
-// title and the logo address (root + path).
-std::vector<NewStation> StationsFromDirectoryPage(const std::string& page, app::PlayerState& state,
-                                                  const std::string& root_url, const std::string& playlist_prefix);
 
 enum class LogoKind { Jpeg, Gif, Png, Unknown, Empty, Missing };
 const char* LogoKindName(LogoKind kind);
