@@ -321,6 +321,23 @@ TEST_F(ToolkitTest, PostedWorkRunsOnTheWindowThreadInOrder) {
   EXPECT_EQ(tk::headless::MessageBoxes()[0].text, "File not found");
 }
 
+TEST_F(ToolkitTest, WorkAsideKeepsMessagesFlowingAndPassesItsErrorOn) {
+  std::atomic<bool> posted_ran{false}, seen_by_work{false};
+  std::thread::id ui = std::this_thread::get_id(), posted_on;
+  tk::Application::Get().RunAside([&] {
+    EXPECT_NE(std::this_thread::get_id(), ui);
+    tk::Application::Get().Post([&] {
+      posted_on = std::this_thread::get_id();
+      posted_ran = true;
+    });
+    for (int i = 0; i < 200 && !posted_ran; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    seen_by_work = posted_ran.load();
+  });
+  EXPECT_TRUE(seen_by_work) << "posted work ran while the work was still waiting";
+  EXPECT_EQ(posted_on, ui);
+  EXPECT_THROW(tk::Application::Get().RunAside([] { throw base::Error("File not found"); }), base::Error);
+}
+
 TEST(CanvasTest, CoverageIsExactAtEdges) {
   tk::Bitmap b(8, 4, tk::Rgb(0, 0, 0));
   tk::Canvas c(tk::ViewOf(b));
