@@ -61,8 +61,9 @@ typedef DWORD HCHANNEL;
 /* Error codes (BASS_ErrorGetCode) */
 #define BASS_OK                   0
 #define BASS_ERROR_MEM            1    /* out of memory */
-#define BASS_ERROR_FILEOPEN       2    /* the address is not a usable http:// address */
+#define BASS_ERROR_FILEOPEN       2    /* the address is not a usable http:// or https:// address */
 #define BASS_ERROR_DRIVER         3    /* no output device */
+#define BASS_ERROR_SSL            10   /* no TLS connection could be agreed with the https server */
 #define BASS_ERROR_HANDLE         5    /* not a handle of a live stream */
 #define BASS_ERROR_INIT           8    /* BASS_Init has not succeeded */
 #define BASS_ERROR_ALREADY        14   /* already initialised */
@@ -79,6 +80,10 @@ typedef DWORD HCHANNEL;
 #define BASS_ERROR_REDIRECTS      1002 /* too many redirects or nested playlists */
 #define BASS_ERROR_PROTOCOL       1003 /* malformed response, bad icy-metaint, chunked audio */
 #define BASS_ERROR_ABORTED        1004 /* BASS_Free ran while the stream was being created */
+#define BASS_ERROR_CERT_ISSUER    1005 /* https: the certificate does not lead to a trusted root */
+#define BASS_ERROR_CERT_EXPIRED   1006 /* https: a certificate is outside its validity period */
+#define BASS_ERROR_CERT_HOST      1007 /* https: the certificate names another host */
+#define BASS_ERROR_CERT_INVALID   1008 /* https: any other fault of the certificate */
 #define BASS_ERROR_HTTP           2000 /* plus the status of a response other than 200: 2404 is 404 */
 
 #ifdef __cplusplus

@@ -23,6 +23,11 @@ int code_of(net::Error e) {
     case net::Error::Aborted: return BASS_ERROR_ABORTED;
     case net::Error::TooManyRedirects: return BASS_ERROR_REDIRECTS;
     case net::Error::TooLarge: return BASS_ERROR_TOOLARGE;
+    case net::Error::TlsHandshake: return BASS_ERROR_SSL;
+    case net::Error::CertUnknownIssuer: return BASS_ERROR_CERT_ISSUER;
+    case net::Error::CertExpired: return BASS_ERROR_CERT_EXPIRED;
+    case net::Error::CertHostMismatch: return BASS_ERROR_CERT_HOST;
+    case net::Error::CertInvalid: return BASS_ERROR_CERT_INVALID;
     case net::Error::Send:
     case net::Error::BadHead:
     case net::Error::Body: break;

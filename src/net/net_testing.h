@@ -17,5 +17,9 @@ void set_host(const std::string &name, const std::vector<std::string> &addresses
 // Both hooks off.
 void reset();
 
+// Where the platform's roots come from files (not on Windows): these PEM roots instead of
+// the system's, until called with an empty text.
+void set_trusted_roots_pem(const std::string &pem);
+
 }  // namespace testing
 }  // namespace net

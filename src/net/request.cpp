@@ -29,6 +29,18 @@ Error from_head(HeadResult r) {
     return Error::BadHead;
 }
 
+Error from_tls(TlsFailure f) {
+    switch (f) {
+    case TlsFailure::UnknownIssuer: return Error::CertUnknownIssuer;
+    case TlsFailure::Expired: return Error::CertExpired;
+    case TlsFailure::HostMismatch: return Error::CertHostMismatch;
+    case TlsFailure::BadCertificate: return Error::CertInvalid;
+    case TlsFailure::Handshake:
+    case TlsFailure::None: break;
+    }
+    return Error::TlsHandshake;
+}
+
 }  // namespace
 
 bool is_redirect(int status) {
@@ -45,6 +57,15 @@ Error open_response(const std::string &url_text, const RequestOptions &opt, Dead
         IoStatus c = sock.connect(url.host, url.port, opt.connect_ms, deadline);
         if (c != IoStatus::Ok) return from_io(c);
         Deadline read_by = deadline.within_ms(opt.read_ms);
+        if (url.tls()) {
+            // The handshake counts as part of the answer's time.
+            TlsFailure why = TlsFailure::None;
+            IoStatus t = sock.start_tls(url.host, read_by, why);
+            if (t != IoStatus::Ok) {
+                if (why != TlsFailure::None) return from_tls(why);
+                return t == IoStatus::Error ? Error::TlsHandshake : from_io(t);
+            }
+        }
         std::vector<std::pair<std::string, std::string>> headers = opt.headers;
         headers.emplace_back("Connection", "close");
         std::string req = build_get_request(url, headers, opt.version);

@@ -15,7 +15,7 @@ namespace net {
 // Why a request failed.
 enum class Error {
     None,
-    BadUrl,            // not an http address
+    BadUrl,            // not an http or https address
     Lookup,            // host name not found
     Refused,           // connection refused or host unreachable
     Timeout,           // a time-out or the deadline passed
@@ -24,7 +24,12 @@ enum class Error {
     BadHead,           // the response head was malformed or cut off
     TooManyRedirects,
     Body,              // the body was malformed or cut off
-    TooLarge           // head or body over the limits
+    TooLarge,          // head or body over the limits
+    TlsHandshake,      // no TLS connection could be agreed
+    CertUnknownIssuer, // the certificate does not lead to a trusted root
+    CertExpired,       // a certificate is outside its validity period
+    CertHostMismatch,  // the certificate names another host
+    CertInvalid        // any other fault of the certificate
 };
 
 struct RequestOptions {

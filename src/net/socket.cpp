@@ -76,13 +76,18 @@ void init() {
 
 Socket::~Socket() { close(); }
 
-Socket::Socket(Socket &&o) noexcept : fd_(o.fd_), abort_(o.abort_) { o.fd_ = -1; }
+Socket::Socket(Socket &&o) noexcept : fd_(o.fd_), abort_(o.abort_), tls_(std::move(o.tls_)) {
+    o.fd_ = -1;
+    if (tls_) tls_->rebind(*this);
+}
 
 Socket &Socket::operator=(Socket &&o) noexcept {
     if (this != &o) {
         close();
         fd_ = o.fd_;
         abort_ = o.abort_;
+        tls_ = std::move(o.tls_);
+        if (tls_) tls_->rebind(*this);
         o.fd_ = -1;
     }
     return *this;
@@ -91,6 +96,7 @@ Socket &Socket::operator=(Socket &&o) noexcept {
 bool Socket::is_open() const { return fd_ != -1; }
 
 void Socket::close() {
+    tls_.reset();
     if (fd_ != -1) {
         close_socket(to_sock(fd_));
         fd_ = -1;
@@ -168,7 +174,30 @@ IoStatus Socket::connect(const std::string &host, uint16_t port, int attempt_ms,
     return result;
 }
 
+IoStatus Socket::start_tls(const std::string &host, Deadline deadline, TlsFailure &why) {
+    why = TlsFailure::None;
+    if (fd_ == -1) return IoStatus::Error;
+    std::unique_ptr<TlsChannel> ch;
+    IoStatus st = TlsChannel::open(*this, host, deadline, ch, why);
+    if (st != IoStatus::Ok) {
+        close();
+        return st;
+    }
+    tls_ = std::move(ch);
+    return IoStatus::Ok;
+}
+
 bool Socket::send_all(const void *data, size_t len, Deadline deadline) {
+    if (tls_) return tls_->send_all(data, len, deadline);
+    return raw_send_all(data, len, deadline);
+}
+
+IoStatus Socket::recv(void *buf, size_t len, size_t &got, Deadline deadline) {
+    if (tls_) return tls_->recv(buf, len, got, deadline);
+    return raw_recv(buf, len, got, deadline);
+}
+
+bool Socket::raw_send_all(const void *data, size_t len, Deadline deadline) {
     const char *p = static_cast<const char *>(data);
     while (len > 0) {
         if (fd_ == -1) return false;
@@ -189,7 +218,7 @@ bool Socket::send_all(const void *data, size_t len, Deadline deadline) {
     return true;
 }
 
-IoStatus Socket::recv(void *buf, size_t len, size_t &got, Deadline deadline) {
+IoStatus Socket::raw_recv(void *buf, size_t len, size_t &got, Deadline deadline) {
     got = 0;
     if (fd_ == -1) return IoStatus::Error;
     for (;;) {

@@ -3,9 +3,11 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "net/deadline.h"
+#include "net/tls.h"
 
 namespace net {
 
@@ -40,6 +42,12 @@ public:
     // kLookupTimeoutMs) and all attempts end by the deadline.
     IoStatus connect(const std::string &host, uint16_t port, int attempt_ms,
                      Deadline deadline = Deadline());
+    // Makes the connection a TLS client connection to host (the name is sent to the server
+    // and checked against its certificate), by the deadline; send_all and recv then carry
+    // the plain text. Not Ok: the socket is closed, and why says what TLS found wrong.
+    IoStatus start_tls(const std::string &host, Deadline deadline, TlsFailure &why);
+    bool is_tls() const { return tls_ != nullptr; }
+
     // Sends all bytes; false on error, time-out or abort.
     bool send_all(const void *data, size_t len, Deadline deadline);
     bool send_all(const void *data, size_t len, int timeout_ms) {
@@ -54,11 +62,15 @@ public:
     bool is_open() const;
 
 private:
+    friend class TlsChannel;
+    bool raw_send_all(const void *data, size_t len, Deadline deadline);
+    IoStatus raw_recv(void *buf, size_t len, size_t &got, Deadline deadline);
     enum class Wait { Read, Write, Connect };
     IoStatus wait(Wait what, Deadline deadline);
     bool aborted() const { return abort_ && abort_->load(); }
     intptr_t fd_ = -1;
     const std::atomic<bool> *abort_ = nullptr;
+    std::unique_ptr<TlsChannel> tls_;
 };
 
 // Call once before any socket use (Winsock start-up; nothing elsewhere). Safe to call repeatedly.

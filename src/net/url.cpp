@@ -49,9 +49,11 @@ std::string escape_target(const std::string &s) {
 
 }  // namespace
 
+uint16_t default_port(const std::string &scheme) { return scheme == "https" ? 443 : 80; }
+
 std::string Url::host_header() const {
     std::string h = host.find(':') != std::string::npos ? "[" + host + "]" : host;
-    if (port != 80) h += ":" + std::to_string(port);
+    if (port != default_port(scheme)) h += ":" + std::to_string(port);
     return h;
 }
 
@@ -63,7 +65,7 @@ bool parse_url(const std::string &raw, Url &out) {
     if (colon == std::string::npos) return false;
     Url u;
     u.scheme = ascii_lower(text.substr(0, colon));
-    if (u.scheme != "http") return false;
+    if (u.scheme != "http" && u.scheme != "https") return false;
     size_t start = colon + 3;
     size_t end = text.find_first_of("/?#", start);
     std::string authority =
@@ -96,7 +98,7 @@ bool parse_url(const std::string &raw, Url &out) {
     }
     // only an IPv6 literal comes in brackets, and only it has colons
     if ((authority[0] == '[') != (u.host.find(':') != std::string::npos)) return false;
-    u.port = 80;
+    u.port = default_port(u.scheme);
     if (has_port && !port_text.empty()) {
         if (port_text.size() > 5) return false;
         unsigned long p = 0;

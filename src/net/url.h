@@ -1,4 +1,4 @@
-// http URL parsing and resolution of relative references.
+// http and https URL parsing and resolution of relative references.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -6,7 +6,7 @@
 namespace net {
 
 struct Url {
-    std::string scheme;  // lower case, e.g. "http"
+    std::string scheme;  // "http" or "https"
     std::string host;    // without brackets for IPv6 literals
     uint16_t port = 0;   // explicit or the scheme's default
     std::string target;  // path plus query, always starts with '/'
@@ -14,10 +14,14 @@ struct Url {
     // Host header value: host plus ":port" when not the default.
     std::string host_header() const;
     std::string to_string() const;
+    bool tls() const { return scheme == "https"; }
 };
 
+// 443 for https, 80 otherwise.
+uint16_t default_port(const std::string &scheme);
+
 // Parses scheme://host[:port][/path][?query][#fragment]; the fragment is dropped.
-// Only http is accepted (returns false for other schemes or malformed text).
+// Only http and https are accepted (false for other schemes or malformed text).
 bool parse_url(const std::string &text, Url &out);
 
 // Resolves a reference (absolute URL, "//host/..", "/path", "path", "?query") against base.

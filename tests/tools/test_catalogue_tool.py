@@ -170,7 +170,7 @@ class CatalogueToolTest(unittest.TestCase):
              "countrycode": "RU", "votes": 20},
             {"name": "Abroad", "url_resolved": base + "/stream/d", "countrycode": "DE", "votes": 99},
             {"name": "красная", "url_resolved": base + "/stream/e", "countrycode": "RU", "votes": 1},
-            {"name": "Secure", "url_resolved": "https://example.invalid/", "countrycode": "RU"},
+            {"name": "Gopher", "url_resolved": "gopher://example.invalid/", "countrycode": "RU"},
         ]
         with open(os.path.join(www, "stations.json"), "w") as f:
             json.dump(entries, f, ensure_ascii=False)

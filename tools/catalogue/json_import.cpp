@@ -42,7 +42,10 @@ std::string Text(const json& o, const char* key) {
   return it != o.end() && it->is_string() ? it->get<std::string>() : std::string();
 }
 
-bool IsHttp(const std::string& url) { return Lower(url.substr(0, 7)) == "http://" && url.size() > 7; }
+bool IsHttp(const std::string& url) {
+  std::string head = Lower(url.substr(0, 8));
+  return (head.compare(0, 7, "http://") == 0 && url.size() > 7) || (head == "https://" && url.size() > 8);
+}
 
 // One line of Windows-1251: control characters become spaces.
 std::string OneLine(const std::string& utf8) {

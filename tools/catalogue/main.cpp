@@ -60,7 +60,7 @@ std::string Fetch(const std::string& url, int max_redirects) {
 }
 
 std::string ReadSource(const std::string& source) {
-  if (source.compare(0, 7, "http://") == 0) return Fetch(source, 5);
+  if (source.compare(0, 7, "http://") == 0 || source.compare(0, 8, "https://") == 0) return Fetch(source, 5);
   std::ifstream in(source, std::ios::binary);
   if (!in) throw base::Error("cannot read " + source);
   return std::string(std::istreambuf_iterator<char>(in), {});

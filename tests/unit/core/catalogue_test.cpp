@@ -298,11 +298,11 @@ TEST(JsonImportTest, FiltersBadEntriesAndDuplicates) {
     std::vector<std::string> urls;
     size_t bad, duplicate, filtered, over;
   } cases[] = {
-      {"all", {}, {"http://a/1", "http://a/2", "http://a/9"}, 6, 1, 0, 0},
-      {"country ru", {"ru", "", 0, 999}, {"http://a/1", "http://a/9"}, 6, 1, 1, 0},
-      {"tag classic rock", {"", "CLASSIC ROCK", 0, 999}, {"http://a/9"}, 6, 0, 3, 0},
-      {"top 2 by votes", {"", "", 2, 999}, {"http://a/3", "http://a/2"}, 6, 1, 0, 1},
-      {"limit 1", {"", "", 0, 1}, {"http://a/1"}, 6, 1, 0, 2},
+      {"all", {}, {"http://a/1", "http://a/2", "https://a/4", "http://a/9"}, 5, 1, 0, 0},
+      {"country ru", {"ru", "", 0, 999}, {"http://a/1", "https://a/4", "http://a/9"}, 5, 1, 1, 0},
+      {"tag classic rock", {"", "CLASSIC ROCK", 0, 999}, {"http://a/9"}, 5, 0, 4, 0},
+      {"top 2 by votes", {"", "", 2, 999}, {"http://a/3", "http://a/2"}, 5, 1, 0, 2},
+      {"limit 1", {"", "", 0, 1}, {"http://a/1"}, 5, 1, 0, 3},
   };
   for (const auto& c : cases) {
     catalogue_tool::JsonImport in = catalogue_tool::StationsFromJson(list, c.filter);
@@ -315,13 +315,13 @@ TEST(JsonImportTest, FiltersBadEntriesAndDuplicates) {
     EXPECT_EQ(in.over_limit, c.over) << c.what;
   }
   catalogue_tool::JsonImport all = catalogue_tool::StationsFromJson(list, {});
-  ASSERT_EQ(all.stations.size(), 3u);
+  ASSERT_EQ(all.stations.size(), 4u);
   EXPECT_EQ(all.stations[0].title, base::Utf8ToCp1251("Ретро FM"));
   EXPECT_EQ(all.stations[0].logo_url, "http://a/1.png");
   EXPECT_EQ(all.stations[1].title, "Jazz Night") << "one line, trimmed";
   EXPECT_EQ(all.stations[1].logo_url, "");
-  EXPECT_EQ(all.stations[2].title, "Rock ?");
-  EXPECT_EQ(all.stations[2].logo_url, "") << "only http logos are fetched";
+  EXPECT_EQ(all.stations[3].title, "Rock ?");
+  EXPECT_EQ(all.stations[3].logo_url, "") << "only http and https logos are fetched";
   for (const char* bad : {"{\"name\": \"x\"}", "[1, 2", "", "null"})
     EXPECT_THROW(catalogue_tool::StationsFromJson(bad, {}), base::Error) << bad;
   // Never more than 999 stations.

@@ -145,7 +145,7 @@ TEST(HttpGet, LimitsAndFailures) {
         EXPECT_EQ(r.error, net::HttpGetError::Timeout);
         EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count(), 1000);
     }
-    EXPECT_FALSE(net::http_get("https://127.0.0.1/", net::HttpGetOptions(), r));
+    EXPECT_FALSE(net::http_get("ftp://127.0.0.1/", net::HttpGetOptions(), r));
     EXPECT_EQ(r.error, net::HttpGetError::BadUrl);
     EXPECT_FALSE(net::http_get("http://127.0.0.1:1/", net::HttpGetOptions(), r));
     EXPECT_EQ(r.error, net::HttpGetError::Refused);

@@ -40,6 +40,15 @@ TEST(Url, DefaultsAndOddButValidForms) {
     u = parsed("http://h/p#fragment");
     EXPECT_EQ(u.target, "/p");
 
+    u = parsed("HTTPS://secure.example/s");
+    EXPECT_EQ(u.scheme, "https");
+    EXPECT_EQ(u.port, 443);
+    EXPECT_EQ(u.host_header(), "secure.example");
+    EXPECT_EQ(parsed("https://h:80/").host_header(), "h:80");
+    EXPECT_EQ(resolved("http://h/a/b", "https://s/x"), "https://s/x");
+    EXPECT_EQ(resolved("https://h:8443/a/b", "//o/c"), "https://o/c");
+    EXPECT_EQ(resolved("https://h:8443/a/b", "c?d"), "https://h:8443/a/c?d");
+
     u = parsed("http://[::1]:8080/x");
     EXPECT_EQ(u.host, "::1");
     EXPECT_EQ(u.port, 8080);
@@ -47,7 +56,7 @@ TEST(Url, DefaultsAndOddButValidForms) {
 
 TEST(Url, RejectsWhatCannotBeRequested) {
     net::Url u;
-    for (const char *bad : {"", "radio.example/stream", "https://h/x", "ftp://h/x", "http://", "http:///path",
+    for (const char *bad : {"", "radio.example/stream", "httpx://h/x", "ftp://h/x", "https://", "http://", "http:///path",
                             "http://h:0/", "http://h:65536/", "http://h:12ab/", "http://h:-1/",
                             "http://[[*]/", "http://[h]/", "http://h\x01/"}) // the last three found by fuzzing
         EXPECT_FALSE(net::parse_url(bad, u)) << bad;

@@ -1,0 +1,19 @@
+// The certificate check of a finished handshake, one implementation per platform.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include <mbedtls/x509_crt.h>
+
+#include "net/tls.h"
+
+namespace net {
+
+// The roots handed to the TLS library, or nullptr where the platform checks the chain
+// itself after the handshake.
+mbedtls_x509_crt *tls_roots();
+// The verdict on the server's chain (leaf first), given what the TLS library found
+// (`library_flags`, from its check against tls_roots()).
+TlsFailure tls_verify(const mbedtls_x509_crt *chain, uint32_t library_flags, const std::string &host);
+
+}  // namespace net

@@ -1,0 +1,67 @@
+// Linux: the TLS library checks the chain against the PEM roots of /etc/ssl/certs.
+#include <mutex>
+
+#include "net/net_testing.h"
+#include "net/tls_verify.h"
+
+namespace net {
+namespace {
+
+struct Roots {
+    std::mutex lock;
+    mbedtls_x509_crt system, test;
+    bool system_loaded = false, use_test = false;
+    Roots() {
+        mbedtls_x509_crt_init(&system);
+        mbedtls_x509_crt_init(&test);
+    }
+    ~Roots() {
+        mbedtls_x509_crt_free(&system);
+        mbedtls_x509_crt_free(&test);
+    }
+};
+
+Roots &roots() {
+    static Roots r;
+    return r;
+}
+
+}  // namespace
+
+mbedtls_x509_crt *tls_roots() {
+    Roots &r = roots();
+    std::lock_guard<std::mutex> g(r.lock);
+    if (r.use_test) return &r.test;
+    if (!r.system_loaded) {
+        r.system_loaded = true;
+        // The bundle holds every root; the folder is the fallback. Unreadable entries are skipped.
+        if (mbedtls_x509_crt_parse_file(&r.system, "/etc/ssl/certs/ca-certificates.crt") != 0 &&
+            r.system.version == 0)
+            mbedtls_x509_crt_parse_path(&r.system, "/etc/ssl/certs");
+    }
+    return &r.system;
+}
+
+TlsFailure tls_verify(const mbedtls_x509_crt *chain, uint32_t flags, const std::string &) {
+    if (!chain) return TlsFailure::BadCertificate;
+    if (flags == 0) return TlsFailure::None;
+    if (flags & MBEDTLS_X509_BADCERT_NOT_TRUSTED) return TlsFailure::UnknownIssuer;
+    if (flags & (MBEDTLS_X509_BADCERT_EXPIRED | MBEDTLS_X509_BADCERT_FUTURE)) return TlsFailure::Expired;
+    if (flags & MBEDTLS_X509_BADCERT_CN_MISMATCH) return TlsFailure::HostMismatch;
+    return TlsFailure::BadCertificate;
+}
+
+namespace testing {
+
+void set_trusted_roots_pem(const std::string &pem) {
+    Roots &r = roots();
+    std::lock_guard<std::mutex> g(r.lock);
+    mbedtls_x509_crt_free(&r.test);
+    mbedtls_x509_crt_init(&r.test);
+    r.use_test = !pem.empty();
+    if (r.use_test)
+        mbedtls_x509_crt_parse(&r.test, reinterpret_cast<const unsigned char *>(pem.c_str()), pem.size() + 1);
+}
+
+}  // namespace testing
+}  // namespace net
