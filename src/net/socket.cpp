@@ -74,6 +74,10 @@ void init() {
 #endif
 }
 
+Socket::Socket(intptr_t connected_fd) : fd_(connected_fd) {
+    if (fd_ != -1) set_nonblocking(to_sock(fd_));
+}
+
 Socket::~Socket() { close(); }
 
 Socket::Socket(Socket &&o) noexcept : fd_(o.fd_), abort_(o.abort_), tls_(std::move(o.tls_)) {

@@ -28,6 +28,8 @@ constexpr int kLookupTimeoutMs = 10000;
 class Socket {
 public:
     Socket() = default;
+    // Takes over a connected socket (tests and fuzzing drive it from their own end).
+    explicit Socket(intptr_t connected_fd);
     ~Socket();
     Socket(const Socket &) = delete;
     Socket &operator=(const Socket &) = delete;
