@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 
 #include <atomic>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -17,6 +18,7 @@
 #include "audio/bass.h"
 #include "loopback.h"
 #include "net/http_get.h"
+#include "net/list_download.h"
 #include "net/net_testing.h"
 #include "net/request.h"
 
@@ -131,6 +133,16 @@ TEST_F(Tls, PagesAndRedirectsBetweenHttpAndHttps) {
     EXPECT_EQ(r.url.compare(0, 8, "https://"), 0) << r.url;
     ASSERT_TRUE(net::http_get(https("localhost", "/redirect?to=/version.txt"), {}, r));
     EXPECT_EQ(r.url, g_plain.url("/version.txt"));
+    // The list downloader of the catalogue rebuild: an untrusted server gives no answer.
+    char folder[] = "/tmp/tivolna-tls-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    auto rows = net::download_list({https("localhost", "/version.txt"), https("rogue", "/version.txt")}, {"1", "2"},
+                                   folder, {});
+    EXPECT_EQ(rows, (std::vector<net::RowOutcome>{net::RowOutcome::Body, net::RowOutcome::NoAnswer}));
+    std::ifstream one(std::string(folder) + "/1");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(one), {}), "1.4.1");
+    EXPECT_FALSE(std::ifstream(std::string(folder) + "/2").good());
+    std::filesystem::remove_all(folder);
 }
 
 TEST_F(Tls, CertificatesThatDoNotVerifyFailWithTheirReason) {
