@@ -728,7 +728,7 @@ TEST_F(AudioStream, FailureReasons) {
         {url("/playlist.m3u?to=" + enc("/status/410")), BASS_ERROR_HTTP + 410}, // the last entry's reason
         {url("/playlist.pls"), BASS_ERROR_FILEFORM},                             // no entries
         {"not a url", BASS_ERROR_FILEOPEN},
-        {"https://127.0.0.1/", BASS_ERROR_FILEOPEN},
+        {"ftp://127.0.0.1/", BASS_ERROR_FILEOPEN},
     };
     for (const Case &c : cases) {
         EXPECT_EQ(BASS_StreamCreateURL(c.url.c_str(), 0, 0, nullptr, nullptr), 0u) << c.url;
