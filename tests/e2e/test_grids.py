@@ -110,6 +110,12 @@ def test_a_press_plays_the_station_and_another_switches(player, icy_server, tmp_
     time.sleep(4)
     rec.stop()
     heard = tones_heard(rec, [440, 880], block=441)
+    # A lone mixed block between two blocks of the same single tone is a click (an output
+    # underrun on a busy machine spreads its energy), not two stations at once: overlapping
+    # stations would mix in consecutive blocks.
+    heard = [h for i, h in enumerate(heard)
+             if not (len(h) > 1 and 0 < i < len(heard) - 1 and heard[i - 1] == heard[i + 1]
+                     and len(heard[i - 1]) == 1)]
     assert {440} in heard and {880} in heard, heard
     # 10 ms blocks: the one where the first station ends and the second begins may hold both.
     mixed = [i for i, h in enumerate(heard) if len(h) > 1]
