@@ -58,13 +58,7 @@ Error read_body(Response &resp, size_t max_body, Deadline read_by, std::string &
     return e;
 }
 
-bool http_get(const std::string &url, const HttpGetOptions &opt, HttpGetResult &res) {
-    res = HttpGetResult();
-    auto fail = [&res](Error e) {
-        res.error = e;
-        return false;
-    };
-    const Deadline deadline = Deadline::in_ms(opt.total_ms);
+RequestOptions request_options(const HttpGetOptions &opt) {
     RequestOptions ro;
     ro.headers = opt.headers;
     ro.connect_ms = opt.connect_ms;
@@ -72,8 +66,18 @@ bool http_get(const std::string &url, const HttpGetOptions &opt, HttpGetResult &
     ro.head_limits.timeout_ms = opt.read_ms;
     ro.max_redirects = opt.max_redirects;
     ro.abort = opt.abort;
+    return ro;
+}
+
+bool http_get(const std::string &url, const HttpGetOptions &opt, HttpGetResult &res) {
+    res = HttpGetResult();
+    auto fail = [&res](Error e) {
+        res.error = e;
+        return false;
+    };
+    const Deadline deadline = Deadline::in_ms(opt.total_ms);
     Response resp;
-    if (Error e = open_response(url, ro, deadline, resp); e != Error::None) return fail(e);
+    if (Error e = open_response(url, request_options(opt), deadline, resp); e != Error::None) return fail(e);
     std::string body;
     if (Error e = read_body(resp, opt.max_body, deadline.within_ms(opt.read_ms), body); e != Error::None)
         return fail(e);

@@ -35,6 +35,9 @@ struct HttpGetResult {
 // close of the connection; chunked bodies are decoded.
 bool http_get(const std::string &url, const HttpGetOptions &options, HttpGetResult &result);
 
+// The request settings of a fetch with these options.
+RequestOptions request_options(const HttpGetOptions &options);
+
 // Reads the body of an opened response into body (at most max_body bytes) by read_by.
 Error read_body(Response &resp, size_t max_body, Deadline read_by, std::string &body);
 

@@ -16,15 +16,8 @@ bool write_file(const std::filesystem::path &path, const std::string &bytes) {
 
 RowOutcome fetch_row(const std::string &url, const std::filesystem::path &file, const HttpGetOptions &opt) {
     const Deadline deadline = Deadline::in_ms(opt.total_ms);
-    RequestOptions ro;
-    ro.headers = opt.headers;
-    ro.connect_ms = opt.connect_ms;
-    ro.read_ms = opt.read_ms;
-    ro.head_limits.timeout_ms = opt.read_ms;
-    ro.max_redirects = opt.max_redirects;
-    ro.abort = opt.abort;
     Response resp;
-    if (open_response(url, ro, deadline, resp) != Error::None) return RowOutcome::NoAnswer;
+    if (open_response(url, request_options(opt), deadline, resp) != Error::None) return RowOutcome::NoAnswer;
     // The server answered: the file exists from here on.
     if (!write_file(file, std::string())) return RowOutcome::NoAnswer;
     if (resp.head.status >= 400) return RowOutcome::Empty;

@@ -47,8 +47,8 @@ class CatalogueToolTest(unittest.TestCase):
         cls.media = os.path.join(ROOT, "build", "test-media")
         www = os.path.join(cls.tmp, "www")
         os.makedirs(www)
-        for name, spec in (("red.jpg", "xc:red"), ("green.gif", "xc:green"), ("blue.png", "xc:blue")):
-            subprocess.run(["convert", "-size", "60x40", spec, os.path.join(www, name)], check=True)
+        for name, fill in (("red.jpg", "xc:red"), ("green.gif", "xc:green"), ("blue.png", "xc:blue")):
+            subprocess.run(["convert", "-size", "60x40", fill, os.path.join(www, name)], check=True)
         with open(os.path.join(www, "logo.bmp"), "wb") as f:
             f.write(b"BM" + bytes(60))
         cls.servers = []
