@@ -29,23 +29,6 @@ int CodeToAnsi(char32_t c) {
   return -1;
 }
 
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
 
 // Decodes one code point at s[i]; malformed input gives U+FFFD and advances one byte.
 char32_t NextUtf8(const std::string& s, size_t& i) {
@@ -70,6 +53,24 @@ char32_t NextUtf8(const std::string& s, size_t& i) {
 
 }  // namespace
 
+void AppendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
 std::string Cp1251ToUtf8(const std::string& ansi) {
   std::string out;
   out.reserve(ansi.size() * 2);
@@ -87,12 +88,13 @@ std::string Utf8ToCp1251(const std::string& utf8) {
   return out;
 }
 
-bool IsValidUtf8(const std::string& text) {
+bool DecodeUtf8Strict(const std::string& text, std::u32string* out) {
   const auto* s = reinterpret_cast<const unsigned char*>(text.data());
   size_t n = text.size();
   for (size_t i = 0; i < n;) {
     unsigned char b = s[i];
     if (b < 0x80) {
+      if (out) out->push_back(b);
       ++i;
       continue;
     }
@@ -113,10 +115,13 @@ bool IsValidUtf8(const std::string& text) {
       c = (c << 6) | (s[i + k] & 0x3F);
     }
     if (c < min || c > 0x10FFFF || (c >= 0xD800 && c < 0xE000)) return false;
+    if (out) out->push_back(c);
     i += len;
   }
   return true;
 }
+
+bool IsValidUtf8(const std::string& text) { return DecodeUtf8Strict(text, nullptr); }
 
 std::u16string Utf8ToUtf16(const std::string& utf8) {
   std::u16string out;
