@@ -82,7 +82,7 @@ if(WIN32)
   # The icon is drawn by the artwork code and committed (tools/artwork).
   configure_file(${_repo}/assets/icon/tivolna.ico ${CMAKE_CURRENT_BINARY_DIR}/tivolna.ico COPYONLY)
   configure_file(tivolna.rc ${CMAKE_CURRENT_BINARY_DIR}/tivolna.rc COPYONLY)
-  configure_file(tivolna.manifest ${CMAKE_CURRENT_BINARY_DIR}/tivolna.manifest @ONLY)
+  configure_file(tivolna.manifest.in ${CMAKE_CURRENT_BINARY_DIR}/tivolna.manifest @ONLY)
   set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/tivolna.rc PROPERTIES
     OBJECT_DEPENDS "${CMAKE_CURRENT_BINARY_DIR}/tivolna.ico;${CMAKE_CURRENT_BINARY_DIR}/tivolna.manifest")
   add_executable(tivolna WIN32 main.cpp ${CMAKE_CURRENT_BINARY_DIR}/tivolna.rc)
