@@ -303,3 +303,39 @@ def test_installer_first_page_is_russian_and_drawn(player, tmp_path):
     blue = sum(1 for y in range(g["Y"], g["Y"] + g["HEIGHT"] // 2, 2) for x in range(g["X"], g["X"] + 160, 2)
                if (lambda c: c[2] > 150 and c[0] < 110 and c[2] - c[0] > 80)(at(x, y)))
     assert blue > 200, f"{blue} blue points: no welcome picture in {shot}"
+
+
+def test_uninstaller_asks_and_deletes_the_users_data_when_told(player, tmp_path):
+    m = Machine(player, tmp_path / "machine")
+    assert m.run(package(SETUP64), "/S") == 0
+    (m.folder / "favs.txt").write_bytes(b"")
+    (m.folder / "Stations" / "1.txt").write_bytes(station("http://127.0.0.1:9/a", "Моя"))
+    # _?= runs the uninstaller in place instead of from a copy in the temporary folder, so its
+    # window is this process's
+    u = m.player(exe=m.folder / "uninstall.exe", in_place=True, base=m.base,
+                 env=dict(NO_MENUS, LC_ALL="ru_RU.UTF-8"), start=False)
+    u.start("_?=" + f"C:\\users\\{m.user.name}\\AppData\\Local\\Programs\\Tivolna")
+    w = u.wait_window("Удаление Тиволны ")   # the pages of the modern interface add a blank
+    u.key(w, "Return")   # the confirmation page's default button: Uninstall
+
+    def question():
+        for x in u.probe():
+            if x.kind == "child" and x.visible and x.text.startswith("Удалить также ваши настройки"):
+                return x
+        return None
+    deadline = time.monotonic() + 30
+    while question() is None:
+        assert time.monotonic() < deadline, "no question about the user's data"
+        time.sleep(0.3)
+    # the question defaults to No; answer Yes (the buttons are wine's own)
+    yes = [x for x in u.probe() if x.kind == "child" and x.visible and x.text in ("&Да", "Да", "&Yes")]
+    assert len(yes) == 1, yes
+    box = [t for t in u.windows() if t.mapped and t.title == "Удаление Тиволны"]
+    assert len(box) == 1, u.windows()
+    x, y, wd, ht = yes[0].rect   # in the box's client area, which is its X window
+    u.click(box[0].id, x + wd // 2, y + ht // 2)
+    deadline = time.monotonic() + 30
+    while (m.folder / "Stations").exists() or (m.folder / "config.txt").exists():
+        assert time.monotonic() < deadline, sorted(installed_files(m.folder))
+        time.sleep(0.3)
+    assert installed_files(m.folder) == {"uninstall.exe"}   # in use while it runs in place
