@@ -130,7 +130,7 @@ class Machine:
         self.player = player
         self.base = base
 
-    def run(self, exe, *args, timeout=120):
+    def run(self, exe, *args, timeout=120, idle=True):
         p = self.player(exe=exe, in_place=True, base=self.base, env=NO_MENUS, start=False)
         # wine links the desktop to the home folder of this machine: one of the prefix's own
         desktop = self.user / "Desktop"
@@ -139,8 +139,8 @@ class Machine:
             desktop.mkdir()
         p.start(*args)
         code = p.wait_exit(timeout)
-        # the uninstaller carries on in a copy of itself
-        p.wait_prefix_idle(timeout)
+        if idle:   # the uninstaller carries on in a copy of itself
+            p.wait_prefix_idle(timeout)
         self.last = p
         return code
 
@@ -196,9 +196,13 @@ def test_silent_install_runs_the_player_keeps_user_files_on_update_and_uninstall
     assert entry["UninstallString"] == '"' + entry["InstallLocation"] + r'\uninstall.exe"'
     assert exe_kb <= entry["EstimatedSize"] < exe_kb + 200
 
-    # the installed player starts and shows its window
+    # the installed player starts and shows its window; while it runs, an installer gives up
     p = m.start(m.folder / "tivolna.exe")
     w = p.wait_window(MAIN_TITLE)
+    (m.folder / "fav.png").write_bytes(b"damaged")
+    assert m.run(setup, "/S", idle=False) == 2
+    assert (m.folder / "fav.png").read_bytes() == b"damaged"
+    assert p.running()
     p.close_window(w)
     assert p.wait_exit(15) == 0
 
@@ -207,7 +211,6 @@ def test_silent_install_runs_the_player_keeps_user_files_on_update_and_uninstall
     favs = "http://127.0.0.1:9/a\r\nИзбранная\r\n".encode("cp1251")
     (m.folder / "config.txt").write_bytes(config)
     (m.folder / "favs.txt").write_bytes(favs)
-    (m.folder / "fav.png").write_bytes(b"damaged")
     assert m.run(setup, "/S") == 0
     assert (m.folder / "config.txt").read_bytes() == config
     assert (m.folder / "favs.txt").read_bytes() == favs
