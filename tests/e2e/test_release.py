@@ -130,22 +130,24 @@ class Machine:
         self.player = player
         self.base = base
 
-    def run(self, exe, *args, timeout=120, idle=True):
-        p = self.player(exe=exe, in_place=True, base=self.base, env=NO_MENUS, start=False)
+    def launch(self, exe, *args, env=None):
+        p = self.player(exe=exe, in_place=True, base=self.base, env=dict(NO_MENUS, **(env or {})),
+                        start=False)
         # wine links the desktop to the home folder of this machine: one of the prefix's own
         desktop = self.user / "Desktop"
         if desktop.is_symlink():
             desktop.unlink()
             desktop.mkdir()
-        p.start(*args)
+        return p.start(*args)
+
+    def run(self, exe, *args, timeout=120, idle=True):
+        p = self.launch(exe, *args)
         code = p.wait_exit(timeout)
         if idle:   # the uninstaller carries on in a copy of itself
             p.wait_prefix_idle(timeout)
         self.last = p
         return code
 
-    def start(self, exe):
-        return self.player(exe=exe, in_place=True, base=self.base, env=NO_MENUS)
 
     @property
     def user(self):
@@ -197,7 +199,7 @@ def test_silent_install_runs_the_player_keeps_user_files_on_update_and_uninstall
     assert exe_kb <= entry["EstimatedSize"] < exe_kb + 200
 
     # the installed player starts and shows its window; while it runs, an installer gives up
-    p = m.start(m.folder / "tivolna.exe")
+    p = m.launch(m.folder / "tivolna.exe")
     w = p.wait_window(MAIN_TITLE)
     (m.folder / "fav.png").write_bytes(b"damaged")
     assert m.run(setup, "/S", idle=False) == 2
@@ -282,21 +284,27 @@ def test_update_replaces_unchanged_station_files_and_keeps_edited_ones(player, t
     assert not (m.folder / "tivolna.exe").exists()
 
 
-def test_installer_first_page_is_russian_and_drawn(player, tmp_path):
-    setup = package(SETUP64)
-    p = player(exe=setup, in_place=True, env=NO_MENUS)
-    title = f"Установка Тиволны {VERSION}"
-    w = p.wait_window(title)
-    deadline = time.monotonic() + 20
-    texts = []
-    while time.monotonic() < deadline:
-        texts = [x.text for x in p.probe() if x.kind == "child" and x.visible]
-        if "Отмена" in texts:
-            break
+def visible_texts(p):
+    return [x.text for x in p.probe() if x.kind == "child" and x.visible]
+
+
+def wait_texts(p, wanted, timeout=30):
+    """The visible control texts of the process's windows once they hold all of `wanted`."""
+    deadline = time.monotonic() + timeout
+    while True:
+        texts = visible_texts(p)
+        if all(any(t.startswith(w) for t in texts) for w in wanted):
+            return texts
+        assert time.monotonic() < deadline, f"no {wanted} among {texts}"
         time.sleep(0.3)
-    assert "Отмена" in texts and "&Далее >" in texts, texts
-    assert f"Установка Тиволны {VERSION}" in texts
-    assert any(t.startswith("Тиволна — проигрыватель интернет-радио.") for t in texts), texts
+
+
+def test_installer_pages_are_russian_and_the_last_one_starts_the_player(player, tmp_path):
+    m = Machine(player, tmp_path / "machine")
+    p = m.launch(package(SETUP64))
+    w = p.wait_window(f"Установка Тиволны {VERSION}")
+    wait_texts(p, [f"Установка Тиволны {VERSION}", "Тиволна — проигрыватель интернет-радио.",
+                   "&Далее >", "Отмена"])
     time.sleep(1)
     SCREENS.mkdir(parents=True, exist_ok=True)
     shot = p.screenshot(SCREENS / "installer-first-page.png")
@@ -307,6 +315,28 @@ def test_installer_first_page_is_russian_and_drawn(player, tmp_path):
                if (lambda c: c[2] > 150 and c[0] < 110 and c[2] - c[0] > 80)(at(x, y)))
     assert blue > 200, f"{blue} blue points: no welcome picture in {shot}"
 
+    # Next: the shortcuts, Next: the folder, in the user's own application data
+    p.key(w, "Return")
+    wait_texts(p, ["Ярлыки", "Ярлык в меню «Пуск» создаётся всегда."])
+    p.screenshot(SCREENS / "installer-shortcuts-page.png")
+    p.key(w, "Return")
+    texts = wait_texts(p, ["Папка установки", "&Установить"])
+    p.screenshot(SCREENS / "installer-folder-page.png")
+    assert f"C:\\users\\{m.user.name}\\AppData\\Local\\Programs\\Tivolna" in texts, texts
+    p.key(w, "Return")
+    # the last page offers to start the player, ticked; Finish starts it
+    wait_texts(p, ["Тиволна установлена", "Запустить Тиволну", "&Готово"], timeout=60)
+    p.screenshot(SCREENS / "installer-last-page.png")
+    p.key(w, "Return")
+    assert p.wait_exit(30) == 0
+    deadline = time.monotonic() + 30
+    while not any(x.kind == "top" and x.cls == "TkForm" and x.text == MAIN_TITLE and x.visible
+                  for x in p.probe()):
+        assert time.monotonic() < deadline, "the player did not start"
+        time.sleep(0.3)
+    assert (m.folder / "tivolna.exe").read_bytes() == (DIST64 / "tivolna.exe").read_bytes()
+    assert m.shortcut("menu").is_file() and not m.shortcut("desktop").exists()
+
 
 def test_uninstaller_asks_and_deletes_the_users_data_when_told(player, tmp_path):
     m = Machine(player, tmp_path / "machine")
@@ -315,9 +345,8 @@ def test_uninstaller_asks_and_deletes_the_users_data_when_told(player, tmp_path)
     (m.folder / "Stations" / "1.txt").write_bytes(station("http://127.0.0.1:9/a", "Моя"))
     # _?= runs the uninstaller in place instead of from a copy in the temporary folder, so its
     # window is this process's
-    u = m.player(exe=m.folder / "uninstall.exe", in_place=True, base=m.base,
-                 env=dict(NO_MENUS, LC_ALL="ru_RU.UTF-8"), start=False)
-    u.start("_?=" + f"C:\\users\\{m.user.name}\\AppData\\Local\\Programs\\Tivolna")
+    u = m.launch(m.folder / "uninstall.exe", f"_?=C:\\users\\{m.user.name}\\AppData\\Local\\Programs\\Tivolna",
+                 env={"LC_ALL": "ru_RU.UTF-8"})
     w = u.wait_window("Удаление Тиволны ")   # the pages of the modern interface add a blank
     u.key(w, "Return")   # the confirmation page's default button: Uninstall
 
