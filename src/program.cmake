@@ -1,6 +1,13 @@
 # The repository folder (this file is also used by builds rooted elsewhere, such as bench/).
 get_filename_component(_repo "${CMAKE_CURRENT_LIST_DIR}/.." ABSOLUTE)
 
+# The release number: VERSION at the top of the repository, also read by scripts/package.
+file(STRINGS "${_repo}/VERSION" TIVOLNA_VERSION LIMIT_COUNT 1)
+if(NOT TIVOLNA_VERSION MATCHES "^[0-9]+\\.[0-9]+\\.[0-9]+$")
+  message(FATAL_ERROR "VERSION must be MAJOR.MINOR.PATCH, not '${TIVOLNA_VERSION}'")
+endif()
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${_repo}/VERSION")
+
 # Portable helpers, the application core and the catalogue.
 add_library(tivolna_base STATIC
   base/codepage.cpp base/errors.cpp base/intconv.cpp base/paths.cpp base/textfile.cpp)
@@ -18,7 +25,7 @@ add_library(tivolna_core STATIC
   catalogue/station_store.cpp catalogue/favourites.cpp catalogue/directory_parser.cpp catalogue/rebuild.cpp)
 target_link_libraries(tivolna_core PUBLIC tivolna_base tivolna_toolkit)
 set_source_files_properties(app/build_config.cpp PROPERTIES COMPILE_DEFINITIONS
-  "TIVOLNA_PRODUCT_SITE_URL=\"${TIVOLNA_PRODUCT_SITE_URL}\";TIVOLNA_PRODUCT_SITE_NAME=\"${TIVOLNA_PRODUCT_SITE_NAME}\";TIVOLNA_DIRECTORY_ROOT_URL=\"${TIVOLNA_DIRECTORY_ROOT_URL}\";TIVOLNA_PLAYLIST_URL_PREFIX=\"${TIVOLNA_PLAYLIST_URL_PREFIX}\"")
+  "TIVOLNA_PRODUCT_SITE_URL=\"${TIVOLNA_PRODUCT_SITE_URL}\";TIVOLNA_PRODUCT_SITE_NAME=\"${TIVOLNA_PRODUCT_SITE_NAME}\";TIVOLNA_DIRECTORY_ROOT_URL=\"${TIVOLNA_DIRECTORY_ROOT_URL}\";TIVOLNA_PLAYLIST_URL_PREFIX=\"${TIVOLNA_PLAYLIST_URL_PREFIX}\";TIVOLNA_VERSION_TEXT=\"${TIVOLNA_VERSION}\"")
 
 # The window framework with the platform's backend.
 set(_toolkit toolkit/graphics.cpp toolkit/canvas.cpp toolkit/skin.cpp toolkit/controls.cpp toolkit/grid.cpp
@@ -75,7 +82,7 @@ if(WIN32)
   # The icon is drawn by the artwork code and committed (tools/artwork).
   configure_file(${_repo}/assets/icon/tivolna.ico ${CMAKE_CURRENT_BINARY_DIR}/tivolna.ico COPYONLY)
   configure_file(tivolna.rc ${CMAKE_CURRENT_BINARY_DIR}/tivolna.rc COPYONLY)
-  configure_file(tivolna.manifest ${CMAKE_CURRENT_BINARY_DIR}/tivolna.manifest COPYONLY)
+  configure_file(tivolna.manifest.in ${CMAKE_CURRENT_BINARY_DIR}/tivolna.manifest @ONLY)
   set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/tivolna.rc PROPERTIES
     OBJECT_DEPENDS "${CMAKE_CURRENT_BINARY_DIR}/tivolna.ico;${CMAKE_CURRENT_BINARY_DIR}/tivolna.manifest")
   add_executable(tivolna WIN32 main.cpp ${CMAKE_CURRENT_BINARY_DIR}/tivolna.rc)

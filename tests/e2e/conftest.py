@@ -62,12 +62,13 @@ class _TestTimeout(Exception):
 
 @pytest.fixture
 def player(e2e_session, tmp_path, request):
-    """Factory: player(stations=None, files=None, audio=True, env=None, start=True, exe=None)
-    -> Player.
+    """Factory: player(stations=None, files=None, audio=True, env=None, start=True, exe=None,
+    in_place=False, base=None) -> Player.
 
     stations: {name: bytes} for the Stations folder (default: the dist folder's own Stations);
     files: {relative name: bytes} written beside the exe (config.txt, favs.txt, ...);
-    audio=False: wine offers no audio device.
+    audio=False: wine offers no audio device;
+    in_place=True: the exe runs where it is; players given the same base share a prefix.
     Every player is ended in teardown; on failure a screenshot and wine's log go
     to build/e2e-artifacts/.
     """
@@ -79,9 +80,10 @@ def player(e2e_session, tmp_path, request):
     old = signal.signal(signal.SIGALRM, on_alarm)
     signal.alarm(TEST_TIMEOUT)
 
-    def make(stations=None, files=None, audio=True, env=None, start=True, exe=None):
-        p = harness.Player(e2e_session, tmp_path / f"run{len(players)}", exe=exe,
-                           stations=stations, files=files, audio=audio, env=env)
+    def make(stations=None, files=None, audio=True, env=None, start=True, exe=None, in_place=False,
+             base=None):
+        p = harness.Player(e2e_session, base or tmp_path / f"run{len(players)}", exe=exe,
+                           stations=stations, files=files, audio=audio, env=env, in_place=in_place)
         players.append(p)
         return p.start() if start else p
 

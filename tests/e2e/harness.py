@@ -464,9 +464,11 @@ class Player:
     """
 
     def __init__(self, session, base, exe=None, stations=None, files=None, audio=True, env=None,
-                 keep=False):
+                 keep=False, in_place=False):
         """keep: a folder from an earlier run is used again: the exe's files are refreshed,
-        the user's files (settings, favourites, Stations) and the prefix stay."""
+        the user's files (settings, favourites, Stations) and the prefix stay.
+        in_place: the exe runs where it is (an installer, an installed program), nothing is
+        copied; runs with the same base share one prefix, made by the first."""
         self.session = session
         self.base = Path(base)
         self.app = self.base / "app"
@@ -482,6 +484,13 @@ class Player:
         src = Path(exe) if exe else exe_path()
         if not src.is_file():
             raise FileNotFoundError(f"exe not built: {src}")
+        if in_place:
+            self.app, self.exe = src.parent, src
+            self.cwd.mkdir(parents=True, exist_ok=True)
+            if not (self.prefix / "system.reg").is_file():
+                self.prefix.mkdir(parents=True, exist_ok=True)
+                session.new_prefix(self.prefix)
+            return
         # A folder used again keeps the user's settings and favourites.
         kept = {n: (self.app / n).read_bytes() for n in ("config.txt", "favs.txt")
                 if keep and (self.app / n).is_file()}
@@ -553,6 +562,11 @@ class Player:
         except subprocess.TimeoutExpired:
             raise TimeoutError(f"exe still running after {timeout} s") from None
         return self.exit_code
+
+    def wait_prefix_idle(self, timeout=60):
+        """Wait until no program runs in the prefix any more (wineserver -w): for programs
+        that hand their work on to another process, such as an uninstaller."""
+        _run([WINESERVER, "-w"], self.env(), timeout=timeout)
 
     def close(self):
         """End everything this run started (idempotent)."""
