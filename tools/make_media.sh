@@ -46,9 +46,10 @@ make_one() {
     local codec=(-c:a aac -f adts)
     [ "$ext" = ogg ] && codec=(-c:a libvorbis -f ogg -serial_offset 1000)
     [ "$ext" = opus ] && codec=(-c:a libopus -f ogg -serial_offset 2000)
-    # -6 dBFS: the lavfi sine's amplitude is 1/8
+    # -6 dBFS: the lavfi sine's amplitude is 1/8; the same on both sides
+    local af=volume=4; [ "$ch" = 2 ] && af="$af,pan=stereo|c0=c0|c1=c0"
     ffmpeg -nostdin -v error -y -f lavfi -i "sine=frequency=$freq:sample_rate=$rate:duration=$SECONDS_LEN" \
-      -af volume=4 -ac "$ch" -b:a "${kbps}k" -fflags +bitexact -flags:a +bitexact \
+      -af "$af" -b:a "${kbps}k" -fflags +bitexact -flags:a +bitexact \
       -metadata ARTIST="$ARTIST" -metadata TITLE="${TITLE[$freq]:-}" "${codec[@]}" "$tmp"
   elif [ "$ext" = mp3 ]; then
     local lmode=j; [ "$mode" = m ] && lmode=m
@@ -76,10 +77,10 @@ make_chain() {
   local tmp
   tmp=$(mktemp -d "$dir/.chain.XXXXXX")
   trap 'rm -rf "$tmp"' EXIT
-  ffmpeg -nostdin -v error -f lavfi -i "sine=frequency=770:sample_rate=44100:duration=10" -af volume=4 -ac 2 \
+  ffmpeg -nostdin -v error -f lavfi -i "sine=frequency=770:sample_rate=44100:duration=10" -af "volume=4,pan=stereo|c0=c0|c1=c0" \
     -c:a libvorbis -b:a 96k -fflags +bitexact -flags:a +bitexact -metadata ARTIST="$ARTIST" \
     -metadata TITLE="${TITLE[770]}" -f ogg -serial_offset 3000 "$tmp/a.ogg"
-  ffmpeg -nostdin -v error -f lavfi -i "sine=frequency=990:sample_rate=48000:duration=10" -af volume=4 -ac 2 \
+  ffmpeg -nostdin -v error -f lavfi -i "sine=frequency=990:sample_rate=48000:duration=10" -af "volume=4,pan=stereo|c0=c0|c1=c0" \
     -c:a libopus -b:a 64k -fflags +bitexact -flags:a +bitexact -metadata ARTIST="$ARTIST" \
     -metadata TITLE="${TITLE[990]}" -f ogg -serial_offset 4000 "$tmp/b.ogg"
   cat "$tmp/a.ogg" "$tmp/b.ogg" > "$tmp/chain"
