@@ -592,7 +592,7 @@ REQUIRED_MEDIA = [
     "tone1760_128k_44100_s.mp3", "tone1000_32k_22050_m.mp3", "tone660_320k_48000_s.mp3",
     "tone550_64k_24000_s.mp3", "tone440_8k_8000_m.mp3", "tone1000_96k_44100_s.aac",
     "tone660_32k_22050_m.aac", "tone550_96k_44100_s.ogg", "tone1320_64k_48000_s.opus",
-    "chain770v_990o.ogg",
+    "chain770v_990o.ogg", "he1_tone1100_44100_s.aac", "he2_tone825_44100_s.aac",
 ]
 
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Generates the test material: 20-second sine tones. MP3/MP2: CBR, no ID3 and no Xing/LAME
 # info frame, so that every file loops cleanly. AAC-LC in ADTS frames, Ogg Vorbis and Ogg
-# Opus with ARTIST and TITLE comments (ffmpeg), and a chained Ogg file (Vorbis, then Opus).
+# Opus with ARTIST and TITLE comments (ffmpeg), HE-AAC v1 and v2 (make_heaac.py), and a
+# chained Ogg file (Vorbis, then Opus).
 # Usage: make_media.sh DIR      (idempotent: existing files are kept)
 # Name scheme: tone<FREQ>_<KBPS>k_<RATE>_<m|s>.<mp3|mp2|aac|ogg|opus>
 set -euo pipefail
@@ -70,6 +71,25 @@ make_one() {
   trap - EXIT
 }
 
+# HE-AAC v1 (stereo core) and v2 (mono core with parametric stereo): AAC-LC at 22050 Hz with
+# a minimal SBR (and PS) extension added to every frame by make_heaac.py.
+make_he() {
+  local version=$1 freq=$2 ch=$3 kbps=$4
+  local out="$dir/he${version}_tone${freq}_44100_s.aac"
+  [ -s "$out" ] && return 0
+  local tmp
+  tmp=$(mktemp -d "$dir/.he.XXXXXX")
+  trap 'rm -rf "$tmp"' EXIT
+  local af=volume=4; [ "$ch" = 2 ] && af="$af,pan=stereo|c0=c0|c1=c0"
+  ffmpeg -nostdin -v error -f lavfi -i "sine=frequency=$freq:sample_rate=22050:duration=$SECONDS_LEN" -af "$af" \
+    -c:a aac -b:a "${kbps}k" -fflags +bitexact -flags:a +bitexact -f adts "$tmp/lc.aac"
+  python3 "$(dirname "$0")/make_heaac.py" "$tmp/lc.aac" "$tmp/he.aac"
+  chmod 644 "$tmp/he.aac"
+  mv -f "$tmp/he.aac" "$out"
+  rm -rf "$tmp"
+  trap - EXIT
+}
+
 # Chained Ogg: a Vorbis stream and an Opus stream of ten seconds each, one after the other.
 make_chain() {
   local out="$dir/chain770v_990o.ogg"
@@ -92,6 +112,10 @@ make_chain() {
 
 pids=()
 ( make_chain ) &
+pids+=($!)
+( make_he 1 1100 2 40 ) &
+pids+=($!)
+( make_he 2 825 1 24 ) &
 pids+=($!)
 for t in "${TONES[@]}"; do
   # shellcheck disable=SC2086

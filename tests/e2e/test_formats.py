@@ -1,4 +1,4 @@
-"""AAC and Ogg stations in the exe under wine: a press on each tile plays its tone, recorded
+"""AAC, HE-AAC v2 and Ogg stations in the exe under wine: a press on each tile plays its tone, recorded
 from the null sink, and its title (ICY metadata for AAC, the Ogg comments for Vorbis and
 Opus) reaches the status label."""
 
@@ -13,10 +13,11 @@ STATIONS = {
     1: ("tone1000_96k_44100_s.aac", "Волна AAC", 1000, "Волна AAC"),
     2: ("tone550_96k_44100_s.ogg", None, 550, "Тиволна - Ворбис 550"),
     3: ("tone1320_64k_48000_s.opus", None, 1320, "Тиволна - Опус 1320"),
+    4: ("he2_tone825_44100_s.aac", "HE-AAC v2", 825, "HE-AAC v2"),
 }
 
 
-def test_aac_vorbis_and_opus_stations_play_with_their_titles(player, icy_server, tmp_path):
+def test_aac_he_aac_vorbis_and_opus_stations_play_with_their_titles(player, icy_server, tmp_path):
     files = {}
     for n, (name, icy_title, _, _) in STATIONS.items():
         url = f"{icy_server}/stream/{name}?burst=65536&metaint=8000"

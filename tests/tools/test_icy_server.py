@@ -281,6 +281,15 @@ class StreamTest(ServerCase):
         _, hdrs, _, _ = get(self.port, "/stream/tone1000_96k_44100_s.aac?limit=10&ctype=")
         self.assertNotIn("content-type", hdrs)
 
+    def test_he_aac_media_are_he_aac_for_ffprobe(self):
+        for name, profile in (("he1_tone1100_44100_s.aac", "HE-AAC"), ("he2_tone825_44100_s.aac", "HE-AACv2"),
+                              ("tone1000_96k_44100_s.aac", "LC")):
+            out = subprocess.run(["ffprobe", "-v", "error", "-show_entries",
+                                  "stream=profile,sample_rate,channels", "-of", "compact",
+                                  os.path.join(_media_dir, name)],
+                                 capture_output=True, text=True, check=True, timeout=60).stdout.strip()
+            self.assertEqual(out, "stream|profile=%s|sample_rate=44100|channels=2" % profile, name)
+
     def test_unknown_and_escaping_names_give_404(self):
         for path in ("/stream/nothing.mp3", "/stream/../icy_server.py", "/stream/%2E%2E%2Fx.mp3",
                      "/stream/", "/nowhere"):

@@ -42,6 +42,8 @@ const char *kVorbis = "tone550_96k_44100_s.ogg";
 const char *kOpus = "tone1320_64k_48000_s.opus";
 const char *kChain = "chain770v_990o.ogg";  // 10 s Vorbis 770 Hz, then 10 s Opus 990 Hz
 const char *kMp3 = "tone440_128k_44100_s.mp3";
+const char *kHe1 = "he1_tone1100_44100_s.aac";  // HE-AAC: stereo core at 22050 Hz with SBR
+const char *kHe2 = "he2_tone825_44100_s.aac";   // HE-AAC v2: mono core with SBR and PS
 
 // Feeds data in pieces of the given sizes (cycled; empty: all at once) and decodes after
 // each; everything that comes out.
@@ -100,7 +102,7 @@ TEST(Format, FromTheFirstBytesWhateverTheType) {
     const struct {
         const char *name;
         Format f;
-    } cases[] = {{kAac, Format::Aac}, {kAacMono, Format::Aac}, {kVorbis, Format::Ogg},
+    } cases[] = {{kAac, Format::Aac}, {kAacMono, Format::Aac}, {kHe2, Format::Aac}, {kVorbis, Format::Ogg},
                  {kOpus, Format::Ogg}, {kChain, Format::Ogg}, {kMp3, Format::Mpeg}};
     std::mt19937 rng(7);
     for (const auto &c : cases) {
@@ -228,12 +230,19 @@ TEST(Decoders, EveryFormatGivesItsToneWhateverTheChunks) {
         const char *name;
         Format f;
         int freq;
-        int in_channels;
-    } cases[] = {{kAac, Format::Aac, 1000, 2},    {kAacMono, Format::Aac, 660, 1},
-                 {kVorbis, Format::Ogg, 550, 2},  {kOpus, Format::Ogg, 1320, 2},
-                 {kMp3, Format::Mpeg, 440, 2}};
+        int in_channels, in_rate;
+    } cases[] = {{kAac, Format::Aac, 1000, 2, 44100},   {kAacMono, Format::Aac, 660, 1, 22050},
+                 {kHe1, Format::Aac, 1100, 2, 44100},   {kHe2, Format::Aac, 825, 2, 44100},
+                 {kVorbis, Format::Ogg, 550, 2, 44100}, {kOpus, Format::Ogg, 1320, 2, 48000},
+                 {kMp3, Format::Mpeg, 440, 2, 44100}};
     for (const auto &c : cases) {
         const std::string d = file(c.name).substr(0, 150000);
+        std::unique_ptr<Decoder> probe = make_decoder(c.f, kRate);
+        probe->feed(bytes(d), 20000);
+        std::vector<int16_t> first;
+        ASSERT_EQ(probe->decode(first), Decoder::Result::Produced) << c.name;
+        // HE-AAC plays at twice the core rate; v2's parametric stereo makes two channels of one
+        EXPECT_EQ(probe->in_rate(), c.in_rate) << c.name;
         int channels = 0;
         std::vector<int16_t> whole = decode(c.f, d, kRate, {}, &channels);
         EXPECT_EQ(channels, c.in_channels) << c.name;
