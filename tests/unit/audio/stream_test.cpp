@@ -534,6 +534,7 @@ TEST_F(AudioStream, AacAndOggStationsPlayWhateverTheirType) {
     } cases[] = {
         {"tone1000_96k_44100_s.aac", nullptr, 1000, nullptr},
         {"tone1000_96k_44100_s.aac", "", 1000, nullptr},                 // no type
+        {"he1_tone1100_44100_s.aac", "audio/aacp", 1100, nullptr},       // HE-AAC
         {"tone660_32k_22050_m.aac", "audio/mpeg", 660, nullptr},         // a wrong type
         {"tone550_96k_44100_s.ogg", nullptr, 550, "StreamTitle='Тиволна - Ворбис 550';"},
         {"tone1320_64k_48000_s.opus", "application/octet-stream", 1320, "StreamTitle='Тиволна - Опус 1320';"},
