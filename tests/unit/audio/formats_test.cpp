@@ -236,9 +236,11 @@ TEST(Decoders, EveryFormatGivesItsToneWhateverTheChunks) {
                  {kVorbis, Format::Ogg, 550, 2, 44100}, {kOpus, Format::Ogg, 1320, 2, 48000},
                  {kMp3, Format::Mpeg, 440, 2, 44100}};
     for (const auto &c : cases) {
-        const std::string d = file(c.name).substr(0, 150000);
+        // the first 2.5 s or more (every file is 20 s long, headers included)
+        const std::string all = file(c.name);
+        const std::string d = all.substr(0, std::max<size_t>(all.size() / 8, 30000));
         std::unique_ptr<Decoder> probe = make_decoder(c.f, kRate);
-        probe->feed(bytes(d), 20000);
+        probe->feed(bytes(d), d.size());
         std::vector<int16_t> first;
         ASSERT_EQ(probe->decode(first), Decoder::Result::Produced) << c.name;
         // HE-AAC plays at twice the core rate; v2's parametric stereo makes two channels of one
@@ -246,7 +248,7 @@ TEST(Decoders, EveryFormatGivesItsToneWhateverTheChunks) {
         int channels = 0;
         std::vector<int16_t> whole = decode(c.f, d, kRate, {}, &channels);
         EXPECT_EQ(channels, c.in_channels) << c.name;
-        ASSERT_GT(whole.size(), 2u * kRate) << c.name;
+        ASSERT_GT(whole.size(), 2u * 16 * kRate / 10) << c.name;  // 1.6 s
         auto mid = slice(whole, 0.5, 1.5);
         EXPECT_NEAR(loopback::tone_frequency(mid, kRate), c.freq, c.freq * 0.01) << c.name;
         EXPECT_NEAR(loopback::rms_left(mid), 11585, 1500) << c.name;  // -6 dBFS sine
@@ -298,7 +300,7 @@ TEST(Decoders, OggJoinedMidStreamWaitsForTheNextStream) {
 }
 
 TEST(Decoders, DamagedAacLosesLittle) {
-    const std::string d = file(kAac);
+    const std::string d = file(kAac).substr(0, 160000);  // 13 s
     std::vector<int16_t> clean = decode(Format::Aac, d, kRate, {4096});
     std::string damaged = d;
     std::mt19937 rng(9);
