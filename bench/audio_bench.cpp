@@ -108,7 +108,7 @@ bool peer_cpu(const Source &src, int seconds, double &cpu) {
         if (&src == &kMp3)
             execlp("mpg123", "mpg123", "-q", "-t", url.c_str(), static_cast<char *>(nullptr));
         else
-            execlp("ffmpeg", "ffmpeg", "-nostdin", "-v", "error", "-threads", "1", "-i", url.c_str(), "-f", "null", "-",
+            execlp("ffmpeg", "ffmpeg", "-nostdin", "-v", "fatal", "-threads", "1", "-i", url.c_str(), "-f", "null", "-",
                    static_cast<char *>(nullptr));
         _exit(127);
     }
