@@ -32,36 +32,28 @@ N_BANDS = 8
 ZERO_DELTA = "00"  # the frequency-direction envelope code of a zero step (1.5 dB table)
 
 
-def channel_grid():
-    return "00" "00" "1"   # FIXFIX, one envelope, high frequency resolution
-
-
-def channel_data():
-    """dtdf, invf, envelope and noise of one channel."""
-    return ("0" "0"                                  # envelope and noise coded over frequency
-            "00"                                     # invf mode of the single noise band
-            + bits_of(0, 7) + ZERO_DELTA * (N_BANDS - 1)  # envelope: start value, then steps
-            + bits_of(0, 5))                         # noise floor start value
+GRID = "00" "00" "1"      # FIXFIX, one envelope, high frequency resolution
+DTDF = "0" "0"            # envelope and noise coded over frequency
+INVF = "00"               # inverse filtering of the single noise band: off
+ENVELOPE = "0" * 7 + ZERO_DELTA * (N_BANDS - 1)  # start value 0, then zero steps
+NOISE = "0" * 5           # noise floor start value
 
 
 def sbr_payload(stereo, ps):
     if stereo:
-        dtdf, invf = "00", "00"
-        env = bits_of(0, 7) + ZERO_DELTA * (N_BANDS - 1)
-        noise = bits_of(0, 5)
-        data = ("0"                     # bs_data_extra
-                "0"                     # bs_coupling
-                + channel_grid() * 2 + dtdf * 2 + invf * 2 + env * 2 + noise * 2
-                + "0" "0")              # no added harmonics
+        data = ("0"       # bs_data_extra
+                "0"       # bs_coupling: the channels coded apart
+                + GRID * 2 + DTDF * 2 + INVF * 2 + ENVELOPE * 2 + NOISE * 2
+                + "0" "0")  # no added harmonics
     else:
-        data = "0" + channel_grid() + channel_data() + "0"
+        data = "0" + GRID + DTDF + INVF + ENVELOPE + NOISE + "0"
     if ps:
         # two bytes: extension id 2 (PS), a PS header with nothing enabled, one frame class
         # bit and no envelopes, then fill
         ext = "10" + "1" "0" "0" "0" + "0" + "00"
         data += "1" + bits_of(2, 4) + ext + "0" * (16 - len(ext))
     else:
-        data += "0"
+        data += "0"   # no extended data
     return SBR_HEADER + data
 
 
