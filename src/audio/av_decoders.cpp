@@ -201,6 +201,7 @@ private:
             for (const auto &h : headers_) extra.insert(extra.end(), h.begin(), h.end());
             codec_ = std::make_unique<AvCodec>(AV_CODEC_ID_VORBIS, extra, 0);
         } else {
+            if (id.size() < 19) return;
             preskip_ = id[10] | id[11] << 8;
             codec_ = std::make_unique<AvCodec>(AV_CODEC_ID_OPUS, id, 48000);
         }

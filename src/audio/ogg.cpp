@@ -68,6 +68,11 @@ bool OggReader::next(OggPacket &out) {
             ogg_packet op;
             int r = ogg_stream_packetout(&s.stream, &op);
             if (r == 1) {
+                // the first page only showed how the first packet starts
+                if (s.index == 0 && ogg_codec_of(op.packet, static_cast<size_t>(op.bytes)) != s.codec) {
+                    s.have_stream = false;
+                    continue;
+                }
                 out.data = op.packet;
                 out.size = static_cast<size_t>(op.bytes);
                 out.codec = s.codec;
