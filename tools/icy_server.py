@@ -46,6 +46,11 @@ _BITRATES = {
 }
 
 
+# Content-Type by file extension; MPEG audio otherwise
+CONTENT_TYPES = {".aac": "audio/aac", ".ogg": "audio/ogg", ".opus": "audio/ogg"}
+MEDIA_SECONDS = 20  # length of every file make_media.sh writes
+
+
 class Gone(Exception):
     """The client left or the server's lifetime ended."""
 
@@ -229,7 +234,15 @@ class Server:
                limit=None, overrun_after=None, stall_after=None, random_data=False):
         """Looping paced audio with optional ICY metadata."""
         data = os.urandom(16384) if random_data else self.media_data(name)
-        kbps = 128 if random_data else (mpeg_kbps(data) or kbps_from_name(name) or 128)
+        ext = os.path.splitext(name)[1].lower()
+        ctype = q.str("ctype", CONTENT_TYPES.get(ext, "audio/mpeg"))
+        if random_data:
+            kbps = 128
+        elif ext in CONTENT_TYPES:
+            # variable bitrates: paced by the file's average
+            kbps = max(8, round(len(data) * 8 / MEDIA_SECONDS / 1000))
+        else:
+            kbps = mpeg_kbps(data) or kbps_from_name(name) or 128
         status = q.str("status", "http10")
         if status_line is None:
             status_line = {"icy": "ICY 200 OK", "http11": "HTTP/1.1 200 OK"}.get(
@@ -239,8 +252,8 @@ class Server:
             metaint = q.int("metaint", 16000)
         if not want_meta:
             metaint = 0
-        headers = [("Content-Type", "audio/mpeg"), ("icy-br", str(kbps)),
-                   ("icy-name", q.bytes("name", name.encode("utf-8")))]
+        headers = [("Content-Type", ctype)] if ctype else []
+        headers += [("icy-br", str(kbps)), ("icy-name", q.bytes("name", name.encode("utf-8")))]
         if meta_header is not None:
             headers.append(("icy-metaint", meta_header))
             metaint = 0  # the broken header values carry no metadata blocks
@@ -580,7 +593,9 @@ class Server:
 REQUIRED_MEDIA = [
     "tone440_128k_44100_s.mp3", "tone880_128k_44100_s.mp3", "tone1320_128k_44100_s.mp3",
     "tone1760_128k_44100_s.mp3", "tone1000_32k_22050_m.mp3", "tone660_320k_48000_s.mp3",
-    "tone550_64k_24000_s.mp3", "tone440_8k_8000_m.mp3",
+    "tone550_64k_24000_s.mp3", "tone440_8k_8000_m.mp3", "tone1000_96k_44100_s.aac",
+    "tone660_32k_22050_m.aac", "tone550_96k_44100_s.ogg", "tone1320_64k_48000_s.opus",
+    "chain770v_990o.ogg", "he1_tone1100_44100_s.aac", "he2_tone825_44100_s.aac",
 ]
 
 

@@ -38,81 +38,108 @@ void Resampler::process(const int16_t *in, size_t frames, std::vector<int16_t> &
     prev_[1] = in[(frames - 1) * 2 + 1];
 }
 
+void Decoder::emit(const int16_t *pcm, size_t frames, int rate, int channels, std::vector<int16_t> &out) {
+    if (frames == 0 || rate <= 0 || channels < 1 || channels > 2) return;
+    if (rate != in_rate_) resampler_.reset(rate, out_rate_);
+    in_rate_ = rate;
+    in_channels_ = channels;
+    if (channels == 1) {
+        stereo_.resize(frames * 2);
+        for (size_t i = 0; i < frames; ++i) stereo_[2 * i] = stereo_[2 * i + 1] = pcm[i];
+        pcm = stereo_.data();
+    }
+    resampler_.process(pcm, frames, out);
+}
+
 namespace {
+
 std::once_flag g_mpg123_once;
 bool g_mpg123_ready = false;
+
+// MPEG audio through libmpg123's feed mode.
+class MpegDecoder : public Decoder {
+public:
+    explicit MpegDecoder(int out_rate) : Decoder(out_rate) {
+        std::call_once(g_mpg123_once, [] {
+#if MPG123_API_VERSION < 46
+            g_mpg123_ready = mpg123_init() == MPG123_OK;
+#else
+            g_mpg123_ready = true;
+#endif
+        });
+        if (!g_mpg123_ready) return;
+        int err = 0;
+        mpg123_handle *h = mpg123_new(nullptr, &err);
+        if (!h) return;
+        mpg123_param(h, MPG123_ADD_FLAGS, MPG123_QUIET, 0);
+        mpg123_param(h, MPG123_RESYNC_LIMIT, -1, 0);
+        mpg123_format_none(h);
+        const long *rates = nullptr;
+        size_t count = 0;
+        mpg123_rates(&rates, &count);
+        for (size_t i = 0; i < count; ++i)
+            mpg123_format(h, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
+        if (mpg123_open_feed(h) != MPG123_OK) {
+            mpg123_delete(h);
+            return;
+        }
+        handle_ = h;
+    }
+    ~MpegDecoder() override {
+        if (handle_) mpg123_delete(handle_);
+    }
+
+    bool ok() const override { return handle_ != nullptr; }
+    void feed(const uint8_t *data, size_t n) override {
+        if (handle_ && n > 0) mpg123_feed(handle_, data, n);
+    }
+
+    Result decode(std::vector<int16_t> &out) override {
+        if (!handle_) return Result::Failed;
+        for (int guard = 0; guard < 16; ++guard) {
+            off_t num = 0;
+            unsigned char *audio = nullptr;
+            size_t bytes = 0;
+            int r = mpg123_decode_frame(handle_, &num, &audio, &bytes);
+            if (r == MPG123_NEW_FORMAT) {
+                long rate = 0;
+                int ch = 0, enc = 0;
+                mpg123_getformat(handle_, &rate, &ch, &enc);
+                rate_ = static_cast<int>(rate);
+                channels_ = ch;
+                continue;
+            }
+            if (r == MPG123_NEED_MORE) return Result::NeedMore;
+            if (r != MPG123_OK) {
+                // a damaged frame: mpg123 resynchronises on the next call
+                if (r == MPG123_ERR && mpg123_errcode(handle_) == MPG123_BAD_HANDLE) return Result::Failed;
+                continue;
+            }
+            if (bytes == 0 || rate_ <= 0 || channels_ <= 0) continue;
+            size_t frames = bytes / (sizeof(int16_t) * static_cast<size_t>(channels_));
+            emit(reinterpret_cast<const int16_t *>(audio), frames, rate_, channels_, out);
+            return Result::Produced;
+        }
+        return Result::NeedMore;
+    }
+
+private:
+    mpg123_handle *handle_ = nullptr;
+    int rate_ = 0, channels_ = 0;
+};
+
 }  // namespace
 
-Decoder::Decoder(int out_rate) : out_rate_(out_rate) {
-    std::call_once(g_mpg123_once, [] {
-#if MPG123_API_VERSION < 46
-        g_mpg123_ready = mpg123_init() == MPG123_OK;
-#else
-        g_mpg123_ready = true;
-#endif
-    });
-    if (!g_mpg123_ready) return;
-    int err = 0;
-    mpg123_handle *h = mpg123_new(nullptr, &err);
-    if (!h) return;
-    mpg123_param(h, MPG123_ADD_FLAGS, MPG123_QUIET, 0);
-    mpg123_param(h, MPG123_RESYNC_LIMIT, -1, 0);
-    mpg123_format_none(h);
-    const long *rates = nullptr;
-    size_t count = 0;
-    mpg123_rates(&rates, &count);
-    for (size_t i = 0; i < count; ++i)
-        mpg123_format(h, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_SIGNED_16);
-    if (mpg123_open_feed(h) != MPG123_OK) {
-        mpg123_delete(h);
-        return;
+std::unique_ptr<Decoder> make_mpeg_decoder(int out_rate) { return std::make_unique<MpegDecoder>(out_rate); }
+
+std::unique_ptr<Decoder> make_decoder(Format format, int out_rate) {
+    switch (format) {
+    case Format::Aac: return make_aac_decoder(out_rate);
+    case Format::Ogg: return make_ogg_decoder(out_rate);
+    case Format::Mpeg:
+    case Format::Unknown: break;
     }
-    handle_ = h;
-}
-
-Decoder::~Decoder() {
-    if (handle_) mpg123_delete(handle_);
-}
-
-void Decoder::feed(const uint8_t *data, size_t n) {
-    if (handle_ && n > 0) mpg123_feed(handle_, data, n);
-}
-
-Decoder::Result Decoder::decode(std::vector<int16_t> &out) {
-    if (!handle_) return Result::Failed;
-    for (int guard = 0; guard < 16; ++guard) {
-        off_t num = 0;
-        unsigned char *audio = nullptr;
-        size_t bytes = 0;
-        int r = mpg123_decode_frame(handle_, &num, &audio, &bytes);
-        if (r == MPG123_NEW_FORMAT) {
-            long rate = 0;
-            int ch = 0, enc = 0;
-            mpg123_getformat(handle_, &rate, &ch, &enc);
-            in_rate_ = static_cast<int>(rate);
-            in_channels_ = ch;
-            resampler_.reset(in_rate_, out_rate_);
-            continue;
-        }
-        if (r == MPG123_NEED_MORE) return Result::NeedMore;
-        if (r != MPG123_OK) {
-            // a damaged frame: mpg123 resynchronises on the next call
-            if (r == MPG123_ERR && mpg123_errcode(handle_) == MPG123_BAD_HANDLE) return Result::Failed;
-            continue;
-        }
-        if (bytes == 0 || in_rate_ <= 0 || in_channels_ <= 0) continue;
-        const int16_t *pcm = reinterpret_cast<const int16_t *>(audio);
-        size_t frames = bytes / (sizeof(int16_t) * static_cast<size_t>(in_channels_));
-        if (in_channels_ == 1) {
-            stereo_.resize(frames * 2);
-            for (size_t i = 0; i < frames; ++i) stereo_[2 * i] = stereo_[2 * i + 1] = pcm[i];
-            resampler_.process(stereo_.data(), frames, out);
-        } else {
-            resampler_.process(pcm, frames, out);
-        }
-        return Result::Produced;
-    }
-    return Result::NeedMore;
+    return make_mpeg_decoder(out_rate);
 }
 
 }  // namespace audio

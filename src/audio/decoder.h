@@ -1,11 +1,14 @@
-// MPEG audio decoding (libmpg123 feed mode) to the output format: interleaved stereo
-// 16-bit at a fixed rate, with linear resampling and mono-to-stereo.
+// Stream decoding to the output format: interleaved stereo 16-bit at a fixed rate. One
+// interface, fed with stream bytes as they arrive; MPEG audio (libmpg123), AAC in ADTS
+// frames and Ogg Vorbis/Opus (libavcodec) implement it and share the mono-to-stereo step
+// and the resampler.
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
-struct mpg123_handle_struct;
+#include "audio/format.h"
 
 namespace audio {
 
@@ -25,26 +28,37 @@ private:
 
 class Decoder {
 public:
-    explicit Decoder(int out_rate);
-    ~Decoder();
+    virtual ~Decoder() = default;
     Decoder(const Decoder &) = delete;
     Decoder &operator=(const Decoder &) = delete;
 
-    bool ok() const { return handle_ != nullptr; }
-    void feed(const uint8_t *data, size_t n);
+    virtual bool ok() const = 0;
+    virtual void feed(const uint8_t *data, size_t n) = 0;
     enum class Result { Produced, NeedMore, Failed };
-    // Decodes one frame and appends it, converted, to out.
-    Result decode(std::vector<int16_t> &out);
+    // Decodes what the fed bytes allow, at least one frame's worth when Produced, and
+    // appends it, converted, to out.
+    virtual Result decode(std::vector<int16_t> &out) = 0;
 
+    // Rate and channels of the audio last decoded.
     int in_rate() const { return in_rate_; }
     int in_channels() const { return in_channels_; }
 
+protected:
+    explicit Decoder(int out_rate) : out_rate_(out_rate) {}
+    // Interleaved 16-bit PCM of `channels` (1 or 2) at `rate` into the output format.
+    void emit(const int16_t *pcm, size_t frames, int rate, int channels, std::vector<int16_t> &out);
+
 private:
-    mpg123_handle_struct *handle_ = nullptr;
     int out_rate_;
     int in_rate_ = 0, in_channels_ = 0;
     Resampler resampler_;
     std::vector<int16_t> stereo_;
 };
+
+// A decoder for the format (Unknown gives MPEG).
+std::unique_ptr<Decoder> make_decoder(Format format, int out_rate);
+std::unique_ptr<Decoder> make_mpeg_decoder(int out_rate);
+std::unique_ptr<Decoder> make_aac_decoder(int out_rate);
+std::unique_ptr<Decoder> make_ogg_decoder(int out_rate);
 
 }  // namespace audio

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "audio/bass.h"
-#include "audio/mpeg_header.h"
+#include "audio/format.h"
 #include "audio/playlist.h"
 #include "net/request.h"
 
@@ -158,13 +158,13 @@ int open_at_depth(const std::string &url, const OpenParams &p, AudioSource &out,
         if (kind != PlaylistKind::None) return follow_playlist(kind, src, body, resp.url, p, out, depth);
     }
 
-    // MPEG recognition: a chain of frames within the first kProbeBytes.
-    size_t offset = 0;
-    MpegFrame frame;
+    // Format recognition: frames or an Ogg page within the first kProbeBytes; the
+    // Content-Type's format is looked for first.
+    const Format expected = format_from_type(ctype);
+    Sniffed sniffed;
     for (;;) {
-        if (find_mpeg_sync(reinterpret_cast<const uint8_t *>(src.audio.data()),
-                           src.audio.size() < kProbeBytes ? src.audio.size() : kProbeBytes,
-                           kProbeFrames, offset, frame))
+        if (sniff_format(reinterpret_cast<const uint8_t *>(src.audio.data()),
+                         src.audio.size() < kProbeBytes ? src.audio.size() : kProbeBytes, expected, sniffed))
             break;
         if (src.audio.size() >= kProbeBytes) return BASS_ERROR_FILEFORM;
         int r = body.read_more();
@@ -172,7 +172,8 @@ int open_at_depth(const std::string &url, const OpenParams &p, AudioSource &out,
         if (r == BASS_ERROR_TIMEOUT && !src.audio.empty()) return BASS_ERROR_FILEFORM;
         if (r != BASS_OK) return r;
     }
-    src.bitrate_kbps = frame.bitrate_kbps;
+    src.format = sniffed.format;
+    src.bitrate_kbps = sniffed.bitrate_kbps;
     if (const std::string *br = head.find("icy-br")) {
         // "128" or "128,128"
         int v = 0, digits = 0;

@@ -1,10 +1,11 @@
-// Opening of an HTTP/ICY audio source: request, redirects, playlists, MPEG recognition.
+// Opening of an HTTP/ICY audio source: request, redirects, playlists, format recognition.
 #pragma once
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
 
+#include "audio/format.h"
 #include "audio/icy.h"
 #include "net/deadline.h"
 #include "net/socket.h"
@@ -35,7 +36,8 @@ struct AudioSource {
     IcyDemux icy;
     std::string audio;     // audio bytes read so far (metadata removed)
     std::string meta;      // the latest metadata text read so far, if any
-    int bitrate_kbps = 0;  // from icy-br, else from the first frame
+    Format format = Format::Unknown;
+    int bitrate_kbps = 0;  // from icy-br, else from the first frames, else 0
     bool ended = false;    // the body has already ended
     std::string url;       // final address
 };
@@ -47,8 +49,7 @@ constexpr size_t kMaxPlaylistBytes = 64 * 1024;
 constexpr size_t kMaxPlaylistEntries = 16;
 constexpr size_t kMaxHeadBytes = 16 * 1024;
 constexpr size_t kMaxHeadLines = 100;
-constexpr size_t kProbeBytes = 64 * 1024;    // MPEG frames must show up within this much audio
-constexpr int kProbeFrames = 4;              // consecutive frames that prove MPEG audio
+constexpr size_t kProbeBytes = 64 * 1024;    // frames or a page must show up within this much audio
 constexpr size_t kMaxOpenBytes = 1 << 20;    // body bytes (metadata included) read per response while opening
 
 // Opens url; BASS_OK, or the error code of the failure (bass.h). For a playlist whose

@@ -53,8 +53,9 @@ void Stream::thread_main() {
         }
         int error = open_audio_source(cfg_.url, p, src);
         if (error == BASS_OK) {
-            decoder_ = std::make_unique<Decoder>(cfg_.out_rate);
+            decoder_ = make_decoder(src.format, cfg_.out_rate);
             if (!decoder_->ok()) error = BASS_ERROR_UNKNOWN;
+            if (src.format == Format::Ogg) ogg_titles_ = std::make_unique<OggTitleScanner>();
         }
         if (error == BASS_OK) {
             int kbps = src.bitrate_kbps > 0 ? src.bitrate_kbps : kFallbackBitrateKbps;
@@ -70,6 +71,7 @@ void Stream::thread_main() {
         if (error == BASS_OK) {
             // the title that arrived while opening: stored, no syncs exist yet
             publish_meta(src.meta);
+            scan_titles(src.audio);
         }
         finish_open(error);
         if (error == BASS_OK) {
@@ -132,6 +134,7 @@ uint64_t Stream::download_loop(AudioSource &src) {
         }
         received += audio.size();
         if (new_meta) publish_meta(meta);
+        scan_titles(audio);
     }
     src.sock.close();
     return received;
@@ -165,6 +168,7 @@ void Stream::reconnect() {
             connected_ = !src.ended;
         }
         publish_meta(src.meta);
+        scan_titles(src.audio);
         if (download_loop(src) > 0 || !src.audio.empty()) {
             if (cancelled()) return;
             // It played again: a later drop gets its full set of tries.
@@ -201,6 +205,13 @@ void Stream::publish_meta(const std::string &text) {
         tag_next_ = (tag_next_ + 1) % kTagRing;
     }
     fire(BASS_SYNC_META);
+}
+
+void Stream::scan_titles(const std::string &audio) {
+    if (!ogg_titles_ || audio.empty()) return;
+    ogg_titles_->feed(reinterpret_cast<const uint8_t *>(audio.data()), audio.size());
+    std::string meta;
+    if (ogg_titles_->take(meta)) publish_meta(meta);
 }
 
 void Stream::shutdown() {

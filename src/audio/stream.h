@@ -11,6 +11,7 @@
 
 #include "audio/bass.h"
 #include "audio/decoder.h"
+#include "audio/ogg.h"
 #include "audio/source.h"
 #include "audio/wait.h"
 
@@ -71,6 +72,8 @@ private:
     void reconnect();
     void fire(DWORD type);
     void publish_meta(const std::string &text);
+    // Titles from the comment headers of an Ogg stream's logical streams (download thread).
+    void scan_titles(const std::string &audio);
     void finish_open(int error);
 
     StreamConfig cfg_;
@@ -105,6 +108,7 @@ private:
         void *user;
     };
     std::vector<Sync> syncs_;
+    std::unique_ptr<OggTitleScanner> ogg_titles_;  // download thread only
 
     // decoding (under decode_m_, mixer thread)
     std::mutex decode_m_;

@@ -265,6 +265,31 @@ class StreamTest(ServerCase):
             self.assertEqual(hdrs["icy-br"], br)
             self.assertEqual(hdrs["icy-name"].encode("latin-1"), b"R\xe0dio")
 
+    def test_content_type_and_pace_of_aac_and_ogg(self):
+        for name, ctype in (("tone1000_96k_44100_s.aac", "audio/aac"), ("tone550_96k_44100_s.ogg", "audio/ogg"),
+                            ("tone1320_64k_48000_s.opus", "audio/ogg"), ("chain770v_990o.ogg", "audio/ogg"),
+                            (TONE, "audio/mpeg")):
+            size = os.path.getsize(os.path.join(_media_dir, name))
+            _, hdrs, body, _ = get(self.port, "/stream/%s?limit=64&pace=0" % name)
+            self.assertEqual(hdrs["content-type"], ctype, name)
+            with open(os.path.join(_media_dir, name), "rb") as f:
+                self.assertEqual(body, f.read(64))
+            if not name.endswith(".mp3"):
+                self.assertEqual(int(hdrs["icy-br"]), round(size * 8 / 20 / 1000), name)
+        _, hdrs, _, _ = get(self.port, "/stream/tone1000_96k_44100_s.aac?limit=10&ctype=audio/mpeg")
+        self.assertEqual(hdrs["content-type"], "audio/mpeg")
+        _, hdrs, _, _ = get(self.port, "/stream/tone1000_96k_44100_s.aac?limit=10&ctype=")
+        self.assertNotIn("content-type", hdrs)
+
+    def test_he_aac_media_are_he_aac_for_ffprobe(self):
+        for name, profile in (("he1_tone1100_44100_s.aac", "HE-AAC"), ("he2_tone825_44100_s.aac", "HE-AACv2"),
+                              ("tone1000_96k_44100_s.aac", "LC")):
+            out = subprocess.run(["ffprobe", "-v", "error", "-show_entries",
+                                  "stream=profile,sample_rate,channels", "-of", "compact",
+                                  os.path.join(_media_dir, name)],
+                                 capture_output=True, text=True, check=True, timeout=60).stdout.strip()
+            self.assertEqual(out, "stream|profile=%s|sample_rate=44100|channels=2" % profile, name)
+
     def test_unknown_and_escaping_names_give_404(self):
         for path in ("/stream/nothing.mp3", "/stream/../icy_server.py", "/stream/%2E%2E%2Fx.mp3",
                      "/stream/", "/nowhere"):

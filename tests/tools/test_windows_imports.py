@@ -21,6 +21,7 @@ WIN7_DLLS = {
     "oleaut32.dll", "msimg32.dll", "uxtheme.dll", "version.dll", "imm32.dll", "dwmapi.dll",
     "wininet.dll", "urlmon.dll", "crypt32.dll", "secur32.dll", "iphlpapi.dll", "winspool.drv",
     "gdiplus.dll", "windowscodecs.dll", "psapi.dll", "dbghelp.dll", "mpr.dll", "setupapi.dll",
+    "bcrypt.dll",  # since Vista; FFmpeg's random seed
 }
 
 # Functions first shipped after Windows 7 (in 8, 8.1 or 10) that code built with MinGW, or its

@@ -523,6 +523,62 @@ TEST_F(AudioStream, FormatChangeInsideTheStream) {
     EXPECT_NEAR(loopback::tone_frequency(tail, kRate), 1000, 20);
 }
 
+// ---- AAC and Ogg stations --------------------------------------------------------------
+
+TEST_F(AudioStream, AacAndOggStationsPlayWhateverTheirType) {
+    const struct {
+        const char *file;
+        const char *ctype;  // nullptr: the server's own (audio/aac, audio/ogg)
+        int freq;
+        const char *title;  // from the Ogg comments, else none
+    } cases[] = {
+        {"tone1000_96k_44100_s.aac", nullptr, 1000, nullptr},
+        {"tone1000_96k_44100_s.aac", "", 1000, nullptr},                 // no type
+        {"he1_tone1100_44100_s.aac", "audio/aacp", 1100, nullptr},       // HE-AAC
+        {"tone660_32k_22050_m.aac", "audio/mpeg", 660, nullptr},         // a wrong type
+        {"tone550_96k_44100_s.ogg", nullptr, 550, "StreamTitle='Тиволна - Ворбис 550';"},
+        {"tone1320_64k_48000_s.opus", "application/octet-stream", 1320, "StreamTitle='Тиволна - Опус 1320';"},
+        {"tone440_128k_44100_s.mp3", "audio/aacp", 440, nullptr},
+    };
+    for (const auto &c : cases) {
+        std::string path = std::string("/stream/") + c.file + "?pace=0&burst=65536&metaint=3000";
+        if (c.ctype) path += std::string("&ctype=") + enc(c.ctype);
+        HSTREAM h = open(path);
+        ASSERT_NE(h, 0u) << c.file << " " << (c.ctype ? c.ctype : "");
+        std::vector<int16_t> s = play_and_capture(h, kRate / 2, kRate / 5);
+        EXPECT_NEAR(loopback::tone_frequency(s, kRate), c.freq, c.freq * 0.02) << c.file;
+        EXPECT_GT(loopback::rms_left(s), 6000) << c.file;
+        const char *tag = BASS_ChannelGetTags(h, BASS_TAG_META);
+        if (c.title) {
+            EXPECT_STREQ(tag, c.title);
+        } else {
+            EXPECT_EQ(tag, nullptr) << tag;
+        }
+        EXPECT_TRUE(BASS_StreamFree(h));
+    }
+}
+
+TEST_F(AudioStream, ChainedOggChangesTitleWithASync) {
+    // 10 s of Vorbis (about 27 kB), then 10 s of Opus; a short buffer keeps the download
+    // inside the first part until playback starts
+    BASS_SetConfig(BASS_CONFIG_NET_BUFFER, 1000);
+    HSTREAM h = open("/stream/chain770v_990o.ogg?pace=0");
+    ASSERT_NE(h, 0u);
+    const auto start = Clock::now();
+    while (!BASS_ChannelGetTags(h, BASS_TAG_META) && ms_since(start) < 3000) sleep_ms(10);
+    EXPECT_STREQ(BASS_ChannelGetTags(h, BASS_TAG_META), "StreamTitle='Тиволна - Первая часть';");
+    SyncLog log;
+    ASSERT_NE(BASS_ChannelSetSync(h, BASS_SYNC_META, 0, &SyncLog::proc, &log), 0u);
+    std::vector<int16_t> s = play_and_capture(h, 15 * kRate, 0);
+    std::lock_guard<std::mutex> lk(log.mu);
+    ASSERT_GE(log.calls, 1);
+    EXPECT_EQ(log.texts[0], "StreamTitle='Тиволна - Вторая часть';");
+    EXPECT_EQ(log.threads.count(std::this_thread::get_id()), 0u);
+    EXPECT_NEAR(loopback::tone_frequency(std::vector<int16_t>(s.begin() + 2 * kRate, s.begin() + 18 * kRate), kRate), 770, 5);
+    EXPECT_NEAR(loopback::tone_frequency(std::vector<int16_t>(s.begin() + 24 * kRate, s.begin() + 28 * kRate), kRate), 990, 5);
+    EXPECT_TRUE(BASS_StreamFree(h));
+}
+
 // ---- redirects ----------------------------------------------------------------------
 
 TEST_F(AudioStream, FollowsRedirects) {

@@ -1,0 +1,48 @@
+// The ADTS framer and the AAC decoder: whatever the pieces, the same frames and the same PCM
+// as from the whole input; every frame passed is one whole frame of one stream.
+#include "audio/adts.h"
+#include "audio/decoder.h"
+#include "audio/format.h"
+#include "split.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    Split in(data, size);
+    const auto *rest = reinterpret_cast<const uint8_t *>(in.rest.data());
+
+    std::vector<std::vector<uint8_t>> whole, pieces;
+    std::vector<uint8_t> frame;
+    audio::AdtsFramer a;
+    a.push(rest, in.rest.size());
+    while (a.next(frame)) whole.push_back(frame);
+    audio::AdtsFramer b;
+    in.each_piece([&](const char *p, size_t n) {
+        b.push(reinterpret_cast<const uint8_t *>(p), n);
+        while (b.next(frame)) pieces.push_back(frame);
+    });
+    FUZZ_CHECK(whole == pieces);
+    size_t total = 0;
+    for (const auto &f : whole) {
+        audio::AdtsHeader h;
+        FUZZ_CHECK(f.size() >= audio::kAdtsHeaderBytes && audio::parse_adts_header(f.data(), h));
+        FUZZ_CHECK(h.length == f.size());
+        total += f.size();
+    }
+    FUZZ_CHECK(total + a.skipped() <= in.rest.size());
+
+    auto d1 = audio::make_aac_decoder(44100), d2 = audio::make_aac_decoder(44100);
+    std::vector<int16_t> pcm1, pcm2;
+    d1->feed(rest, in.rest.size());
+    while (d1->decode(pcm1) == audio::Decoder::Result::Produced) {
+    }
+    in.each_piece([&](const char *p, size_t n) {
+        d2->feed(reinterpret_cast<const uint8_t *>(p), n);
+        while (d2->decode(pcm2) == audio::Decoder::Result::Produced) {
+        }
+    });
+    FUZZ_CHECK(pcm1 == pcm2);
+    FUZZ_CHECK(pcm1.size() % 2 == 0);
+
+    audio::Sniffed s;
+    if (audio::sniff_format(rest, in.rest.size(), audio::Format::Aac, s)) FUZZ_CHECK(s.offset < in.rest.size());
+    return 0;
+}
