@@ -6,7 +6,7 @@
 namespace {
 
 void check(const net::Url &u) {
-    FUZZ_CHECK(u.scheme == "http");
+    FUZZ_CHECK(u.scheme == "http" || u.scheme == "https");
     FUZZ_CHECK(!u.host.empty() && u.port != 0);
     FUZZ_CHECK(!u.target.empty() && u.target[0] == '/');
     FUZZ_CHECK(u.target.find(' ') == std::string::npos);
