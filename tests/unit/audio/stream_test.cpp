@@ -570,13 +570,24 @@ TEST_F(AudioStream, ChainedOggChangesTitleWithASync) {
     SyncLog log;
     ASSERT_NE(BASS_ChannelSetSync(h, BASS_SYNC_META, 0, &SyncLog::proc, &log), 0u);
     std::vector<int16_t> s = play_and_capture(h, 15 * kRate, 0);
-    std::lock_guard<std::mutex> lk(log.mu);
-    ASSERT_GE(log.calls, 1);
-    EXPECT_EQ(log.texts[0], "StreamTitle='Тиволна - Вторая часть';");
-    EXPECT_EQ(log.threads.count(std::this_thread::get_id()), 0u);
+    // Read the log without holding its lock across the free: a sync still running then
+    // would wait for the lock while the free waits for the sync.
+    int calls;
+    std::string first;
+    bool on_this_thread;
+    {
+        std::lock_guard<std::mutex> lk(log.mu);
+        calls = log.calls;
+        first = log.texts.empty() ? std::string() : log.texts[0];
+        on_this_thread = log.threads.count(std::this_thread::get_id()) != 0;
+    }
+    EXPECT_TRUE(BASS_StreamFree(h));
+    ASSERT_GE(calls, 1);
+    EXPECT_EQ(first, "StreamTitle='Тиволна - Вторая часть';");
+    EXPECT_FALSE(on_this_thread);
+    ASSERT_GE(s.size(), static_cast<size_t>(28 * kRate));
     EXPECT_NEAR(loopback::tone_frequency(std::vector<int16_t>(s.begin() + 2 * kRate, s.begin() + 18 * kRate), kRate), 770, 5);
     EXPECT_NEAR(loopback::tone_frequency(std::vector<int16_t>(s.begin() + 24 * kRate, s.begin() + 28 * kRate), kRate), 990, 5);
-    EXPECT_TRUE(BASS_StreamFree(h));
 }
 
 // ---- redirects ----------------------------------------------------------------------
