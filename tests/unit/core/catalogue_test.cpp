@@ -15,6 +15,7 @@
 #include "catalogue/rebuild.h"
 #include "json_import.h"
 #include "net/local_server.h"
+#include "fresh_application.h"
 #include "test_util.h"
 #include "toolkit/headless/headless.h"
 #include "ui/forms.h"
@@ -155,12 +156,7 @@ struct RebuildTest : ::testing::Test {
     return bytes;
   }
   void Start() {
-    tk::Application& app = tk::Application::Get();
-    app.DestroyAllForms();
-    tk::headless::Reset();
-    BASS_Free();
-    app.Title = ui::kProductTitle;
-    app.Initialize();
+    tk::Application& app = FreshApplication();
     form = app.CreateForm<ui::TForm1>();
   }
   void TearDown() override {

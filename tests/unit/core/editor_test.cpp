@@ -12,6 +12,7 @@
 #include "audio/bass.h"
 #include "base/codepage.h"
 #include "net/local_server.h"
+#include "fresh_application.h"
 #include "test_util.h"
 #include "toolkit/headless/headless.h"
 #include "toolkit/http_client.h"
@@ -38,12 +39,7 @@ struct EditorTest : ::testing::Test {
     dir.Write("Stations/2.png", artwork_files::EncodePng(tk::Bitmap(30, 30, tk::Rgb(30, 30, 200))));
     dir.Write("Stations/play3.txt", "http://127.0.0.1:9/three\r\nThird\r\n");
     dir.Write("Stations/3.txt", "");
-    tk::Application& app = tk::Application::Get();
-    app.DestroyAllForms();
-    tk::headless::Reset();
-    BASS_Free();
-    app.Title = ui::kProductTitle;
-    app.Initialize();
+    tk::Application& app = FreshApplication();
     Form1 = app.CreateForm<ui::TForm1>();
     Form2 = app.CreateForm<ui::TForm2>();
     Form3 = app.CreateForm<ui::TForm3>();

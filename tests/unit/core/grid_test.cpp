@@ -10,6 +10,7 @@
 #include "base/codepage.h"
 #include "base/errors.h"
 #include "catalogue/favourites.h"
+#include "fresh_application.h"
 #include "test_util.h"
 #include "toolkit/headless/headless.h"
 #include "tools/artwork/image_files.h"
@@ -56,12 +57,7 @@ struct GridTest : ::testing::Test {
     st.CurrentEngine = "x";  // stations below start no engine unless they say so
   }
   void Start() {
-    tk::Application& app = tk::Application::Get();
-    app.DestroyAllForms();
-    tk::headless::Reset();
-    BASS_Free();
-    app.Title = ui::kProductTitle;
-    app.Initialize();
+    tk::Application& app = FreshApplication();
     form = app.CreateForm<ui::TForm1>();
     player = new SilentPlayer();
     form->WindowsMediaPlayer1.reset(player);
