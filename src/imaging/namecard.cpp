@@ -341,7 +341,7 @@ std::vector<unsigned char> DrawNameCard(const std::string& name_utf8, const std:
   if (words.size() > 16) {  // very long names: the rest is cut off below
     words.resize(16);
   }
-  long max_w = static_cast<long>((pw - 12 * s) * 64);
+  long max_w = static_cast<long>((pw - 8 * s) * 64);
   double max_h = ph - 10 * s;
   Typesetter t(ft.face);
   int biggest = static_cast<int>(std::lround(19 * s)), smallest = std::max(6, static_cast<int>(std::lround(7.5 * s)));
