@@ -118,13 +118,16 @@ int main() {
                               DISPID_WMPCOREEVENT_ENDOFSTREAM, DISPID_WMPCOREEVENT_DISCONNECT};
     for (DISPID id : opening) control.Raise(id);
     Expect(status_changes == 0, "open state, play state, buffering and the others are not StatusChange");
+    int before = status_changes;
     control.Raise(DISPID_WMPCOREEVENT_STATUSCHANGE);
-    Expect(status_changes == 1, "StatusChange reaches the player");
+    Expect(status_changes == before + 1, "StatusChange reaches the player");
+    before = status_changes;
     for (int i = 0; i < 3; ++i) {
       control.Raise(DISPID_WMPCOREEVENT_OPENSTATECHANGE);
       control.Raise(DISPID_WMPCOREEVENT_STATUSCHANGE);
     }
-    Expect(status_changes == 4, "every StatusChange, between open state changes");
+    Expect(status_changes == before + 3, "every StatusChange, between open state changes");
+    before = status_changes;
 
     IDispatch* kept = control.sink;
     kept->AddRef();  // a control that still calls after the player let go
@@ -132,7 +135,7 @@ int main() {
     Expect(control.unadvised == 77, "Disconnect unadvises with the cookie of Advise");
     kept->Invoke(DISPID_WMPCOREEVENT_STATUSCHANGE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, nullptr,
                  nullptr, nullptr, nullptr);
-    Expect(status_changes == 4, "a late event after Disconnect reaches nothing");
+    Expect(status_changes == before, "a late event after Disconnect reaches nothing");
     kept->Release();
     Expect(control.refs == 1, "every reference to the control is given back");
   }
