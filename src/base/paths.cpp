@@ -86,6 +86,13 @@ bool ReplaceFileWith(const std::filesystem::path& target, const std::filesystem:
 #ifdef _WIN32
   return MoveFileExW(replacement.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 #else
+  // As on Windows, a read-only target is not replaced (the write bits stand for the
+  // attribute; checked by mode, as access() grants everything to root).
+  std::error_code ec;
+  auto st = std::filesystem::status(target, ec);
+  if (!ec && std::filesystem::is_regular_file(st) &&
+      (st.permissions() & std::filesystem::perms::owner_write) == std::filesystem::perms::none)
+    return false;
   return ::rename(replacement.c_str(), target.c_str()) == 0;
 #endif
 }
