@@ -84,6 +84,9 @@ namespace base {
 
 bool ReplaceFileWith(const std::filesystem::path& target, const std::filesystem::path& replacement) {
 #ifdef _WIN32
+  // Windows refuses to replace a read-only file; wine replaces it, so say no for both.
+  DWORD attributes = GetFileAttributesW(target.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return false;
   return MoveFileExW(replacement.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 #else
   // As on Windows, a read-only target is not replaced (the write bits stand for the
