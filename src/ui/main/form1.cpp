@@ -362,6 +362,7 @@ void TForm1::RebuildCatalogue(const std::string& root_url, const std::string& pl
   app::PlayerState& st = app::State();
   NextGrid1.ClearRows();
   NextGrid2.ClearRows();
+  std::string dropped;
   try {
     std::string page = catalogue::DecodePage(IdHTTP1.Get(root_url));
     std::vector<catalogue::NewStation> stations =
@@ -382,11 +383,13 @@ void TForm1::RebuildCatalogue(const std::string& root_url, const std::string& pl
       std::string ext = catalogue::LogoExtension(report.logos[i]);
       if (ext != ".txt" && !ext.empty()) st.LogoExtensions.Set(static_cast<int64_t>(i + 1), ext);
     }
+    dropped = report.DroppedLogos();
   } catch (...) {
     StationFolderScan();
     throw;
   }
   StationFolderScan();
+  if (!dropped.empty()) throw base::Error(dropped);  // the new catalogue stands; the box says what it lacks
 }
 
 // --- The logo grids ---
