@@ -314,6 +314,60 @@ TEST(Decoders, DamagedAacLosesLittle) {
     EXPECT_NEAR(loopback::tone_frequency(slice(pcm, 2, 4), kRate), 1000, 10);
 }
 
+// The Vorbis identification header with another rate (pages carry no checked CRC here).
+std::string with_vorbis_rate(std::string ogg, uint32_t rate) {
+    size_t at = ogg.find(std::string("\x01vorbis", 7)) + 7 + 4 + 1;  // version, channels
+    for (int i = 0; i < 4; ++i) ogg[at + i] = static_cast<char>(rate >> (8 * i));
+    return ogg;
+}
+
+TEST(Decoders, RatesOutsideTheirRangeFailTheStream) {
+    const std::string vorbis = file(kVorbis).substr(0, 60000);
+    const struct {
+        const char *what;
+        Format f;
+        std::string data;
+        bool plays;
+    } cases[] = {
+        {"Vorbis declaring 1 Hz", Format::Ogg, with_vorbis_rate(vorbis, 1), false},
+        {"Vorbis declaring 7999 Hz", Format::Ogg, with_vorbis_rate(vorbis, 7999), false},
+        {"Vorbis declaring 192001 Hz", Format::Ogg, with_vorbis_rate(vorbis, 192001), false},
+        {"Vorbis declaring 8000 Hz", Format::Ogg, with_vorbis_rate(vorbis, 8000), true},
+        {"Vorbis declaring 192000 Hz", Format::Ogg, with_vorbis_rate(vorbis, 192000), true},
+        {"AAC at 7350 Hz", Format::Aac, file("tone440_16k_7350_m.aac").substr(0, 20000), false},
+        {"AAC at 8000 Hz", Format::Aac, file("tone440_16k_8000_m.aac").substr(0, 20000), true},
+        {"MPEG at 8000 Hz", Format::Mpeg, file("tone440_8k_8000_m.mp3").substr(0, 20000), true},
+    };
+    for (const auto &c : cases) {
+        for (int out_rate : {8000, 44100, 192000}) {
+            std::unique_ptr<Decoder> d = make_decoder(c.f, out_rate);
+            d->feed(bytes(c.data), c.data.size());
+            std::vector<int16_t> out;
+            size_t produced = 0, failed = 0;
+            for (int i = 0; i < 400; ++i) {
+                const size_t before = out.size();
+                Decoder::Result r = d->decode(out);
+                EXPECT_LE(out.size() - before, 2 * Decoder::kMaxDecodeFrames) << c.what;
+                if (r == Decoder::Result::Failed) {
+                    EXPECT_EQ(out.size(), before) << c.what << ": a failing call gives nothing";
+                    ++failed;
+                } else if (r == Decoder::Result::Produced) {
+                    EXPECT_EQ(failed, 0u) << c.what << ": a failed stream stays failed";
+                    ++produced;
+                }
+                if (r == Decoder::Result::NeedMore) break;
+            }
+            if (c.plays) {
+                EXPECT_GT(produced, 10u) << c.what << " to " << out_rate;
+                EXPECT_EQ(failed, 0u) << c.what << " to " << out_rate;
+            } else {
+                EXPECT_GT(failed, 0u) << c.what << " to " << out_rate;
+                EXPECT_EQ(out.size(), 0u) << c.what << " to " << out_rate;
+            }
+        }
+    }
+}
+
 // ---- titles of chained Ogg -------------------------------------------------------------
 
 TEST(OggTitles, EachLogicalStreamsCommentsBecomeTheTitle) {
