@@ -1,6 +1,7 @@
 #include "ui/main/form1.h"
 
 #include <cstring>
+#include <optional>
 
 #include "app/build_config.h"
 #include "app/player_state.h"
@@ -729,7 +730,10 @@ void TForm1::CheckVersion(const std::string& url) {
   } catch (const tk::HttpError&) {
     return;  // no network, no site: silent
   }
-  if (base::StrToInt(body) > kReleaseNumber && Form4) Form4->Show();
+  std::optional<int32_t> release = base::TryStrToInt(body);
+  // A captive portal answers with a whole page: the box shows its start.
+  if (!release) base::ThrowNotAnInteger(body.size() > 200 ? body.substr(0, 200) + "\x85" : body);  // "…"
+  if (*release > kReleaseNumber && Form4) Form4->Show();
 }
 
 }  // namespace ui
