@@ -120,7 +120,7 @@ TEST(DirectoryParserTest, ControlCharactersBecomeSpaces) {
   } cases[] = {
       {"CR LF in the title", "=1", "l/1.jpg", "A\r\n1", kPrefix + "=1", root + "l/1.jpg", "A  1"},
       {"tab and DEL in the identifier", "=2\t\x7F", "l/2.jpg", "B", kPrefix + "=2  ", root + "l/2.jpg", "B"},
-      {"NUL to 0x1F in the logo path", "=3", std::string("l/\0\x01\x1F.jpg", 8), "C", kPrefix + "=3",
+      {"NUL to 0x1F in the logo path", "=3", std::string("l/\0\x01\x1F.jpg", 9), "C", kPrefix + "=3",
        root + "l/   .jpg", "C"},
       {"Cyrillic and 0x80 and up stay", "=4", "l/4.jpg", "\xD0\xE0\xE4\xE8\xEE\x98", kPrefix + "=4",
        root + "l/4.jpg", "\xD0\xE0\xE4\xE8\xEE\x98"},
