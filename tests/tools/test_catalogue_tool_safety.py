@@ -11,6 +11,7 @@ import sys
 import tempfile
 import unittest
 
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from test_catalogue_tool import PREFIX_PATH, ROOT, SERVER, TOOL, block, folder_bytes, page, run_tool
 
 
