@@ -1,6 +1,7 @@
 #include "ui/main/form1.h"
 
 #include <cstring>
+#include <optional>
 
 #include "app/build_config.h"
 #include "app/player_state.h"
@@ -391,6 +392,7 @@ void TForm1::RebuildCatalogue(const std::string& root_url, const std::string& pl
   app::PlayerState& st = app::State();
   NextGrid1.ClearRows();
   NextGrid2.ClearRows();
+  std::string dropped;
   try {
     std::string page = catalogue::DecodePage(IdHTTP1.Get(root_url));
     std::vector<catalogue::NewStation> stations =
@@ -411,11 +413,13 @@ void TForm1::RebuildCatalogue(const std::string& root_url, const std::string& pl
       std::string ext = catalogue::LogoExtension(report.logos[i]);
       if (ext != ".txt" && !ext.empty()) st.LogoExtensions.Set(static_cast<int64_t>(i + 1), ext);
     }
+    dropped = report.DroppedLogos();
   } catch (...) {
     StationFolderScan();
     throw;
   }
   StationFolderScan();
+  if (!dropped.empty()) throw base::Error(dropped);  // the new catalogue stands; the box says what it lacks
 }
 
 // --- The logo grids ---
@@ -776,7 +780,10 @@ void TForm1::CheckVersion(const std::string& url) {
   } catch (const tk::HttpError&) {
     return;  // no network, no site: silent
   }
-  if (base::StrToInt(body) > kReleaseNumber && Form4) {
+  std::optional<int32_t> release = base::TryStrToInt(body);
+  // A captive portal answers with a whole page: the box shows its start.
+  if (!release) base::ThrowNotAnInteger(body.size() > 200 ? body.substr(0, 200) + "\x85" : body);  // "…"
+  if (*release > kReleaseNumber && Form4) {
     hidden_with_main_[2] = false;
     Form4->Show();
   }
