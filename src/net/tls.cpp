@@ -109,7 +109,7 @@ IoStatus TlsChannel::open(Socket &sock, const std::string &host, Deadline deadli
         return IoStatus::Error;
     }
     IoStatus st = tls_verify(mbedtls_ssl_get_peer_cert(&t.ssl), mbedtls_ssl_get_verify_result(&t.ssl), host,
-                             deadline, sock, why);
+                             deadline, [&sock] { return sock.aborted(); }, why);
     if (st != IoStatus::Ok) return st;
     if (why != TlsFailure::None) return IoStatus::Error;
     out = std::move(ch);

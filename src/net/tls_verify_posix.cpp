@@ -54,8 +54,8 @@ TlsFailure judge(const mbedtls_x509_crt *chain, uint32_t flags) {
 }  // namespace
 
 // The library's check is all there is: nothing is fetched, nothing waits.
-IoStatus tls_verify(const mbedtls_x509_crt *chain, uint32_t flags, const std::string &, Deadline, const Socket &,
-                    TlsFailure &why) {
+IoStatus tls_verify(const mbedtls_x509_crt *chain, uint32_t flags, const std::string &, Deadline,
+                    const std::function<bool()> &, TlsFailure &why) {
     why = judge(chain, flags);
     return IoStatus::Ok;
 }

@@ -116,12 +116,12 @@ TlsFailure check_chain(const ChainJob &job) {
 }  // namespace
 
 IoStatus tls_verify(const mbedtls_x509_crt *chain, uint32_t flags, const std::string &host, Deadline deadline,
-                    const Socket &sock, TlsFailure &why) {
+                    const std::function<bool()> &aborted, TlsFailure &why) {
     why = TlsFailure::BadCertificate;
     if (!chain) return IoStatus::Ok;
     // The library's own finding on the leaf's usages stands whatever the system says.
     if (flags & (MBEDTLS_X509_BADCERT_KEY_USAGE | MBEDTLS_X509_BADCERT_EXT_KEY_USAGE)) return IoStatus::Ok;
-    if (sock.aborted()) return IoStatus::Aborted;
+    if (aborted()) return IoStatus::Aborted;
     int left = deadline.left_ms();
     if (left == 0) return IoStatus::Timeout;
     auto job = std::make_shared<ChainJob>();
@@ -137,7 +137,7 @@ IoStatus tls_verify(const mbedtls_x509_crt *chain, uint32_t flags, const std::st
     }).detach();
     std::unique_lock<std::mutex> g(job->lock);
     while (!job->done) {
-        if (sock.aborted()) return IoStatus::Aborted;
+        if (aborted()) return IoStatus::Aborted;
         left = deadline.left_ms();
         if (left == 0) return IoStatus::Timeout;
         job->changed.wait_for(g, std::chrono::milliseconds(left < 50 ? left : 50));
