@@ -4,6 +4,7 @@ to --backend (icy_server.py, say) and back. Binds to 127.0.0.0/8 only, prints "P
 the first line of stdout and exits by itself after --lifetime seconds.
 
 --no-close-notify ends each connection without TLS's close_notify, as a cut connection would.
+--tls-version 1.2|1.3 offers that protocol version alone (default: both).
 """
 
 import argparse
@@ -84,11 +85,15 @@ def main():
     ap.add_argument("--host", default="127.0.0.1")
     ap.add_argument("--lifetime", type=float, default=600.0)
     ap.add_argument("--no-close-notify", action="store_true")
+    ap.add_argument("--tls-version", choices=["1.2", "1.3"], help="the one protocol version to offer")
     args = ap.parse_args()
     if ipaddress.ip_address(args.host) not in ipaddress.ip_network("127.0.0.0/8"):
         ap.error("--host must be an address in 127.0.0.0/8")
     ctx = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     ctx.load_cert_chain(args.cert, args.key)
+    if args.tls_version:
+        v = {"1.2": ssl.TLSVersion.TLSv1_2, "1.3": ssl.TLSVersion.TLSv1_3}[args.tls_version]
+        ctx.minimum_version = ctx.maximum_version = v
     deadline = time.monotonic() + args.lifetime
     lsock = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     lsock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)

@@ -5,6 +5,7 @@
 #include <mbedtls/error.h>
 #include <mbedtls/net_sockets.h>
 #include <mbedtls/ssl.h>
+#include <psa/crypto.h>
 
 #include "net/socket.h"
 #include "net/tls_verify.h"
@@ -75,14 +76,17 @@ IoStatus TlsChannel::open(Socket &sock, const std::string &host, Deadline deadli
     std::unique_ptr<TlsChannel> ch(new TlsChannel(sock));
     Impl &t = *ch->impl_;
     static const unsigned char kPersonal[] = "tivolna tls client";
-    if (mbedtls_ctr_drbg_seed(&t.drbg, mbedtls_entropy_func, &t.entropy, kPersonal, sizeof kPersonal - 1) != 0 ||
+    // TLS 1.3 keys live in the PSA core (started once; later calls are no-ops).
+    if (psa_crypto_init() != PSA_SUCCESS ||
+        mbedtls_ctr_drbg_seed(&t.drbg, mbedtls_entropy_func, &t.entropy, kPersonal, sizeof kPersonal - 1) != 0 ||
         mbedtls_ssl_config_defaults(&t.conf, MBEDTLS_SSL_IS_CLIENT, MBEDTLS_SSL_TRANSPORT_STREAM,
                                     MBEDTLS_SSL_PRESET_DEFAULT) != 0) {
         why = TlsFailure::Handshake;
         return IoStatus::Error;
     }
     mbedtls_ssl_conf_rng(&t.conf, mbedtls_ctr_drbg_random, &t.drbg);
-    mbedtls_ssl_conf_min_version(&t.conf, MBEDTLS_SSL_MAJOR_VERSION_3, MBEDTLS_SSL_MINOR_VERSION_3);
+    mbedtls_ssl_conf_min_tls_version(&t.conf, MBEDTLS_SSL_VERSION_TLS1_2);
+    mbedtls_ssl_conf_max_tls_version(&t.conf, MBEDTLS_SSL_VERSION_TLS1_3);
     // The chain is judged after the handshake, by tls_verify.
     mbedtls_ssl_conf_authmode(&t.conf, MBEDTLS_SSL_VERIFY_OPTIONAL);
     if (mbedtls_x509_crt *roots = tls_roots()) mbedtls_ssl_conf_ca_chain(&t.conf, roots, nullptr);
@@ -104,7 +108,9 @@ IoStatus TlsChannel::open(Socket &sock, const std::string &host, Deadline deadli
         why = TlsFailure::Handshake;
         return IoStatus::Error;
     }
-    why = tls_verify(mbedtls_ssl_get_peer_cert(&t.ssl), mbedtls_ssl_get_verify_result(&t.ssl), host);
+    IoStatus st = tls_verify(mbedtls_ssl_get_peer_cert(&t.ssl), mbedtls_ssl_get_verify_result(&t.ssl), host,
+                             deadline, [&sock] { return sock.aborted(); }, why);
+    if (st != IoStatus::Ok) return st;
     if (why != TlsFailure::None) return IoStatus::Error;
     out = std::move(ch);
     return IoStatus::Ok;
@@ -138,6 +144,8 @@ IoStatus TlsChannel::recv(void *buf, size_t len, size_t &got, Deadline deadline)
             return IoStatus::Ok;
         }
         if (n == MBEDTLS_ERR_SSL_PEER_CLOSE_NOTIFY) return IoStatus::Closed;
+        // A TLS 1.3 ticket after the handshake is no data: read on.
+        if (n == MBEDTLS_ERR_SSL_RECEIVED_NEW_SESSION_TICKET) continue;
         if (n == MBEDTLS_ERR_SSL_WANT_READ || n == MBEDTLS_ERR_SSL_WANT_WRITE) {
             if (last_ == IoStatus::Timeout || last_ == IoStatus::Aborted) return last_;
             continue;

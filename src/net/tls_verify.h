@@ -1,10 +1,12 @@
 // The certificate check of a finished handshake, one implementation per platform.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include <mbedtls/x509_crt.h>
 
+#include "net/socket.h"
 #include "net/tls.h"
 
 namespace net {
@@ -13,7 +15,9 @@ namespace net {
 // itself after the handshake.
 mbedtls_x509_crt *tls_roots();
 // The verdict on the server's chain (leaf first), given what the TLS library found
-// (`library_flags`, from its check against tls_roots()).
-TlsFailure tls_verify(const mbedtls_x509_crt *chain, uint32_t library_flags, const std::string &host);
+// (`library_flags`, from its check against tls_roots() and of the leaf's key usages): Ok with
+// `why` set, or Timeout / Aborted when the check outlasts the deadline or `aborted` says so.
+IoStatus tls_verify(const mbedtls_x509_crt *chain, uint32_t library_flags, const std::string &host,
+                    Deadline deadline, const std::function<bool()> &aborted, TlsFailure &why);
 
 }  // namespace net

@@ -1,7 +1,18 @@
 // Windows: the server's chain is checked by the system (CryptoAPI), so its roots count,
-// those it fetches on demand included.
+// those it fetches on demand included. Those fetches (missing intermediates, roots) are
+// bounded by the opening's deadline: each by dwUrlRetrievalTimeout, the whole check by a
+// wait that gives up at the deadline or abort and leaves the worker to finish on its own.
+#define CERT_CHAIN_PARA_HAS_EXTRA_FIELDS
 #include <windows.h>
 #include <wincrypt.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 #include "net/net_testing.h"
 #include "net/tls_verify.h"
@@ -42,20 +53,35 @@ constexpr DWORD kIgnored = CERT_TRUST_REVOCATION_STATUS_UNKNOWN | CERT_TRUST_IS_
 
 mbedtls_x509_crt *tls_roots() { return nullptr; }
 
-TlsFailure tls_verify(const mbedtls_x509_crt *chain, uint32_t, const std::string &host) {
-    if (!chain) return TlsFailure::BadCertificate;
-    Cert leaf{CertCreateCertificateContext(X509_ASN_ENCODING, chain->raw.p, static_cast<DWORD>(chain->raw.len))};
+namespace {
+
+// What a check needs, owned by it: the worker may outlive the opening that asked.
+struct ChainJob {
+    std::vector<std::vector<unsigned char>> certs;  // leaf first
+    std::wstring host;
+    DWORD retrieval_ms = 0;
+    std::mutex lock;
+    std::condition_variable changed;
+    bool done = false;
+    TlsFailure verdict = TlsFailure::BadCertificate;
+};
+
+TlsFailure check_chain(const ChainJob &job) {
+    const auto &leaf_der = job.certs.front();
+    Cert leaf{CertCreateCertificateContext(X509_ASN_ENCODING, leaf_der.data(), static_cast<DWORD>(leaf_der.size()))};
     Store extra{CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, 0, nullptr)};
     if (!leaf.h || !extra.h) return TlsFailure::BadCertificate;
-    for (const mbedtls_x509_crt *c = chain->next; c; c = c->next)
-        CertAddEncodedCertificateToStore(extra.h, X509_ASN_ENCODING, c->raw.p, static_cast<DWORD>(c->raw.len),
-                                         CERT_STORE_ADD_ALWAYS, nullptr);
+    for (size_t i = 1; i < job.certs.size(); ++i)
+        CertAddEncodedCertificateToStore(extra.h, X509_ASN_ENCODING, job.certs[i].data(),
+                                         static_cast<DWORD>(job.certs[i].size()), CERT_STORE_ADD_ALWAYS, nullptr);
     LPSTR usage[] = {const_cast<LPSTR>(szOID_PKIX_KP_SERVER_AUTH)};
     CERT_CHAIN_PARA para{};
-    para.cbSize = sizeof para;
+    // The Windows 7 layout, up to the cache resync time (the strong-sign fields came later).
+    para.cbSize = offsetof(CERT_CHAIN_PARA, pStrongSignPara);
     para.RequestedUsage.dwType = USAGE_MATCH_TYPE_OR;
     para.RequestedUsage.Usage.cUsageIdentifier = 1;
     para.RequestedUsage.Usage.rgpszUsageIdentifier = usage;
+    para.dwUrlRetrievalTimeout = job.retrieval_ms;
     ChainContext ctx;
     if (!CertGetCertificateChain(nullptr, leaf.h, nullptr, extra.h, &para, 0, nullptr, &ctx.h) || !ctx.h)
         return TlsFailure::BadCertificate;
@@ -65,7 +91,7 @@ TlsFailure tls_verify(const mbedtls_x509_crt *chain, uint32_t, const std::string
     if (status & (CERT_TRUST_IS_UNTRUSTED_ROOT | CERT_TRUST_IS_PARTIAL_CHAIN)) return TlsFailure::UnknownIssuer;
     if (status & CERT_TRUST_IS_NOT_TIME_VALID) return TlsFailure::Expired;
     if (status) return TlsFailure::BadCertificate;
-    std::wstring name = Wide(host);
+    std::wstring name = job.host;
     SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl{};
     ssl.cbSize = sizeof ssl;
     ssl.dwAuthType = AUTHTYPE_SERVER;
@@ -85,6 +111,39 @@ TlsFailure tls_verify(const mbedtls_x509_crt *chain, uint32_t, const std::string
     case CERT_E_CHAINING: return TlsFailure::UnknownIssuer;
     default: return TlsFailure::BadCertificate;
     }
+}
+
+}  // namespace
+
+IoStatus tls_verify(const mbedtls_x509_crt *chain, uint32_t flags, const std::string &host, Deadline deadline,
+                    const std::function<bool()> &aborted, TlsFailure &why) {
+    why = TlsFailure::BadCertificate;
+    if (!chain) return IoStatus::Ok;
+    // The library's own finding on the leaf's usages stands whatever the system says.
+    if (flags & (MBEDTLS_X509_BADCERT_KEY_USAGE | MBEDTLS_X509_BADCERT_EXT_KEY_USAGE)) return IoStatus::Ok;
+    if (aborted()) return IoStatus::Aborted;
+    int left = deadline.left_ms();
+    if (left == 0) return IoStatus::Timeout;
+    auto job = std::make_shared<ChainJob>();
+    for (const mbedtls_x509_crt *c = chain; c; c = c->next) job->certs.emplace_back(c->raw.p, c->raw.p + c->raw.len);
+    job->host = Wide(host);
+    job->retrieval_ms = static_cast<DWORD>(left < 60000 ? left : 60000);
+    std::thread([job] {
+        TlsFailure v = check_chain(*job);
+        std::lock_guard<std::mutex> g(job->lock);
+        job->verdict = v;
+        job->done = true;
+        job->changed.notify_all();
+    }).detach();
+    std::unique_lock<std::mutex> g(job->lock);
+    while (!job->done) {
+        if (aborted()) return IoStatus::Aborted;
+        left = deadline.left_ms();
+        if (left == 0) return IoStatus::Timeout;
+        job->changed.wait_for(g, std::chrono::milliseconds(left < 50 ? left : 50));
+    }
+    why = job->verdict;
+    return IoStatus::Ok;
 }
 
 namespace testing {

@@ -13,6 +13,8 @@
 #include <map>
 #include <mutex>
 #include <set>
+#include <string>
+#include <vector>
 
 #include "audio/audio_testing.h"
 #include "audio/bass.h"
@@ -78,7 +80,7 @@ private:
 };
 
 loopback::Server g_plain;
-std::map<std::string, Child> g_fronts;  // by certificate, and "truncating"
+std::map<std::string, Child> g_fronts;  // by name (kFronts)
 std::string g_error, g_ca;
 
 const char *python() { return access("/usr/bin/python3", X_OK) == 0 ? "/usr/bin/python3" : "python3"; }
@@ -94,13 +96,28 @@ public:
         std::ifstream in(kCerts + "/ca.pem");
         g_ca.assign(std::istreambuf_iterator<char>(in), {});
         if (!g_plain.start(TIVOLNA_SOURCE_DIR, TIVOLNA_MEDIA_DIR, g_error)) return;
-        for (const char *name : {"localhost", "otherhost", "expired", "rogue", "truncating"}) {
-            std::string cert = std::string(name) == "truncating" ? "localhost" : name;
-            std::vector<std::string> args = {python(), TIVOLNA_SOURCE_DIR "/tools/tls_front.py", "--backend",
-                                             std::to_string(g_plain.port()), "--cert", kCerts + "/" + cert + ".pem",
-                                             "--key", kCerts + "/localhost.key", "--lifetime", "300"};
-            if (cert != name) args.push_back("--no-close-notify");
-            if (!g_fronts[name].start(args)) g_error = std::string("TLS front ") + name + " did not start";
+        // name, certificate, the front's own option
+        const struct {
+            const char *name, *cert, *option;
+        } kFronts[] = {
+            {"localhost", "localhost", nullptr},
+            {"otherhost", "otherhost", nullptr},
+            {"expired", "expired", nullptr},
+            {"rogue", "rogue", nullptr},
+            {"clientauth", "clientauth", nullptr},
+            {"keyusage", "keyusage", nullptr},
+            {"truncating", "localhost", "--no-close-notify"},
+            {"tls1.2", "localhost", "--tls-version=1.2"},
+            {"tls1.3", "localhost", "--tls-version=1.3"},
+        };
+        for (const auto &f : kFronts) {
+            std::vector<std::string> args = {python(),          TIVOLNA_SOURCE_DIR "/tools/tls_front.py",
+                                             "--backend",       std::to_string(g_plain.port()),
+                                             "--cert",          kCerts + "/" + f.cert + ".pem",
+                                             "--key",           kCerts + "/localhost.key",
+                                             "--lifetime",      "300"};
+            if (f.option) args.push_back(f.option);
+            if (!g_fronts[f.name].start(args)) g_error = std::string("TLS front ") + f.name + " did not start";
         }
     }
     void TearDown() override {
@@ -154,6 +171,10 @@ TEST_F(Tls, CertificatesThatDoNotVerifyFailWithTheirReason) {
         {"otherhost", net::Error::CertHostMismatch, BASS_ERROR_CERT_HOST},
         {"expired", net::Error::CertExpired, BASS_ERROR_CERT_EXPIRED},
         {"rogue", net::Error::CertUnknownIssuer, BASS_ERROR_CERT_ISSUER},
+        // a leaf that is not for TLS servers: only clientAuth in its extended key usage, or a
+        // key usage without signatures or key exchange
+        {"clientauth", net::Error::CertInvalid, BASS_ERROR_CERT_INVALID},
+        {"keyusage", net::Error::CertInvalid, BASS_ERROR_CERT_INVALID},
     };
     ASSERT_TRUE(BASS_Init(-1, kRate, 0, nullptr, nullptr));
     for (const auto &c : cases) {
@@ -174,27 +195,44 @@ TEST_F(Tls, CertificatesThatDoNotVerifyFailWithTheirReason) {
     EXPECT_EQ(r.error, net::Error::CertUnknownIssuer);
 }
 
-// Reads a whole body a byte at a time; the last status.
-net::IoStatus read_bytewise(const std::string &url, std::string &body) {
+// Reads a whole body in reads of up to `chunk` bytes; the last status.
+net::IoStatus read_body(const std::string &url, std::string &body, size_t chunk = 1) {
     net::Response resp;
     net::RequestOptions ro;
     if (net::open_response(url, ro, net::Deadline::in_ms(10000), resp) != net::Error::None) return net::IoStatus::Error;
     body = resp.head.body_start;
+    std::vector<char> buf(chunk);
     for (;;) {
-        char c;
         size_t got = 0;
-        net::IoStatus st = resp.sock.recv(&c, 1, got, net::Deadline::in_ms(5000));
+        net::IoStatus st = resp.sock.recv(buf.data(), chunk, got, net::Deadline::in_ms(5000));
         if (st != net::IoStatus::Ok) return st;
-        body += c;
+        body.append(buf.data(), got);
+    }
+}
+
+// A server that offers TLS 1.2 alone and one that offers 1.3 alone (the other fronts offer
+// both, and so speak 1.3): a page and a whole stream body, as over plain http.
+TEST_F(Tls, BothProtocolVersions) {
+    const std::string path = "/stream/tone440_128k_44100_s.mp3?pace=0&limit=300000";
+    std::string plain;
+    ASSERT_EQ(read_body(g_plain.url(path), plain, 16384), net::IoStatus::Closed);
+    ASSERT_EQ(plain.size(), 300000u);
+    for (const char *front : {"tls1.2", "tls1.3"}) {
+        net::HttpGetResult r;
+        ASSERT_TRUE(net::http_get(https(front, "/version.txt"), {}, r)) << front << " " << static_cast<int>(r.error);
+        EXPECT_EQ(r.body, "1.4.1") << front;
+        std::string body;
+        EXPECT_EQ(read_body(https(front, path), body, 16384), net::IoStatus::Closed) << front;
+        EXPECT_TRUE(body == plain) << front << ": " << body.size() << " bytes";
     }
 }
 
 TEST_F(Tls, ByteByByteReadsAndACutConnectionIsATruncation) {
     const std::string path = "/stream/tone440_128k_44100_s.mp3?pace=0&limit=20000";
     std::string plain, clean, cut;
-    EXPECT_EQ(read_bytewise(g_plain.url(path), plain), net::IoStatus::Closed);
-    EXPECT_EQ(read_bytewise(https("localhost", path), clean), net::IoStatus::Closed) << "close_notify: a clean end";
-    EXPECT_EQ(read_bytewise(https("truncating", path), cut), net::IoStatus::Error) << "no close_notify: cut off";
+    EXPECT_EQ(read_body(g_plain.url(path), plain), net::IoStatus::Closed);
+    EXPECT_EQ(read_body(https("localhost", path), clean), net::IoStatus::Closed) << "close_notify: a clean end";
+    EXPECT_EQ(read_body(https("truncating", path), cut), net::IoStatus::Error) << "no close_notify: cut off";
     EXPECT_EQ(plain.size(), 20000u);
     EXPECT_EQ(clean, plain);
     EXPECT_EQ(cut, plain);
