@@ -17,6 +17,7 @@ LIBRARIES = [
     ("giflib", "giflib", "5.2.1-2.5+deb12u"),
     ("libjpeg-turbo", "libjpeg-turbo", "1:2.1.5-"),
     ("libogg", "libogg", "1.3.5-"),
+    ("FreeType", "freetype", "2.12.1+dfsg-5+deb12u"),
     ("FFmpeg", "ffmpeg", "7:5.1."),
     ("mbedTLS", "trixie/mbedtls", "3.6."),
 ]
