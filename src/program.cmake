@@ -23,7 +23,7 @@ set(TIVOLNA_PLAYLIST_URL_PREFIX "http://stream.tivolna.ru/playlist/radio.m3u?sta
 add_library(tivolna_core STATIC
   app/build_config.cpp app/marker_text.cpp app/player_state.cpp app/settings.cpp
   catalogue/station_store.cpp catalogue/favourites.cpp catalogue/directory_parser.cpp catalogue/rebuild.cpp
-  catalogue/add_station.cpp)
+  catalogue/add_station.cpp catalogue/station_text.cpp)
 target_link_libraries(tivolna_core PUBLIC tivolna_base tivolna_toolkit tivolna_audio)
 set_source_files_properties(app/build_config.cpp PROPERTIES COMPILE_DEFINITIONS
   "TIVOLNA_PRODUCT_SITE_URL=\"${TIVOLNA_PRODUCT_SITE_URL}\";TIVOLNA_PRODUCT_SITE_NAME=\"${TIVOLNA_PRODUCT_SITE_NAME}\";TIVOLNA_DIRECTORY_ROOT_URL=\"${TIVOLNA_DIRECTORY_ROOT_URL}\";TIVOLNA_PLAYLIST_URL_PREFIX=\"${TIVOLNA_PLAYLIST_URL_PREFIX}\";TIVOLNA_VERSION_TEXT=\"${TIVOLNA_VERSION}\"")

@@ -88,6 +88,11 @@ struct AddWindowTest : ::testing::Test {
     ASSERT_TRUE(Pump([] { return ui::TForm1::AddingStations() == 0; }, 40000));
     Pump([] { return false; }, 50);  // the posted result
   }
+  // A real picture, so that refilling the grid reports no broken logo.
+  void Logo(int n) {
+    std::filesystem::create_directories(dir.Stations());
+    std::filesystem::copy_file(dir.path() / "fav.png", dir.Stations() / (std::to_string(n) + ".png"));
+  }
   std::string Name(int n) { return base::Cp1251ToUtf8(catalogue::ReadStationFile(n).title); }
   std::vector<std::string> StationFiles() {
     std::vector<std::string> names;
@@ -100,7 +105,7 @@ struct AddWindowTest : ::testing::Test {
 
 TEST_F(AddWindowTest, PastedAddressBecomesAPlayingStationNamedByTheStream) {
   dir.Write("Stations/play1.txt", "http://127.0.0.1:1/old\r\nOld\r\n");
-  dir.Write("Stations/1.png", "x");
+  Logo(1);
   const std::string url = Tone("name=%D0%A0%D0%B0%D0%B4%D0%B8%D0%BE%20%D0%A2%D0%B5%D1%81%D1%82");  // "Радио Тест"
   tk::headless::PutOnClipboard(tk::kCfUnicodeText, Utf16Z("  " + url + "\r\n"));
   tk::headless::FormKeyDown(*form, 'V', tk::kCtrlKey);
@@ -122,9 +127,9 @@ TEST_F(AddWindowTest, PastedAddressBecomesAPlayingStationNamedByTheStream) {
 TEST_F(AddWindowTest, KnownAddressPlaysItsStationAndAddsNothing) {
   const std::string url = Tone("name=Known");
   dir.Write("Stations/play1.txt", "http://127.0.0.1:1/a\r\nA\r\n");
-  dir.Write("Stations/1.png", "x");
+  Logo(1);
   dir.Write("Stations/play2.txt", url + "\r\nKnown\r\n");
-  dir.Write("Stations/2.png", "x");
+  Logo(2);
   tk::headless::PutOnClipboard(tk::kCfText, url + '\0');
   tk::headless::FormKeyDown(*form, 'V', tk::kCtrlKey);
   EXPECT_EQ(ui::TForm1::AddingStations(), 0);  // nothing to open
