@@ -63,6 +63,26 @@ endif()
 add_library(tivolna_imaging STATIC imaging/picture.cpp)
 target_link_libraries(tivolna_imaging PUBLIC tivolna_base tivolna_toolkit deps::jpeg deps::png deps::gif)
 
+# Drawn station logos (name cards): FreeType with a font built in, written as PNG.
+if(WIN32)
+  add_library(deps::freetype STATIC IMPORTED)
+  set_target_properties(deps::freetype PROPERTIES IMPORTED_LOCATION "${TIVOLNA_DEPS}/${TIVOLNA_ARCH}/lib/libfreetype.a"
+    INTERFACE_INCLUDE_DIRECTORIES "${TIVOLNA_DEPS}/${TIVOLNA_ARCH}/include/freetype2")
+else()
+  find_package(Freetype REQUIRED)
+  add_library(deps::freetype ALIAS Freetype::Freetype)
+endif()
+set(TIVOLNA_NAMECARD_FONT "/usr/share/fonts/truetype/dejavu/DejaVuSansCondensed-Bold.ttf" CACHE FILEPATH
+  "The font of the drawn station logos (fonts-dejavu-extra)")
+if(NOT EXISTS "${TIVOLNA_NAMECARD_FONT}")
+  message(FATAL_ERROR "${TIVOLNA_NAMECARD_FONT} is missing (scripts/setup installs fonts-dejavu-extra)")
+endif()
+add_library(tivolna_namecard STATIC imaging/namecard.cpp imaging/namecard_font.cpp)
+set_source_files_properties(imaging/namecard_font.cpp PROPERTIES
+  COMPILE_DEFINITIONS "TIVOLNA_NAMECARD_FONT_PATH=\"${TIVOLNA_NAMECARD_FONT}\""
+  OBJECT_DEPENDS "${TIVOLNA_NAMECARD_FONT}")
+target_link_libraries(tivolna_namecard PUBLIC tivolna_toolkit PRIVATE deps::freetype deps::png)
+
 # Playback: the audio library as the program uses it, the stream worker, the media player.
 add_library(tivolna_playback STATIC playback/title.cpp playback/audio_library.cpp
   playback/stream_worker.cpp playback/builtin_player.cpp playback/station_probe.cpp)
@@ -77,7 +97,8 @@ target_link_libraries(tivolna_playback PUBLIC tivolna_core tivolna_toolkit tivol
 # The windows of the program.
 add_library(tivolna_ui STATIC
   ui/artwork.cpp ui/program.cpp ui/main/form1.cpp ui/main/form1_add.cpp ui/main/logos.cpp ui/main/rus_clipboard.cpp ui/dialogs/dialogs.cpp)
-target_link_libraries(tivolna_ui PUBLIC tivolna_core tivolna_toolkit tivolna_audio tivolna_playback tivolna_imaging)
+target_link_libraries(tivolna_ui PUBLIC tivolna_core tivolna_toolkit tivolna_audio tivolna_playback tivolna_imaging
+  tivolna_namecard)
 
 if(WIN32)
   # The icon is drawn by the artwork code and committed (tools/artwork).
