@@ -10,6 +10,7 @@
 #include "base/paths.h"
 #include "catalogue/add_station.h"
 #include "catalogue/station_store.h"
+#include "imaging/namecard.h"
 #include "playback/station_probe.h"
 #include "playback/stream_worker.h"
 #include "playback/title.h"
@@ -30,11 +31,12 @@ const char kCatalogueFull[] = "в каталоге уже 1000 радиоста�
 
 std::atomic<int> g_adding{0};
 
-// The picture of a new station's tile, as PNG bytes; empty: the station has no logo.
-std::vector<unsigned char> DrawStationLogo(const std::string& name_utf8, const std::string& tag_utf8) {
-  (void)name_utf8;
-  (void)tag_utf8;
-  return {};
+// The picture of a new station's tile, as PNG bytes, twice the tile's size; empty: the
+// station has no logo.
+std::vector<unsigned char> DrawStationLogo(const std::string& name_utf8, const std::string& genre_utf8) {
+  const tk::Size tile{layout::kGrid1ColumnWidth - 2 * tk::PictureGrid::kMargin,
+                      layout::kGridRowHeight - 2 * tk::PictureGrid::kMargin};
+  return imaging::DrawNameCard(name_utf8, genre_utf8, 2 * tile.width, 2 * tile.height);
 }
 
 // Long addresses are cut for the message box.

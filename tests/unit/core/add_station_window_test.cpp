@@ -119,9 +119,13 @@ TEST_F(AddWindowTest, PastedAddressBecomesAPlayingStationNamedByTheStream) {
   EXPECT_EQ(app::State().CurrentStreamUrl, url);
   EXPECT_TRUE(Pump([] { return app::State().AudioChannel.load() != 0; }, 20000));
   EXPECT_TRUE(form->sBitBtn3.Enabled());
-  // Its logo file keeps the folder at two files per station.
+  // Its drawn logo keeps the folder at two files per station and gives it the next tile.
   EXPECT_EQ(StationFiles().size(), 4u);
   EXPECT_EQ(app::State().StationCount, 3);
+  EXPECT_EQ(dir.Read("Stations/2.png").substr(0, 4), "\x89PNG");
+  EXPECT_EQ(app::State().LogoExtensions.Get(2), ".png");
+  EXPECT_EQ(form->NextGrid1.Tag(0, 0), 1);
+  EXPECT_EQ(form->NextGrid1.Tag(1, 0), 2);
 }
 
 TEST_F(AddWindowTest, KnownAddressPlaysItsStationAndAddsNothing) {
