@@ -72,7 +72,7 @@ def test_dropped_pls_gives_its_stations(player, icy_server, tmp_path):
     w = p.wait_window(MAIN_TITLE)
     pls = tmp_path / "Любимые.pls"
     pls.write_bytes(("[playlist]\r\nNumberOfEntries=2\r\n"
-                     f"File1={tone_url(icy_server, 660, 'Третья волна')}\r\nTitle1=x\r\n"
+                     f"File1={tone_url(icy_server, 1320, 'Третья волна')}\r\nTitle1=x\r\n"
                      f"File2={icy_server}/status/404\r\nTitle2=y\r\n").encode("utf-8"))
     g = p.geometry(w)
     gx, gy = g["X"], g["Y"]
