@@ -87,7 +87,7 @@ target_link_libraries(tivolna_namecard PUBLIC tivolna_toolkit PRIVATE deps::free
 add_library(tivolna_playback STATIC playback/title.cpp playback/audio_library.cpp
   playback/stream_worker.cpp playback/builtin_player.cpp playback/station_probe.cpp)
 if(WIN32)
-  target_sources(tivolna_playback PRIVATE playback/wmp_control_win32.cpp)
+  target_sources(tivolna_playback PRIVATE playback/wmp_control_win32.cpp playback/wmp_events_win32.cpp)
   target_link_libraries(tivolna_playback PUBLIC ole32 oleaut32 uuid)
 else()
   target_sources(tivolna_playback PRIVATE playback/media_player_builtin_only.cpp)

@@ -1,5 +1,7 @@
 #include "app/settings.h"
 
+#include <filesystem>
+
 #include "base/errors.h"
 #include "base/intconv.h"
 #include "base/paths.h"
@@ -29,12 +31,32 @@ void SetAutorunEntry(bool enable, const std::string& name, const std::string& pa
   }
 }
 
+std::string AutorunCommand() { return "\"" + base::ExePath().u8string() + "\""; }
+
 void WriteConfig(const ConfigValues& v, const std::function<void()>& written) {
-  base::ReplacementFile file(base::BesideExe("config.txt"), base::BesideExe("config2.txt"));
+  const std::filesystem::path target = base::BesideExe("config.txt");
+  const std::filesystem::path temporary = base::BesideExe("config2.txt");
+  // The old file's bytes, to put back should the registry step fail.
+  const bool had_old = base::FileExists(target);
+  const std::string old = had_old ? base::ReadFileBytes(target) : std::string();
+  base::ReplacementFile file(target, temporary);
   file.Write(ConfigLines(v));
   if (written) written();
-  SetAutorunEntry(v.autorun, kAutorunValueName, base::ExePath().u8string());
+  // The file first: one that cannot be replaced (read-only, held open) leaves the registry
+  // as it was, so the Run value always agrees with the file.
   file.Commit();
+  try {
+    SetAutorunEntry(v.autorun, kAutorunValueName, AutorunCommand());
+  } catch (...) {
+    if (had_old) {
+      base::ReplacementFile back(target, temporary);
+      back.WriteBytes(old);
+      back.Commit();
+    } else {
+      base::DeleteFileAt(target);
+    }
+    throw;
+  }
 }
 
 }  // namespace app

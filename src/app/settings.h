@@ -23,10 +23,15 @@ struct ConfigValues {
 // The ten lines: keys and values in their fixed order.
 std::vector<std::string> ConfigLines(const ConfigValues& v);
 
+// The autorun value's data: the executable's full path in quotes, so a path with spaces
+// cannot be taken for a shorter program's.
+std::string AutorunCommand();
+
 // Writes config.txt in full and brings the autorun entry in line. The new file is written
-// under a temporary name beside it; `written` runs once it is complete; then the autorun
-// entry; then the new file takes the old one's place in one step. Any failure leaves the old
-// config.txt whole and throws the runtime's error.
+// under a temporary name beside it; `written` runs once it is complete; then the new file
+// takes the old one's place in one step; then the autorun entry. A file that cannot be
+// replaced leaves the registry untouched; a failing registry step puts the old file back.
+// Either way the old config.txt stays whole and the runtime's error is thrown.
 void WriteConfig(const ConfigValues& v, const std::function<void()>& written = nullptr);
 
 // Sets the string value `name` to `path` (enable) or deletes it, the deletion's result

@@ -123,7 +123,7 @@ public:
     bool ok() const override { return codec_.ok(); }
     void feed(const uint8_t *data, size_t n) override { framer_.push(data, n); }
 
-    Result decode(std::vector<int16_t> &out) override {
+    Result decode_some(std::vector<int16_t> &out) override {
         if (!codec_.ok()) return Result::Failed;
         const size_t before = out.size();
         // the decoder reads the ADTS header itself, and follows changes of rate and channels
@@ -149,7 +149,7 @@ public:
     bool ok() const override { return true; }
     void feed(const uint8_t *data, size_t n) override { reader_.feed(data, n); }
 
-    Result decode(std::vector<int16_t> &out) override {
+    Result decode_some(std::vector<int16_t> &out) override {
         const size_t before = out.size();
         OggPacket pk;
         while (reader_.next(pk)) {

@@ -38,8 +38,30 @@ void Resampler::process(const int16_t *in, size_t frames, std::vector<int16_t> &
     prev_[1] = in[(frames - 1) * 2 + 1];
 }
 
+Decoder::Result Decoder::decode(std::vector<int16_t> &out) {
+    if (failed_) return Result::Failed;
+    out_start_ = out.size();
+    Result r = decode_some(out);
+    if (failed_) {
+        out.resize(out_start_);
+        return Result::Failed;
+    }
+    return r;
+}
+
 void Decoder::emit(const int16_t *pcm, size_t frames, int rate, int channels, std::vector<int16_t> &out) {
-    if (frames == 0 || rate <= 0 || channels < 1 || channels > 2) return;
+    if (failed_ || frames == 0 || channels < 1 || channels > 2) return;
+    // A declared rate of 1 Hz would make tens of thousands of frames of each one.
+    if (rate < kMinRate || rate > kMaxRate) {
+        failed_ = true;
+        return;
+    }
+    const uint64_t made = (out.size() - out_start_) / 2;
+    const uint64_t coming = static_cast<uint64_t>(frames) * static_cast<uint64_t>(out_rate_) / static_cast<uint64_t>(rate) + 2;
+    if (made + coming > kMaxDecodeFrames) {
+        failed_ = true;
+        return;
+    }
     if (rate != in_rate_) resampler_.reset(rate, out_rate_);
     in_rate_ = rate;
     in_channels_ = channels;
@@ -94,7 +116,7 @@ public:
         if (handle_ && n > 0) mpg123_feed(handle_, data, n);
     }
 
-    Result decode(std::vector<int16_t> &out) override {
+    Result decode_some(std::vector<int16_t> &out) override {
         if (!handle_) return Result::Failed;
         for (int guard = 0; guard < 16; ++guard) {
             off_t num = 0;

@@ -36,8 +36,13 @@ public:
     virtual void feed(const uint8_t *data, size_t n) = 0;
     enum class Result { Produced, NeedMore, Failed };
     // Decodes what the fed bytes allow, at least one frame's worth when Produced, and
-    // appends it, converted, to out.
-    virtual Result decode(std::vector<int16_t> &out) = 0;
+    // appends it, converted, to out: never more than kMaxDecodeFrames frames. Audio at a
+    // rate outside kMinRate..kMaxRate, or more than that, fails the stream for good.
+    Result decode(std::vector<int16_t> &out);
+
+    static constexpr int kMinRate = 8000;
+    static constexpr int kMaxRate = 192000;
+    static constexpr size_t kMaxDecodeFrames = 1 << 17;
 
     // Rate and channels of the audio last decoded.
     int in_rate() const { return in_rate_; }
@@ -45,11 +50,15 @@ public:
 
 protected:
     explicit Decoder(int out_rate) : out_rate_(out_rate) {}
+    // The decoding step behind decode().
+    virtual Result decode_some(std::vector<int16_t> &out) = 0;
     // Interleaved 16-bit PCM of `channels` (1 or 2) at `rate` into the output format.
     void emit(const int16_t *pcm, size_t frames, int rate, int channels, std::vector<int16_t> &out);
 
 private:
     int out_rate_;
+    size_t out_start_ = 0;  // out's size when decode() began
+    bool failed_ = false;
     int in_rate_ = 0, in_channels_ = 0;
     Resampler resampler_;
     std::vector<int16_t> stereo_;

@@ -4,16 +4,62 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <cstdlib>
 #include <map>
 
 namespace audio {
 namespace {
 
+void append_utf8(std::string &out, uint32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// UTF-16 after its mark, as UTF-8; a lone surrogate becomes U+FFFD, an odd last byte is
+// dropped.
+std::string utf16_to_utf8(const std::string &s, bool big_endian) {
+    std::string out;
+    out.reserve(s.size() / 2);
+    auto unit = [&](size_t i) {
+        unsigned a = static_cast<unsigned char>(s[i]), b = static_cast<unsigned char>(s[i + 1]);
+        return static_cast<uint32_t>(big_endian ? (a << 8) | b : (b << 8) | a);
+    };
+    for (size_t i = 2; i + 1 < s.size(); i += 2) {
+        uint32_t u = unit(i);
+        if (u >= 0xD800 && u < 0xDC00 && i + 3 < s.size()) {
+            uint32_t lo = unit(i + 2);
+            if (lo >= 0xDC00 && lo < 0xE000) {
+                append_utf8(out, 0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00));
+                i += 2;
+                continue;
+            }
+        }
+        append_utf8(out, u >= 0xD800 && u < 0xE000 ? 0xFFFD : u);
+    }
+    return out;
+}
+
+// The text of a playlist without its byte-order mark: UTF-8's is dropped, a UTF-16 text is
+// decoded to UTF-8; anything else stays as it came.
 std::string strip_bom(const std::string &s) {
-    if (s.size() >= 3 && static_cast<unsigned char>(s[0]) == 0xEF &&
-        static_cast<unsigned char>(s[1]) == 0xBB && static_cast<unsigned char>(s[2]) == 0xBF)
-        return s.substr(3);
+    auto byte = [&](size_t i) { return static_cast<unsigned char>(s[i]); };
+    if (s.size() >= 3 && byte(0) == 0xEF && byte(1) == 0xBB && byte(2) == 0xBF) return s.substr(3);
+    if (s.size() >= 2 && byte(0) == 0xFF && byte(1) == 0xFE) return utf16_to_utf8(s, false);
+    if (s.size() >= 2 && byte(0) == 0xFE && byte(1) == 0xFF) return utf16_to_utf8(s, true);
     return s;
 }
 
@@ -68,7 +114,7 @@ PlaylistKind playlist_kind_from_body(const std::string &raw) {
     std::string head = body.substr(b, 256);
     if (starts_with_ci(head, "#extm3u")) return PlaylistKind::M3u;
     if (starts_with_ci(head, "[playlist]")) return PlaylistKind::Pls;
-    if (starts_with_ci(head, "<asx")) return PlaylistKind::Asx;
+    if (starts_with_ci(head, "<asx") || starts_with_ci(head, "[reference]")) return PlaylistKind::Asx;
     // A text of URL lines: printable text whose first non-comment line is a URL.
     for (unsigned char c : head)
         if (c < 0x20 && c != '\r' && c != '\n' && c != '\t') return PlaylistKind::None;
@@ -113,8 +159,39 @@ std::vector<std::string> parse_playlist(PlaylistKind kind, const std::string &ra
     }
     case PlaylistKind::Asx: {
         std::string low = net::ascii_lower(body);
+        if (starts_with_ci(net::trim(body.substr(0, 64)), "[reference]")) {
+            // The INI form Windows Media servers send: "Ref1=address" lines.
+            for (const std::string &l : split_lines(body)) {
+                std::string t = net::trim(l);
+                size_t eq = t.find('=');
+                if (!starts_with_ci(t, "ref") || eq == std::string::npos) continue;
+                std::string num = net::trim(t.substr(3, eq - 3));
+                if (num.empty() || !std::all_of(num.begin(), num.end(), [](char c) {
+                        return std::isdigit(static_cast<unsigned char>(c));
+                    }))
+                    continue;
+                std::string v = net::trim(t.substr(eq + 1));
+                if (!v.empty()) out.push_back(v);
+            }
+            break;
+        }
         size_t pos = 0;
-        while ((pos = low.find("<ref", pos)) != std::string::npos) {
+        // "<ref href>" entries and "<entryref href>" references to further playlists.
+        // Each kind is searched for again only once passed, so the scan stays linear.
+        struct Next {
+            const char *tag;
+            size_t at;
+            bool known;
+        } kinds[] = {{"<ref", 0, false}, {"<entryref", 0, false}};
+        auto next_ref = [&](size_t from) {
+            size_t best = std::string::npos;
+            for (Next &k : kinds) {
+                if (!k.known || (k.at != std::string::npos && k.at < from)) k.at = low.find(k.tag, from), k.known = true;
+                best = std::min(best, k.at);
+            }
+            return best;
+        };
+        while ((pos = next_ref(pos)) != std::string::npos) {
             size_t end = low.find('>', pos);
             if (end == std::string::npos) break;
             size_t h = low.find("href", pos);

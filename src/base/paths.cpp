@@ -84,8 +84,18 @@ namespace base {
 
 bool ReplaceFileWith(const std::filesystem::path& target, const std::filesystem::path& replacement) {
 #ifdef _WIN32
+  // Windows refuses to replace a read-only file; wine replaces it, so say no for both.
+  DWORD attributes = GetFileAttributesW(target.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return false;
   return MoveFileExW(replacement.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 #else
+  // As on Windows, a read-only target is not replaced (the write bits stand for the
+  // attribute; checked by mode, as access() grants everything to root).
+  std::error_code ec;
+  auto st = std::filesystem::status(target, ec);
+  if (!ec && std::filesystem::is_regular_file(st) &&
+      (st.permissions() & std::filesystem::perms::owner_write) == std::filesystem::perms::none)
+    return false;
   return ::rename(replacement.c_str(), target.c_str()) == 0;
 #endif
 }

@@ -32,8 +32,7 @@ namespace {
   ThrowFileAccessDenied();
 }
 
-void WriteLines(const std::filesystem::path& path, const std::vector<std::string>& lines,
-                std::ios::openmode mode) {
+void WriteAll(const std::filesystem::path& path, const std::string& all, std::ios::openmode mode) {
   std::error_code ec;
   if (std::filesystem::is_directory(path, ec)) ThrowFileAccessDenied();
   std::ofstream out(path, mode | std::ios::binary);
@@ -42,14 +41,19 @@ void WriteLines(const std::filesystem::path& path, const std::vector<std::string
       ThrowFileNotFound();
     ThrowFileAccessDenied();
   }
+  out.write(all.data(), static_cast<std::streamsize>(all.size()));
+  out.close();
+  if (!out) ThrowFileAccessDenied();
+}
+
+void WriteLines(const std::filesystem::path& path, const std::vector<std::string>& lines,
+                std::ios::openmode mode) {
   std::string all;
   for (const auto& l : lines) {
     all += l;
     all += "\r\n";
   }
-  out.write(all.data(), static_cast<std::streamsize>(all.size()));
-  out.close();
-  if (!out) ThrowFileAccessDenied();
+  WriteAll(path, all, mode);
 }
 
 }  // namespace
@@ -78,6 +82,11 @@ ReplacementFile::~ReplacementFile() {
 
 void ReplacementFile::Write(const std::vector<std::string>& lines) {
   WriteTextLines(temporary_, lines);
+  pending_ = true;
+}
+
+void ReplacementFile::WriteBytes(const std::string& bytes) {
+  WriteAll(temporary_, bytes, std::ios::out | std::ios::trunc);
   pending_ = true;
 }
 

@@ -34,6 +34,8 @@ class ReplacementFile {
   ReplacementFile(const ReplacementFile&) = delete;
   ReplacementFile& operator=(const ReplacementFile&) = delete;
   void Write(const std::vector<std::string>& lines);
+  // The same with the file's bytes as they are.
+  void WriteBytes(const std::string& bytes);
   void Commit();
 
  private:

@@ -19,7 +19,8 @@ inline constexpr char kTitleEnd[] = "\" width=\"";
 // order, and sets ParsedCount to n. A block is a station when the text after
 // `playlist_prefix` (up to the identifier end) begins with "=". The section is consumed: the
 // "<" of every block start visited becomes "#". Blocks beyond the tables' 1000 entries are
-// visited but not stored.
+// visited but not stored; a block with a field over 4 KiB is no station. The parse takes
+// time linear in the section's length.
 void ParseStationBlocks(std::string& section, app::PlayerState& state, const std::string& playlist_prefix);
 
 // Section markers of the directory's root page (Windows-1251).
@@ -33,6 +34,10 @@ struct NewStation {
   std::string logo_url;  // empty: no logo
 };
 
+// Control characters (below 0x20, and 0x7F) as spaces: text from the network never adds a
+// line to a station file.
+std::string OneLine(std::string text);
+
 // The directory's title replacements: guillemet entities dropped, &#1110; as a Latin i.
 std::string CleanTitle(const std::string& title);
 
@@ -42,7 +47,7 @@ std::string DecodePage(const std::string& body);
 
 // Cuts the station section out of the decoded page, parses it into the state's parsed
 // tables and gives their stations: the stream address (prefix + identifier), the cleaned
-// title and the logo address (root + path).
+// title and the logo address (root + path), each as one line.
 std::vector<NewStation> StationsFromDirectoryPage(const std::string& page, app::PlayerState& state,
                                                   const std::string& root_url, const std::string& playlist_prefix);
 

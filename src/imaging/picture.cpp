@@ -36,6 +36,13 @@ struct JpegError {
 void JpegFail(j_common_ptr c) { std::longjmp(reinterpret_cast<JpegError*>(c->err)->jump, 1); }
 void JpegQuiet(j_common_ptr, int) {}
 
+// Each scan of a progressive picture costs a pass over the whole picture: a small file of
+// thousands of tiny scans would take a minute. Too many scans make the picture invalid.
+void JpegProgress(j_common_ptr c) {
+  auto* d = reinterpret_cast<j_decompress_ptr>(c);
+  if (d->input_scan_number > kMaxJpegScans) c->err->error_exit(c);
+}
+
 // Only plain data lives in this frame: the library leaves it by longjmp on an error.
 bool DecodeJpegInto(const std::string& bytes, tk::Size fit, std::vector<unsigned char>* rgb, int* w, int* h,
                     int* comps) {
@@ -49,6 +56,9 @@ bool DecodeJpegInto(const std::string& bytes, tk::Size fit, std::vector<unsigned
     return false;
   }
   jpeg_create_decompress(&cinfo);
+  jpeg_progress_mgr progress{};
+  progress.progress_monitor = JpegProgress;
+  cinfo.progress = &progress;
   cinfo.mem->max_memory_to_use = 256L * 1024 * 1024;
   jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<unsigned long>(bytes.size()));
   jpeg_read_header(&cinfo, TRUE);

@@ -13,6 +13,8 @@ enum class Kind { kJpeg, kPng, kGif };
 constexpr int kMaxSide = 4096;
 constexpr long long kMaxPixels = 16LL * 1024 * 1024;
 constexpr unsigned long long kMaxFileBytes = 64ULL * 1024 * 1024;
+// A JPEG picture of more scans is refused as invalid (a progressive one has about ten).
+constexpr int kMaxJpegScans = 100;
 
 // Decodes a whole file; throws base::Error: "File not found" when it is missing, and the
 // decoder's complaint ("JPEG image is not valid", ...) when it is not a picture of its kind.

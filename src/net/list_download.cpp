@@ -1,5 +1,6 @@
 #include "net/list_download.h"
 
+#include <algorithm>
 #include <fstream>
 
 #include "net/body.h"
@@ -11,24 +12,29 @@ bool write_file(const std::filesystem::path &path, const std::string &bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     if (!out) return false;
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out);
+    out.close();  // a full disk shows here, when the buffer is written
+    return !out.fail();
 }
 
-RowOutcome fetch_row(const std::string &url, const std::filesystem::path &file, const HttpGetOptions &opt) {
+RowOutcome fetch_row(const std::string &url, const std::filesystem::path &file, const HttpGetOptions &opt,
+                     size_t &body_size) {
     const Deadline deadline = Deadline::in_ms(opt.total_ms);
     Response resp;
     if (open_response(url, request_options(opt), deadline, resp) != Error::None) return RowOutcome::NoAnswer;
     // The server answered: the file exists from here on.
-    if (!write_file(file, std::string())) return RowOutcome::NoAnswer;
+    if (!write_file(file, std::string())) return RowOutcome::WriteFailed;
     if (resp.head.status >= 400) return RowOutcome::Empty;
     if (const std::string *cl = resp.head.find("content-length")) {
         uint64_t length = 0;
         if (parse_content_length(*cl, length) && length == 0) return RowOutcome::Empty;
     }
     std::string body;
-    if (read_body(resp, opt.max_body, deadline.within_ms(opt.read_ms), body) != Error::None || body.empty())
-        return RowOutcome::Empty;
-    return write_file(file, body) ? RowOutcome::Body : RowOutcome::Empty;
+    Error e = read_body(resp, opt.max_body, deadline.within_ms(opt.read_ms), body);
+    if (e == Error::TooLarge) return RowOutcome::TooLarge;
+    if (e != Error::None || body.empty()) return RowOutcome::Empty;
+    if (!write_file(file, body)) return RowOutcome::WriteFailed;
+    body_size = body.size();
+    return RowOutcome::Body;
 }
 
 }  // namespace
@@ -38,11 +44,17 @@ std::vector<RowOutcome> download_list(const std::vector<std::string> &urls,
                                       const std::filesystem::path &folder,
                                       const ListDownloadOptions &options) {
     std::vector<RowOutcome> out(urls.size(), RowOutcome::Skipped);
+    uint64_t total = 0;
     for (size_t i = 0; i < urls.size() && i < names.size(); ++i) {
         if (urls[i].empty()) continue;
         if (options.http.abort && options.http.abort->load()) break;
         if (options.on_start) options.on_start(i);
-        out[i] = fetch_row(urls[i], folder / names[i], options.http);
+        HttpGetOptions opt = options.http;
+        uint64_t left = options.total_max - std::min(total, options.total_max);
+        if (left < opt.max_body) opt.max_body = static_cast<size_t>(left);
+        size_t size = 0;
+        out[i] = fetch_row(urls[i], folder / names[i], opt, size);
+        total += size;
         if (options.on_done) options.on_done(i, out[i]);
     }
     return out;

@@ -1,6 +1,7 @@
 // Fetches a list of addresses into files of one folder, one at a time.
 #pragma once
 #include <atomic>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -15,18 +16,21 @@ enum class RowOutcome {
     Body,      // the file holds the body
     Empty,     // the server answered with a status of 400 or more, a length of 0 or a broken body
     NoAnswer,  // nothing came back (no connection, no response head): no file was made
+    TooLarge,  // the body passed max_body or the rows' total: the file is left empty
+    WriteFailed,  // the file could not be made or written whole (checked after closing)
 };
 
 struct ListDownloadOptions {
     HttpGetOptions http;  // headers, time-outs, size limit and abort flag of each fetch
+    uint64_t total_max = UINT64_MAX;  // the bodies of all rows together
     // Called before each row is fetched and after it was handled.
     std::function<void(size_t row)> on_start;
     std::function<void(size_t row, RowOutcome outcome)> on_done;
 };
 
 // For every row whose address is not empty, in row order: fetches urls[i] and writes the
-// body to folder / names[i]. The file is made as soon as the server answers. Throws nothing;
-// a file that cannot be written counts as Empty when it exists and as NoAnswer otherwise.
+// body to folder / names[i]. The file is made as soon as the server answers. Throws nothing
+// but what the callbacks throw.
 std::vector<RowOutcome> download_list(const std::vector<std::string> &urls,
                                       const std::vector<std::string> &names,
                                       const std::filesystem::path &folder,

@@ -24,27 +24,35 @@ std::atomic<uint64_t> g_generation{0};  // one more for every start; the newest 
 std::atomic<int> g_running{0};
 std::mutex g_store_mu;  // storing a new stream and freeing the one it replaces
 
-void Report(uint32_t code, intptr_t arg) {
-  tk::SendMessageTo(app::State().StatusTarget.load(), kPlayerStatusMessage, code, arg);
+// The number a start's reports carry: never 0, which marks reports tied to no start.
+uint32_t StartNumber(uint64_t gen) { return static_cast<uint32_t>((gen - 1) % 0xFFFFFFu) + 1; }
+
+void Report(uint32_t code, intptr_t arg, uint32_t start) {
+  tk::SendMessageTo(app::State().StatusTarget.load(), kPlayerStatusMessage, StatusParam(code, start), arg);
 }
+
+// Syncs and the download procedure get the start's number as their user value.
+void* UserOf(uint32_t start) { return reinterpret_cast<void*>(static_cast<uintptr_t>(start)); }
+uint32_t StartOfUser(void* user) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(user)); }
 
 bool Superseded(uint64_t gen) { return gen != g_generation.load(); }
 
-bool SendTitle(uint32_t stream) {
+bool SendTitle(uint32_t stream, uint32_t start) {
   const char* tags = BASS_ChannelGetTags(stream, BASS_TAG_META);
   if (!tags) return false;
   std::optional<std::string> title = TitleOfMetadata(tags);
   if (!title) return false;
   std::string ansi = TitleToAnsi(*title);  // lives until the send returns
-  Report(kStatusTitle, reinterpret_cast<intptr_t>(ansi.c_str()));
+  Report(kStatusTitle, reinterpret_cast<intptr_t>(ansi.c_str()), start);
   return true;
 }
 
 void Work(const std::string& url, uint64_t gen) {
   app::PlayerState& st = app::State();
+  const uint32_t start = StartNumber(gen);
   BASS_StreamFree(st.AudioChannel.load());
-  Report(kStatusConnecting, 0);
-  HSTREAM stream = BASS_StreamCreateURL(url.c_str(), 0, BASS_STREAM_STATUS, DownloadStatusProc, nullptr);
+  Report(kStatusConnecting, 0, start);
+  HSTREAM stream = BASS_StreamCreateURL(url.c_str(), 0, BASS_STREAM_STATUS, DownloadStatusProc, UserOf(start));
   {
     std::lock_guard<std::mutex> lock(g_store_mu);
     if (Superseded(gen)) {  // a newer start has taken over while this one connected
@@ -55,7 +63,7 @@ void Work(const std::string& url, uint64_t gen) {
     if (old && old != stream) BASS_StreamFree(old);
   }
   if (!stream) {
-    Report(kStatusFailed, 0);
+    Report(kStatusFailed, 0, start);
     return;
   }
   for (bool first = true;; first = false) {
@@ -67,27 +75,27 @@ void Work(const std::string& url, uint64_t gen) {
     bool gone = false;
     int32_t progress = BufferProgress(end, download, current, &gone);
     if (gone) break;
-    Report(kStatusBuffering, progress);
+    Report(kStatusBuffering, progress, start);
     if (static_cast<uint32_t>(progress) > 75) break;
   }
   if (Superseded(gen)) {
     BASS_StreamFree(stream);
     return;
   }
-  bool titled = SendTitle(stream);
-  BASS_ChannelSetSync(stream, BASS_SYNC_META, 0, MetaSyncProc, nullptr);
-  BASS_ChannelSetSync(stream, BASS_SYNC_DOWNLOAD, 0, LostSyncProc, nullptr);
+  bool titled = SendTitle(stream, start);
+  BASS_ChannelSetSync(stream, BASS_SYNC_META, 0, MetaSyncProc, UserOf(start));
+  BASS_ChannelSetSync(stream, BASS_SYNC_DOWNLOAD, 0, LostSyncProc, UserOf(start));
   BASS_SetConfig(BASS_CONFIG_NET_AGENT, 0);
   BASS_ChannelPlay(stream, FALSE);
   BASS_ChannelSetAttribute(stream, BASS_ATTRIB_VOL, static_cast<float>(st.SliderPosition.load()) / 100.0f);
   if (Superseded(gen)) return;
   // A download that ended while buffering: what arrived plays, and the window says so.
   if (BASS_StreamGetFilePosition(stream, BASS_FILEPOS_CONNECTED) == 0) {
-    Report(kStatusLost, 0);
+    Report(kStatusLost, 0, start);
     return;
   }
   // Without a title the window would stay locked in its buffering text.
-  if (!titled) Report(kStatusPlaying, 0);
+  if (!titled) Report(kStatusPlaying, 0, start);
 }
 
 }  // namespace
@@ -107,27 +115,32 @@ int32_t BufferProgress(uint64_t end, uint64_t download, uint64_t current, bool* 
   return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(q)));
 }
 
-void StartStreamWorker(const std::string& url) {
+uint32_t StartStreamWorker(const std::string& url) {
   uint64_t gen = ++g_generation;
   ++g_running;
   std::thread([url, gen] {
     Work(url, gen);
     --g_running;
   }).detach();
+  return StartNumber(gen);
 }
+
+uint32_t SupersedeWorkers() { return StartNumber(++g_generation); }
 
 int RunningWorkers() { return g_running.load(); }
 
-void ReadStreamTitle(uint32_t stream) { SendTitle(stream); }
+void ReadStreamTitle(uint32_t stream, uint32_t start) { SendTitle(stream, start); }
 
-void CALLBACK MetaSyncProc(HSYNC, DWORD, DWORD, void*) { ReadStreamTitle(app::State().AudioChannel.load()); }
-
-void CALLBACK LostSyncProc(HSYNC, DWORD channel, DWORD, void*) {
-  if (channel == app::State().AudioChannel.load()) Report(kStatusLost, 0);
+void CALLBACK MetaSyncProc(HSYNC, DWORD, DWORD, void* user) {
+  ReadStreamTitle(app::State().AudioChannel.load(), StartOfUser(user));
 }
 
-void CALLBACK DownloadStatusProc(const void* buffer, DWORD length, void*) {
-  if (buffer && length == 0) Report(kStatusHeaders, reinterpret_cast<intptr_t>(buffer));
+void CALLBACK LostSyncProc(HSYNC, DWORD channel, DWORD, void* user) {
+  if (channel == app::State().AudioChannel.load()) Report(kStatusLost, 0, StartOfUser(user));
+}
+
+void CALLBACK DownloadStatusProc(const void* buffer, DWORD length, void* user) {
+  if (buffer && length == 0) Report(kStatusHeaders, reinterpret_cast<intptr_t>(buffer), StartOfUser(user));
 }
 
 }  // namespace playback

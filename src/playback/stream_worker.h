@@ -20,20 +20,34 @@ enum StatusCode : uint32_t {
   kStatusLost = 10,       // the connection ended and reconnecting did not bring it back
 };
 
+// The first parameter also carries the number of the start that sent the report: the code
+// in its low 8 bits, the start's number (1 and up, 24 bits, wrapping) above them; 0 there
+// marks a report tied to no start. The main window drops reports of any start but its
+// latest, so an overtaken worker cannot overwrite the newer station's texts.
+constexpr uintptr_t StatusParam(uint32_t code, uint32_t start) {
+  return static_cast<uintptr_t>(code & 0xFFu) | (static_cast<uintptr_t>(start & 0xFFFFFFu) << 8);
+}
+constexpr uint32_t StatusCodeOf(uintptr_t param) { return static_cast<uint32_t>(param & 0xFFu); }
+constexpr uint32_t StatusStartOf(uintptr_t param) { return static_cast<uint32_t>((param >> 8) & 0xFFFFFFu); }
+
 extern const char kConnectingText[];
 extern const char kNoSignalText[];
 extern const char kOnAirText[];
 // "Буферизация... 42%".
 std::string BufferingText(int32_t percent);
 
-// Starts a new worker thread for the address (it keeps its own copy) and returns at once.
-// The newest start wins: an older worker frees its stream and ends without playing.
-void StartStreamWorker(const std::string& url);
+// Starts a new worker thread for the address (it keeps its own copy) and returns at once
+// with the start's number. The newest start wins: an older worker frees its stream and
+// ends without playing.
+uint32_t StartStreamWorker(const std::string& url);
+// A start on the other engine: running workers are overtaken as by a new worker. Returns
+// the start's number.
+uint32_t SupersedeWorkers();
 // Workers still running (for orderly test ends).
 int RunningWorkers();
 
-// Sends the stream's current title, if its metadata has one.
-void ReadStreamTitle(uint32_t stream);
+// Sends the stream's current title, if its metadata has one, as a report of start `start`.
+void ReadStreamTitle(uint32_t stream, uint32_t start = 0);
 void CALLBACK MetaSyncProc(HSYNC sync, DWORD channel, DWORD data, void* user);
 void CALLBACK LostSyncProc(HSYNC sync, DWORD channel, DWORD data, void* user);
 void CALLBACK DownloadStatusProc(const void* buffer, DWORD length, void* user);

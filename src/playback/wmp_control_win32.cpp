@@ -4,20 +4,32 @@
 #include <ole2.h>
 #include <ocidl.h>
 #include <wmp.h>
+#include <wmpids.h>
 
 #include <string>
 
 #include "base/codepage.h"
 #include "base/errors.h"
 #include "playback/media_player.h"
+#include "playback/wmp_events_win32.h"
+
+// Property identifiers of IWMPCore, as the Windows SDK's wmpids.h names them (MinGW's copy
+// lists only the event identifiers).
+#ifndef DISPID_WMPCORE_URL
+#define DISPID_WMPCORE_URL 1
+#endif
+#ifndef DISPID_WMPCORE_PLAYSTATE
+#define DISPID_WMPCORE_PLAYSTATE 10
+#endif
+#ifndef DISPID_WMPCORE_STATUS
+#define DISPID_WMPCORE_STATUS 18
+#endif
 
 namespace playback {
 namespace {
 
 const CLSID kPlayerClass = {0x6BF52A52, 0x394A, 0x11D3, {0xB1, 0x53, 0x00, 0xC0, 0x4F, 0x79, 0xFA, 0xA6}};
 const IID kPlayer4 = {0x6C497D62, 0x8919, 0x413C, {0x82, 0xDB, 0xE9, 0x35, 0xFB, 0x3E, 0xC5, 0x84}};
-const IID kOcxEvents = {0x6BF52A51, 0x394A, 0x11D3, {0xB1, 0x53, 0x00, 0xC0, 0x4F, 0x79, 0xFA, 0xA6}};
-constexpr DISPID kDispUrl = 1, kDispPlayState = 10, kDispStatus = 18, kDispStatusChange = 5001;
 
 // Holds one COM reference.
 template <typename T>
@@ -63,20 +75,28 @@ void Check(HRESULT hr) {
   if (FAILED(hr)) Fail(hr);
 }
 
-// Receives the control's events; StatusChange goes to the player.
-class EventSink final : public IDispatch {
+// The control's container: the hidden panel's window. The control is activated in place there
+// and never becomes UI-active (nothing of it is ever seen).
+class Site final : public IOleClientSite, public IOleInPlaceSite, public IOleInPlaceFrame {
  public:
-  explicit EventSink(MediaPlayer* owner) : owner_(owner) {}
-  virtual ~EventSink() = default;
-  void Detach() { owner_ = nullptr; }
+  explicit Site(HWND host) : host_(host) {}
+  virtual ~Site() = default;
+
+  // IUnknown
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == kOcxEvents) {
-      *out = static_cast<IDispatch*>(this);
-      AddRef();
-      return S_OK;
+    if (!out) return E_POINTER;
+    if (iid == IID_IUnknown || iid == IID_IOleClientSite) {
+      *out = static_cast<IOleClientSite*>(this);
+    } else if (iid == IID_IOleWindow || iid == IID_IOleInPlaceSite) {
+      *out = static_cast<IOleInPlaceSite*>(this);
+    } else if (iid == IID_IOleInPlaceUIWindow || iid == IID_IOleInPlaceFrame) {
+      *out = static_cast<IOleInPlaceFrame*>(this);
+    } else {
+      *out = nullptr;
+      return E_NOINTERFACE;
     }
-    *out = nullptr;
-    return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
   ULONG STDMETHODCALLTYPE Release() override {
@@ -84,50 +104,110 @@ class EventSink final : public IDispatch {
     if (!r) delete this;
     return r;
   }
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* n) override {
-    *n = 0;
+
+  // IOleClientSite
+  HRESULT STDMETHODCALLTYPE SaveObject() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetMoniker(DWORD, DWORD, IMoniker** out) override {
+    if (out) *out = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE GetContainer(IOleContainer** out) override {
+    if (out) *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  HRESULT STDMETHODCALLTYPE ShowObject() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnShowWindow(BOOL) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE RequestNewObjectLayout() override { return E_NOTIMPL; }
+
+  // IOleWindow
+  HRESULT STDMETHODCALLTYPE GetWindow(HWND* out) override {
+    if (!out) return E_POINTER;
+    *out = host_;
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-    if (id == kDispStatusChange && owner_ && owner_->OnStatusChange) owner_->OnStatusChange();
+  HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+
+  // IOleInPlaceSite
+  HRESULT STDMETHODCALLTYPE CanInPlaceActivate() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnInPlaceActivate() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnUIActivate() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc, RECT* pos,
+                                             RECT* clip, OLEINPLACEFRAMEINFO* info) override {
+    if (frame) {
+      *frame = this;
+      AddRef();
+    }
+    if (doc) *doc = nullptr;
+    RECT r{};
+    GetClientRect(host_, &r);
+    if (pos) *pos = r;
+    if (clip) *clip = r;
+    if (info) {
+      info->fMDIApp = FALSE;
+      info->hwndFrame = host_;
+      info->haccel = nullptr;
+      info->cAccelEntries = 0;
+    }
     return S_OK;
   }
+  HRESULT STDMETHODCALLTYPE Scroll(SIZE) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE OnUIDeactivate(BOOL) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnInPlaceDeactivate() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE DiscardUndoState() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE DeactivateAndUndo() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnPosRectChange(LPCRECT) override { return S_OK; }
+
+  // IOleInPlaceUIWindow
+  HRESULT STDMETHODCALLTYPE GetBorder(LPRECT) override { return INPLACE_E_NOTOOLSPACE; }
+  HRESULT STDMETHODCALLTYPE RequestBorderSpace(LPCBORDERWIDTHS) override { return INPLACE_E_NOTOOLSPACE; }
+  HRESULT STDMETHODCALLTYPE SetBorderSpace(LPCBORDERWIDTHS) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE SetActiveObject(IOleInPlaceActiveObject*, LPCOLESTR) override { return S_OK; }
+
+  // IOleInPlaceFrame
+  HRESULT STDMETHODCALLTYPE InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE SetMenu(HMENU, HOLEMENU, HWND) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE RemoveMenus(HMENU) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE SetStatusText(LPCOLESTR) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE EnableModeless(BOOL) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG, WORD) override { return S_FALSE; }
 
  private:
-  MediaPlayer* owner_;
+  HWND host_;
   ULONG refs_ = 1;
 };
 
 class ControlPlayer : public MediaPlayer {
  public:
-  // False when the control is missing or cannot report its state.
-  bool Create() {
+  // False when the control is missing or cannot report its state. The control is placed in
+  // `host` (when given) and reports StatusChange to OnStatusChange.
+  bool Create(HWND host) {
     if (FAILED(CoCreateInstance(kPlayerClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, unknown_.OutVoid())))
       return false;
     if (FAILED(unknown_->QueryInterface(kPlayer4, player_.OutVoid()))) return false;
     if (FAILED(unknown_->QueryInterface(IID_IDispatch, dispatch_.OutVoid()))) return false;
     VARIANT v;
-    if (FAILED(GetProperty(kDispPlayState, &v))) return false;
+    if (FAILED(GetProperty(DISPID_WMPCORE_PLAYSTATE, &v))) return false;
     VariantClear(&v);
-    if (FAILED(GetProperty(kDispStatus, &v))) return false;
+    if (FAILED(GetProperty(DISPID_WMPCORE_STATUS, &v))) return false;
     VariantClear(&v);
-    Ref<IConnectionPointContainer> cpc;
-    if (SUCCEEDED(unknown_->QueryInterface(IID_IConnectionPointContainer, cpc.OutVoid())) &&
-        SUCCEEDED(cpc->FindConnectionPoint(kOcxEvents, point_.Out()))) {
-      sink_ = new EventSink(this);
-      if (FAILED(point_->Advise(sink_, &cookie_))) cookie_ = 0;
+    if (host && SUCCEEDED(unknown_->QueryInterface(IID_IOleObject, ole_.OutVoid()))) {
+      site_ = new Site(host);
+      RECT r{};
+      GetClientRect(host, &r);
+      // Without a place the control still plays; it is never seen either way.
+      if (FAILED(ole_->SetClientSite(site_)) ||
+          FAILED(ole_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site_, 0, host, &r)))
+        Unplace();
     }
+    events_.Connect(unknown_.Get(), [this] {
+      if (OnStatusChange) OnStatusChange();
+    });
     return true;
   }
 
   ~ControlPlayer() override {
-    if (point_ && cookie_) point_->Unadvise(cookie_);
-    if (sink_) {
-      sink_->Detach();
-      sink_->Release();
-    }
+    events_.Disconnect();
+    Unplace();
   }
 
   void SetUrl(const std::string& ansi) override {
@@ -138,7 +218,7 @@ class ControlPlayer : public MediaPlayer {
     v.bstrVal = SysAllocString(w.c_str());
     DISPID put = DISPID_PROPERTYPUT;
     DISPPARAMS params{&v, &put, 1, 1};
-    HRESULT hr = dispatch_->Invoke(kDispUrl, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params, nullptr,
+    HRESULT hr = dispatch_->Invoke(DISPID_WMPCORE_URL, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params, nullptr,
                                    nullptr, nullptr);
     VariantClear(&v);
     Check(hr);
@@ -172,7 +252,7 @@ class ControlPlayer : public MediaPlayer {
 
   int PlayState() override {
     VARIANT v;
-    Check(GetProperty(kDispPlayState, &v));
+    Check(GetProperty(DISPID_WMPCORE_PLAYSTATE, &v));
     VARIANT i;
     VariantInit(&i);
     HRESULT hr = VariantChangeType(&i, &v, 0, VT_I4);
@@ -183,7 +263,7 @@ class ControlPlayer : public MediaPlayer {
 
   std::string Status() override {
     VARIANT v;
-    Check(GetProperty(kDispStatus, &v));
+    Check(GetProperty(DISPID_WMPCORE_STATUS, &v));
     std::string s = v.vt == VT_BSTR && v.bstrVal ? base::WideToUtf8(v.bstrVal) : "";
     VariantClear(&v);
     return s;
@@ -192,6 +272,16 @@ class ControlPlayer : public MediaPlayer {
   const char* Engine() const override { return "control"; }
 
  private:
+  void Unplace() {
+    if (ole_) {
+      ole_->Close(OLECLOSE_NOSAVE);
+      ole_->SetClientSite(nullptr);
+      ole_.Reset();
+    }
+    if (site_) site_->Release();
+    site_ = nullptr;
+  }
+
   HRESULT GetProperty(DISPID id, VARIANT* out) {
     VariantInit(out);
     DISPPARAMS none{nullptr, nullptr, 0, 0};
@@ -201,18 +291,18 @@ class ControlPlayer : public MediaPlayer {
   Ref<IUnknown> unknown_;
   Ref<IWMPPlayer4> player_;
   Ref<IDispatch> dispatch_;
-  Ref<IConnectionPoint> point_;
-  EventSink* sink_ = nullptr;
-  DWORD cookie_ = 0;
+  Ref<IOleObject> ole_;
+  Site* site_ = nullptr;
+  WmpEvents events_;
 };
 
 }  // namespace
 
-std::unique_ptr<MediaPlayer> CreateMediaPlayer(tk::Handle) {
+std::unique_ptr<MediaPlayer> CreateMediaPlayer(tk::Handle host) {
   static const bool ole = SUCCEEDED(OleInitialize(nullptr));
   if (ole) {
     auto control = std::make_unique<ControlPlayer>();
-    if (control->Create()) return control;
+    if (control->Create(reinterpret_cast<HWND>(host))) return control;
   }
   return CreateBuiltInPlayer();
 }

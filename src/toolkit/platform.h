@@ -52,6 +52,7 @@ void UnregisterHotKeyId(uintptr_t id);
 TextRenderer& SharedText();
 Size ScreenSize();
 Point CursorPos();
+Colour SystemColour(int index);
 
 // Timers: the platform calls timer->Fire() on the user-interface thread.
 uintptr_t StartTimer(Timer* timer, int interval_ms);

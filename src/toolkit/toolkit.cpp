@@ -447,5 +447,6 @@ int ShowMessageBox(const std::string& text, const std::string& caption, uint32_t
 TextRenderer& SharedText() { return platform::SharedText(); }
 
 Size ScreenSize() { return platform::ScreenSize(); }
+Colour SystemColour(SystemColourIndex which) { return platform::SystemColour(static_cast<int>(which)); }
 
 }  // namespace tk

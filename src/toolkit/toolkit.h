@@ -298,5 +298,11 @@ int ShowMessageBox(const std::string& text, const std::string& caption, uint32_t
 TextRenderer& SharedText();
 // Screen size in pixels.
 Size ScreenSize();
+// Colours of the user's colour scheme (a high-contrast scheme changes them), by the
+// system's colour index.
+enum class SystemColourIndex { kWindow = 5, kWindowText = 8 };
+Colour SystemColour(SystemColourIndex which);
+// Sent to top-level windows when the scheme changes.
+constexpr uint32_t kWmSysColorChange = 0x0015;
 
 }  // namespace tk

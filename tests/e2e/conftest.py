@@ -29,6 +29,22 @@ def e2e_session():
     _TIMINGS.update(session.timings)
 
 
+@pytest.fixture(scope="session")
+def e2e_session_win32():
+    """The session of the 32-bit exe: Debian's i386 wine under qemu-i386."""
+    exe = harness.exe_path("win32")
+    if not exe.is_file():
+        pytest.fail(f"exe not built: {exe}", pytrace=False)
+    t0 = time.monotonic()
+    session = harness.Session(arch="win32").start()
+    session.timings["win32 session start"] = time.monotonic() - t0
+    yield session
+    session.close()
+    _TIMINGS.update({k: v for k, v in session.timings.items() if k.startswith("win32")})
+    if "template" in session.timings:
+        _TIMINGS["win32 template"] = session.timings["template"]
+
+
 _TIMINGS = {}
 _TEST_TIMES = {}
 _RUN_START = time.monotonic()
@@ -44,6 +60,10 @@ def pytest_terminal_summary(terminalreporter):
         tr.write_line(f"e2e: template prefix built in {_TIMINGS['template']:.1f} s")
     if "session start" in _TIMINGS:
         tr.write_line(f"e2e: display, sound server and template ready in {_TIMINGS['session start']:.1f} s")
+    if "win32 template" in _TIMINGS:
+        tr.write_line(f"e2e: 32-bit template prefix built in {_TIMINGS['win32 template']:.1f} s")
+    if "win32 session start" in _TIMINGS:
+        tr.write_line(f"e2e: 32-bit session ready in {_TIMINGS['win32 session start']:.1f} s")
     for nodeid, d in _TEST_TIMES.items():
         tr.write_line(f"e2e: {d:5.1f} s {nodeid.split('::')[-1]}")
     tr.write_line(f"e2e: whole run {time.monotonic() - _RUN_START:.1f} s")
@@ -63,7 +83,7 @@ class _TestTimeout(Exception):
 @pytest.fixture
 def player(e2e_session, tmp_path, request):
     """Factory: player(stations=None, files=None, audio=True, env=None, start=True, exe=None,
-    in_place=False, base=None) -> Player.
+    in_place=False, base=None) -> Player (the 64-bit exe; player32: the 32-bit one).
 
     stations: {name: bytes} for the Stations folder (default: the dist folder's own Stations);
     files: {relative name: bytes} written beside the exe (config.txt, favs.txt, ...);
@@ -72,6 +92,16 @@ def player(e2e_session, tmp_path, request):
     Every player is ended in teardown; on failure a screenshot and wine's log go
     to build/e2e-artifacts/.
     """
+    yield from _players(e2e_session, tmp_path, request)
+
+
+@pytest.fixture
+def player32(e2e_session_win32, tmp_path, request):
+    """The player factory of the 32-bit exe under the i386 wine (see player)."""
+    yield from _players(e2e_session_win32, tmp_path, request)
+
+
+def _players(session, tmp_path, request):
     players = []
 
     def on_alarm(signum, frame):
@@ -82,7 +112,7 @@ def player(e2e_session, tmp_path, request):
 
     def make(stations=None, files=None, audio=True, env=None, start=True, exe=None, in_place=False,
              base=None):
-        p = harness.Player(e2e_session, base or tmp_path / f"run{len(players)}", exe=exe,
+        p = harness.Player(session, base or tmp_path / f"run{len(players)}", exe=exe,
                            stations=stations, files=files, audio=audio, env=env, in_place=in_place)
         players.append(p)
         return p.start() if start else p

@@ -1,4 +1,5 @@
-"""Runs the 64-bit player exe under wine64 on Xvfb for end-to-end tests.
+"""Runs the player exe under wine on Xvfb for end-to-end tests: the 64-bit exe under wine64
+(the default), or the 32-bit exe under Debian's i386 wine run by qemu-i386 (Session(arch="win32")).
 
 A Session owns what is shared by all tests of one pytest run: an Xvfb display, a PulseAudio
 server with a null sink, and a template wine prefix (built once, cached on disk). A Player is
@@ -14,6 +15,7 @@ import array
 import ctypes
 import fcntl
 import collections
+import math
 import os
 import re
 import shutil
@@ -58,9 +60,143 @@ PROBE = REPO / "build" / "tools-win64" / "winprobe.exe"
 Win = collections.namedtuple("Win", "kind hwnd parent pid visible enabled rect cls text")
 
 
-def exe_path():
-    """The exe under test: $TIVOLNA_EXE, else the 64-bit dist build."""
-    return Path(os.environ.get("TIVOLNA_EXE", DEFAULT_EXE)).resolve()
+def deps_folder():
+    """The cache folder of scripts/setup (the same rule as scripts/build)."""
+    if os.environ.get("TIVOLNA_DEPS"):
+        return Path(os.environ["TIVOLNA_DEPS"])
+    return Path("/var/cache/tivolna-deps") if os.geteuid() == 0 else Path.home() / ".cache" / "tivolna-deps"
+
+
+@dataclass(frozen=True)
+class WineKind:
+    """How one architecture's exes run: the wine loader, the server, extra environment, the
+    dist exe and the helper tools built for it, the template prefix's name."""
+    arch: str
+    wine: str
+    wineserver: str
+    env: tuple          # ((name, value), ...) added to every process's environment
+    exe: Path
+    tools: Path
+    template: str
+    boot_timeout: int   # wineboot -i of the template
+
+    @property
+    def probe(self):
+        return self.tools / "winprobe.exe"
+
+
+WIN64 = WineKind("win64", WINE, WINESERVER, (), DEFAULT_EXE, REPO / "build" / "tools-win64", "prefix", 120)
+
+
+def i386_dir():
+    """The private i386 wine root and qemu of scripts/setup-wine-i386."""
+    return deps_folder() / "wine-i386"
+
+
+def win32_kind():
+    """Debian's i386 wine in the private root, reached through qemu-i386 (binfmt_misc); the
+    host's wineserver64 (the same wine version) serves it."""
+    d = i386_dir()
+    server = "/usr/lib/wine/wineserver64"
+    return WineKind("win32", str(d / "root" / "usr" / "lib" / "wine" / "wine"), server,
+                    (("QEMU_LD_PREFIX", str(d / "root")), ("WINEARCH", "win32"), ("WINESERVER", server)),
+                    REPO / "build" / "dist-win32" / "tivolna.exe", REPO / "build" / "tools-win32",
+                    "prefix-win32", 300)
+
+
+def wine_kind(arch=None):
+    """The WineKind of "win64" or "win32"; by default $TIVOLNA_E2E_ARCH, else win64."""
+    arch = arch or os.environ.get("TIVOLNA_E2E_ARCH", "win64")
+    if arch == "win64":
+        return WIN64
+    if arch == "win32":
+        return win32_kind()
+    raise ValueError(f"unknown architecture {arch!r}")
+
+
+def exe_path(arch=None):
+    """The exe under test: $TIVOLNA_EXE for the 64-bit runs, else the dist build of the
+    architecture (by default $TIVOLNA_E2E_ARCH, else win64)."""
+    kind = wine_kind(arch)
+    if kind.arch == "win64":
+        return Path(os.environ.get("TIVOLNA_EXE", DEFAULT_EXE)).resolve()
+    return kind.exe.resolve()
+
+
+# --------------------------------------------------------------------------------------------
+# binfmt_misc entry of the 32-bit runs
+
+BINFMT = Path("/proc/sys/fs/binfmt_misc")
+BINFMT_NAME = "tivolna-i386"
+# i386 ELF executables and shared objects (e_ident class 1, data 1; e_machine 3).
+BINFMT_MAGIC = r"\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00"
+BINFMT_MASK = r"\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff"
+
+
+class I386Binfmt:
+    """The binfmt_misc entry that sends i386 ELF programs to our qemu-i386, held while a 32-bit
+    session runs.
+
+    Every session holds a shared lock on a file beside the root; the entry is registered when
+    missing and removed by the last session that ends (the one that gets the lock exclusively),
+    so parallel runs never pull it from under each other, and the machine is left without it.
+    Flag F: the kernel opens qemu at registration, so the entry works in any mount namespace.
+    """
+
+    def __init__(self, folder=None):
+        self.folder = Path(folder or i386_dir())
+        self.qemu = self.folder / "qemu-i386"
+        self._lock = None
+
+    def entry(self):
+        return BINFMT / BINFMT_NAME
+
+    def acquire(self):
+        if not (self.folder / "ready").is_file() or not os.access(self.qemu, os.X_OK):
+            raise RuntimeError(f"no i386 wine in {self.folder}: run scripts/setup (scripts/setup-wine-i386)")
+        self._lock = open(self.folder / "binfmt.lock", "a")
+        fcntl.flock(self._lock, fcntl.LOCK_SH)
+        try:
+            if not (BINFMT / "register").exists():
+                subprocess.run(["mount", "-t", "binfmt_misc", "binfmt_misc", str(BINFMT)],
+                               stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, check=False)
+            if self._current() != str(self.qemu):
+                if not os.access(BINFMT / "register", os.W_OK):
+                    raise RuntimeError("32-bit runs need a binfmt_misc entry for i386 ELF; "
+                                       f"{BINFMT} cannot be written (run as root)")
+                if self.entry().exists():
+                    self.entry().write_text("-1")
+                (BINFMT / "register").write_text(f":{BINFMT_NAME}:M::{BINFMT_MAGIC}:{BINFMT_MASK}:{self.qemu}:F")
+            if self._current() != str(self.qemu):
+                raise RuntimeError(f"binfmt_misc entry {BINFMT_NAME} was not registered")
+        except BaseException:
+            self.release()
+            raise
+        return self
+
+    def _current(self):
+        try:
+            text = self.entry().read_text()
+        except OSError:
+            return None
+        m = re.search(r"^interpreter (.*)$", text, re.M)
+        return m.group(1) if m and text.startswith("enabled") else None
+
+    def release(self):
+        if self._lock is None:
+            return
+        try:
+            fcntl.flock(self._lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+        except OSError:
+            pass   # another session still runs 32-bit programs
+        else:
+            try:
+                if self.entry().exists():
+                    self.entry().write_text("-1")
+            except OSError:
+                pass
+        self._lock.close()
+        self._lock = None
 
 
 def build_setting(name, build="win64"):
@@ -180,11 +316,11 @@ def _stop_popen(proc, timeout=5):
         proc.wait(5)
 
 
-def kill_prefix(prefix, base_env, timeout=10):
+def kill_prefix(prefix, base_env, timeout=10, wineserver=WINESERVER):
     """End every process running in a wine prefix: wineserver -k, then SIGKILL by id."""
     env = dict(base_env, WINEPREFIX=str(prefix))
     if _pids_with_env("WINEPREFIX", str(prefix)):
-        subprocess.run([WINESERVER, "-k"], env=env, timeout=timeout,
+        subprocess.run([wineserver, "-k"], env=env, timeout=timeout,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     deadline = time.monotonic() + timeout
     while time.monotonic() < deadline:
@@ -206,10 +342,13 @@ def _run(cmd, env, timeout=10, check=True, **kw):
 class Session:
     """Xvfb + PulseAudio null sink + template prefix, shared by the tests of one run."""
 
-    def __init__(self, display=None, system_sound=False):
+    def __init__(self, display=None, system_sound=False, arch=None):
         """display: use this X display instead of starting Xvfb; system_sound: play through
-        the user's own sound server instead of a private null sink."""
+        the user's own sound server instead of a private null sink; arch: "win64" (wine64) or
+        "win32" (the i386 wine under qemu), by default $TIVOLNA_E2E_ARCH, else win64."""
         _set_subreaper()
+        self.kind = wine_kind(arch)
+        self.binfmt = None
         self.tmp = Path(tempfile.mkdtemp(prefix="tivolna-e2e-"))
         self.xvfb = None
         self.pulse = None
@@ -226,6 +365,7 @@ class Session:
         env.update(DISPLAY=self.display or "", WINEDEBUG="-all", WINEDLLOVERRIDES=BASE_OVERRIDES,
                    PULSE_SERVER=f"unix:{self.pulse_socket}" if self.pulse_socket else "unix:/nonexistent",
                    LC_ALL="C.UTF-8")
+        env.update(self.kind.env)
         if self.system_sound:
             env.pop("PULSE_SERVER")
             for k in ("PULSE_SERVER", "XDG_RUNTIME_DIR"):
@@ -234,8 +374,15 @@ class Session:
         env.update(extra)
         return env
 
+    @property
+    def wine(self):
+        """The wine loader of this session's architecture."""
+        return self.kind.wine
+
     def start(self):
         try:
+            if self.kind.arch == "win32":
+                self.binfmt = I386Binfmt().acquire()
             if not self.display:
                 self._start_xvfb()
             if not self.system_sound:
@@ -297,25 +444,50 @@ class Session:
                                    + (self.tmp / "pulse.log").read_text()[-2000:])
             time.sleep(0.1)
         _run(["pactl", "set-default-sink", "nul"], self.env(), check=False)
+        self._warm_sound()
+
+    def _warm_sound(self, timeout=10):
+        """One round trip through the sink before any test: a short tone played with pacat and
+        recorded from the monitor, so that the first test's recording does not meet a server
+        that is still setting up its first streams."""
+        tone = array.array("h")
+        for i in range(RATE // 2):
+            v = int(3000 * math.sin(2 * math.pi * 440 * i / RATE))
+            tone.extend((v, v))
+        rec = _popen(["parec", "-d", "nul.monitor", "--format=s16le", "--rate=44100", "--channels=2",
+                      "--latency-msec=20"], env=self.env(), stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+        try:
+            _run(["pacat", "--format=s16le", "--rate=44100", "--channels=2", "--latency-msec=20"],
+                 self.env(), timeout=timeout, check=False, input=tone.tobytes())
+            os.set_blocking(rec.stdout.fileno(), False)
+            got, deadline = 0, time.monotonic() + timeout
+            while got < RATE and time.monotonic() < deadline:
+                chunk = rec.stdout.read(65536)
+                got += len(chunk or b"")
+                time.sleep(0.05)
+        finally:
+            _stop_popen(rec)
+            rec.stdout.close()
 
     def _template_prefix(self):
         """The cached template prefix, made with wineboot -i when missing or stale."""
-        ver = _run([WINE, "--version"], self.env(), check=False).stdout.decode().strip()
+        wine, server = self.kind.wine, self.kind.wineserver
+        ver = _run([wine, "--version"], self.env(), timeout=60, check=False).stdout.decode().strip()
         stamp_text = f"{TEMPLATE_VERSION} {ver} {BASE_OVERRIDES}\n"
         CACHE.mkdir(parents=True, exist_ok=True)
-        template = CACHE / "prefix"
-        stamp = CACHE / "prefix.stamp"
+        template = CACHE / self.kind.template
+        stamp = CACHE / f"{self.kind.template}.stamp"
         with open(CACHE / "lock", "w") as lock:
             fcntl.flock(lock, fcntl.LOCK_EX)
             if template.is_dir() and stamp.is_file() and stamp.read_text() == stamp_text:
                 return template
             t0 = time.monotonic()
-            building = CACHE / f"prefix.new.{os.getpid()}"
+            building = CACHE / f"{self.kind.template}.new.{os.getpid()}"
             shutil.rmtree(building, ignore_errors=True)
             env = self.env(WINEPREFIX=str(building))
             env.pop("DISPLAY")
             try:
-                r = _run([WINE, "wineboot", "-i"], env, timeout=120, check=False)
+                r = _run([wine, "wineboot", "-i"], env, timeout=self.kind.boot_timeout, check=False)
                 if r.returncode != 0:
                     raise RuntimeError("wineboot -i failed: " + r.stderr.decode(errors="replace"))
                 # A crash prints winedbg's backtrace to stderr instead of opening a dialog.
@@ -323,13 +495,13 @@ class Session:
                 # Serif lack Cyrillic: stand in the metric-compatible Liberation fonts (Arial's
                 # metrics), as a Windows font substitution would.
                 for face, by in FONT_STAND_INS:
-                    _run([WINE, "reg", "add", r"HKCU\Software\Wine\Fonts\Replacements", "/v", face, "/d", by,
+                    _run([wine, "reg", "add", r"HKCU\Software\Wine\Fonts\Replacements", "/v", face, "/d", by,
                           "/f"], env, timeout=60)
-                _run([WINE, "reg", "add", r"HKCU\Software\Wine\WineDbg", "/v", "ShowCrashDialog",
+                _run([wine, "reg", "add", r"HKCU\Software\Wine\WineDbg", "/v", "ShowCrashDialog",
                       "/t", "REG_DWORD", "/d", "0", "/f"], env, timeout=60)
-                _run([WINESERVER, "-w"], env, timeout=60, check=False)
+                _run([server, "-w"], env, timeout=60, check=False)
             finally:
-                kill_prefix(building, env)
+                kill_prefix(building, env, wineserver=server)
                 reap_zombie_children()
             # The file named wineserver is a leftover of the server's lock, not prefix content.
             (building / "wineserver").unlink(missing_ok=True)
@@ -376,6 +548,9 @@ class Session:
         _stop_popen(self.xvfb)
         reap_zombie_children()
         shutil.rmtree(self.tmp, ignore_errors=True)
+        if self.binfmt is not None:
+            self.binfmt.release()
+            self.binfmt = None
 
 
 # ---------------------------------------------------------------------------------------------
@@ -390,6 +565,126 @@ class TopWindow:
     y: int
     width: int
     height: int
+
+
+# ---------------------------------------------------------------------------------------------
+# tone measures
+
+RATE = 44100
+# The tones of the test material (tools/make_media.sh): what a wrong station, a stale buffer or
+# another engine would play instead of the expected one.
+TEST_TONES = (440, 550, 660, 770, 825, 880, 990, 1000, 1100, 1320, 1760)
+TONE_WINDOW = 8192      # 186 ms: 5.4 Hz bins, so 990 and 1000 Hz stay apart
+_BLOCK = 220            # 5 ms: a gap longer than this leaves its window out
+_MAX_WINDOWS = 48       # cost bound: about 9 s of sound
+_HANN = [0.5 - 0.5 * math.cos(2 * math.pi * i / TONE_WINDOW) for i in range(TONE_WINDOW)]
+
+
+def steady_windows(samples, threshold=0.01):
+    """Hann-weighted, gap-free windows of the steady part of `samples` (see
+    Recording.steady_windows); at most _MAX_WINDOWS, spread over the whole steady part."""
+    nblocks = len(samples) // _BLOCK
+    levels = []
+    for b in range(nblocks):
+        part = samples[b * _BLOCK:(b + 1) * _BLOCK]
+        levels.append(math.sqrt(sum(v * v for v in part) / _BLOCK))
+    loud = sorted(l for l in levels if l > threshold * 32768)
+    if not loud:
+        return []
+    floor = max(threshold * 32768, loud[len(loud) // 2] / 4)
+    per = TONE_WINDOW // _BLOCK
+    starts, b = [], 0
+    while b + per <= nblocks:
+        bad = [i for i in range(b, b + per) if levels[i] < floor]
+        if bad:
+            b = bad[-1] + 1
+            continue
+        starts.append(b * _BLOCK)
+        b += per
+    if len(starts) > _MAX_WINDOWS:
+        step = len(starts) / _MAX_WINDOWS
+        starts = [starts[int(i * step)] for i in range(_MAX_WINDOWS)]
+    return [[v * w for v, w in zip(samples[s:s + TONE_WINDOW], _HANN)] for s in starts]
+
+
+def _goertzel(window, freq):
+    """|X(freq)|^2 of one window."""
+    k = 2 * math.cos(2 * math.pi * freq / RATE)
+    s1 = s2 = 0.0
+    for x in window:
+        s1, s2 = x + k * s1 - s2, s1
+    return s1 * s1 + s2 * s2 - k * s1 * s2
+
+
+def tone_shares(windows, freqs):
+    """{freq: share of the windows' energy at freq}: 1.0 for a pure tone exactly there, near 0
+    a few bins away. For a Hann window |X|^2 of a sine is N/3 times its windowed energy."""
+    energy = sum(sum(x * x for x in w) for w in windows)
+    if not energy:
+        return {f: 0.0 for f in freqs}
+    return {f: sum(_goertzel(w, f) for w in windows) / (energy * TONE_WINDOW / 3) for f in freqs}
+
+
+def dominant_frequency(windows):
+    """The frequency of the strongest sine in the windows, 0.0 without any."""
+    if not windows:
+        return 0.0
+    crossings = sum(sum(1 for a, b in zip(w, w[1:]) if (a < 0) != (b < 0)) for w in windows)
+    coarse = crossings / 2 / (len(windows) * TONE_WINDOW / RATE)
+    few = windows[:: max(1, len(windows) // 8)]
+    # Golden-section search for the Goertzel peak within two bins of the zero-crossing figure.
+    lo, hi = coarse - 2 * RATE / TONE_WINDOW, coarse + 2 * RATE / TONE_WINDOW
+    g = (math.sqrt(5) - 1) / 2
+
+    def power(f):
+        return sum(_goertzel(w, f) for w in few)
+    a, b = hi - g * (hi - lo), lo + g * (hi - lo)
+    pa, pb = power(a), power(b)
+    while hi - lo > 0.05:
+        if pa < pb:
+            lo, a, pa = a, b, pb
+            b = lo + g * (hi - lo)
+            pb = power(b)
+        else:
+            hi, b, pb = b, a, pa
+            a = hi - g * (hi - lo)
+            pa = power(a)
+    return (lo + hi) / 2
+
+
+@dataclass
+class ToneCheck:
+    """Result of Recording.tone(): true when the expected tone dominates the steady part."""
+    expected: float
+    share: float        # of the steady part's energy at the expected frequency
+    rival: float        # the strongest other test tone
+    rival_share: float
+    seconds: float      # length of the steady part measured
+    measured: float     # the dominant frequency, for the message
+
+    MIN_SHARE = 0.5     # a pure tone gives about 1; half a bin off still gives 0.8
+    MIN_LEAD = 10       # times the strongest other test tone
+    MIN_SECONDS = 0.3
+
+    def __bool__(self):
+        return (self.seconds >= self.MIN_SECONDS and self.share >= self.MIN_SHARE
+                and self.share >= self.MIN_LEAD * self.rival_share)
+
+    def __str__(self):
+        return (f"{self.expected:g} Hz: {self.share:.2f} of the energy of {self.seconds:.2f} s of steady "
+                f"sound (need {self.MIN_SHARE} and {self.MIN_LEAD}x any other test tone; strongest other "
+                f"{self.rival:g} Hz with {self.rival_share:.3f}); dominant frequency {self.measured:.1f} Hz")
+
+    __repr__ = __str__
+
+
+def measure_tone(samples, expected, threshold=0.01):
+    windows = steady_windows(samples, threshold)
+    seconds = len(windows) * TONE_WINDOW / RATE
+    others = [f for f in TEST_TONES if abs(f - expected) > 2 * RATE / TONE_WINDOW]
+    shares = tone_shares(windows, [expected] + others)
+    rival = max(others, key=lambda f: shares[f])
+    return ToneCheck(expected, shares[expected], rival, shares[rival], seconds, dominant_frequency(windows))
 
 
 class Recording:
@@ -444,16 +739,22 @@ class Recording:
         s = self.samples()
         return (sum(v * v for v in s) / len(s)) ** 0.5 / 32768 if s else 0.0
 
+    def steady_windows(self, threshold=0.01):
+        """Hann-weighted windows of TONE_WINDOW samples from the steady part of the recording:
+        every 5 ms block inside has sound near the recording's typical level, so the start, the
+        end, gaps (an output that ran dry on a busy machine) and fades are left out."""
+        return steady_windows(self.samples(), threshold)
+
+    def tone(self, expected, threshold=0.01):
+        """The tone check: the share of the steady part's energy at `expected` Hz against the
+        other test tones (Goertzel). True when the expected tone carries most of the energy
+        and clearly more than any other test tone; str() explains the figures."""
+        return measure_tone(self.samples(), expected, threshold)
+
     def frequency(self, threshold=0.01):
-        """Dominant frequency in Hz of the audible part, from zero crossings; 0 when silent."""
-        lim = threshold * 32768
-        s = self.samples()
-        loud = [i for i, v in enumerate(s) if abs(v) > lim]
-        if not loud:
-            return 0.0
-        part = s[loud[0]: loud[-1] + 1]
-        crossings = sum(1 for x, y in zip(part, part[1:]) if (x < 0) != (y < 0))
-        return crossings / 2 / (len(part) / 44100)
+        """Dominant frequency in Hz of the steady part (zero crossings inside gap-free windows,
+        refined to the Goertzel peak); 0 when there is no steady sound."""
+        return dominant_frequency(self.steady_windows(threshold))
 
 
 class Player:
@@ -481,7 +782,7 @@ class Player:
         self.exit_code = None
         self._recordings = []
 
-        src = Path(exe) if exe else exe_path()
+        src = Path(exe) if exe else exe_path(session.kind.arch)
         if not src.is_file():
             raise FileNotFoundError(f"exe not built: {src}")
         if in_place:
@@ -526,6 +827,16 @@ class Player:
         return self.app / "Stations"
 
     @property
+    def wine(self):
+        """The wine loader that runs this player (wine64, or the i386 wine)."""
+        return self.session.kind.wine
+
+    @property
+    def tools(self):
+        """The folder of the test helper exes of this architecture (winprobe, trustcert, ...)."""
+        return self.session.kind.tools
+
+    @property
     def pid(self):
         return self.proc.pid if self.proc else None
 
@@ -539,13 +850,13 @@ class Player:
         return env
 
     def start(self, *args):
-        """Starts the exe under wine64; `args` are its command-line arguments (tool exes
-        only: the player reads none)."""
+        """Starts the exe under the session's wine; `args` are its command-line arguments
+        (tool exes only: the player reads none)."""
         self._args = args
         self._own_windows_ever = False
         log = open(self.log_path, "wb")
         self.t_start = time.monotonic()
-        self.proc = _popen([WINE, str(self.exe), *args], cwd=self.cwd, env=self.env(),
+        self.proc = _popen([self.wine, str(self.exe), *args], cwd=self.cwd, env=self.env(),
                                      stdout=log, stderr=log, start_new_session=True)
         log.close()
         return self
@@ -566,7 +877,7 @@ class Player:
     def wait_prefix_idle(self, timeout=60):
         """Wait until no program runs in the prefix any more (wineserver -w): for programs
         that hand their work on to another process, such as an uninstaller."""
-        _run([WINESERVER, "-w"], self.env(), timeout=timeout)
+        _run([self.session.kind.wineserver, "-w"], self.env(), timeout=timeout)
 
     def close(self):
         """End everything this run started (idempotent)."""
@@ -576,7 +887,7 @@ class Player:
             except Exception:
                 pass
         if self.proc is not None:
-            kill_prefix(self.prefix, self.session.env())
+            kill_prefix(self.prefix, self.session.env(), wineserver=self.session.kind.wineserver)
             if self.proc.poll() is None:
                 try:
                     os.killpg(self.proc.pid, signal.SIGKILL)
@@ -595,7 +906,7 @@ class Player:
         this prefix: [Win(kind, hwnd, parent, pid, visible, enabled, rect, cls, text)],
         top-level windows by handle (handles are reused, so this is not creation order; X
         window ids are), each followed by its children."""
-        out = _run([WINE, str(PROBE)], env=self.env(), timeout=30).stdout
+        out = _run([self.wine, str(self.session.kind.probe)], env=self.env(), timeout=60).stdout
         wins = []
         for line in out.decode("utf-8", "replace").splitlines():
             f = line.split("\t")
@@ -687,7 +998,7 @@ class Player:
                 if (not retried and self.proc.returncode == 1 and self.log_path.stat().st_size == 0
                         and not self._own_windows_ever):
                     retried = True
-                    kill_prefix(self.prefix, self.session.env())
+                    kill_prefix(self.prefix, self.session.env(), wineserver=self.session.kind.wineserver)
                     self.start(*self._args)
                     continue
                 raise AssertionError(f'exe ended (code {self.proc.returncode}) without window "{title}"')
@@ -789,7 +1100,7 @@ class Player:
 
     def reg_query(self, key, value=None):
         """'wine reg query' in this run's prefix; raw text, or None when the key/value is absent."""
-        cmd = [WINE, "reg", "query", key] + (["/v", value] if value is not None else [])
+        cmd = [self.wine, "reg", "query", key] + (["/v", value] if value is not None else [])
         r = _run(cmd, self.env(DISPLAY=""), timeout=30, check=False, cwd=self.cwd)
         return r.stdout.decode("utf-8", "replace") if r.returncode == 0 else None
 
@@ -801,7 +1112,7 @@ class Player:
         int, other types the .reg text after the '='. The default value is named ''.
         """
         out = self.base / f"reg-{time.monotonic_ns()}.reg"
-        r = _run([WINE, "reg", "export", key, windows_path(out), "/y"], self.env(DISPLAY=""),
+        r = _run([self.wine, "reg", "export", key, windows_path(out), "/y"], self.env(DISPLAY=""),
                  timeout=30, check=False, cwd=self.cwd)
         if r.returncode != 0 or not out.is_file():
             return None
@@ -882,7 +1193,7 @@ class Player:
         script = self.base / "browser.sh"
         script.write_text(f'#!/bin/sh\nprintf "%s\\n" "$@" >> "{log}"\n')
         script.chmod(0o755)
-        _run([WINE, "reg", "add", r"HKCU\Software\Wine\WineBrowser", "/v", "Browsers", "/d", str(script), "/f"],
+        _run([self.wine, "reg", "add", r"HKCU\Software\Wine\WineBrowser", "/v", "Browsers", "/d", str(script), "/f"],
              self.env(DISPLAY=""), timeout=60)
 
     def tray_window(self):

@@ -82,6 +82,23 @@ def test_no_notice(player, product_site, version, updates):
     assert requests(site) == (1 if updates else 0)
 
 
+def test_a_captive_portal_page_shows_only_its_start(player, product_site):
+    portal = "<html><body>" + "Войдите в сеть гостиницы. " * 1500 + "</body></html>"
+    product_site(portal)
+    p = player(files={"config.txt": config_txt(check_updates=1)})
+    p.wait_window(MAIN_TITLE)
+    wait_for(lambda: p.box_texts(), 30, "the conversion error box")
+    (caption, texts), = p.box_texts()
+    body = portal.encode("utf-8").decode("cp1251")  # the body's bytes as the player reads them
+    assert "".join(texts) == "'" + body[:200] + "…' is not a valid integer value", texts
+    g = p.geometry(p.boxes()[0].id)
+    assert g["WIDTH"] < 1024 and g["HEIGHT"] < 400, g
+    time.sleep(0.5)
+    ARTIFACTS.mkdir(parents=True, exist_ok=True)
+    subprocess.run(["cp", str(p.screenshot()), str(ARTIFACTS / "update-portal-error.png")], check=True)
+    assert p.dismiss_boxes()
+
+
 def test_editing_a_station_changes_its_file_and_what_plays(player, icy_server, tmp_path):
     url = f"{icy_server}/stream/tone440_128k_44100_s.mp3?burst=65536"
     new_url = f"{icy_server}/stream/tone1320_128k_44100_s.mp3?burst=65536"
@@ -118,4 +135,4 @@ def test_editing_a_station_changes_its_file_and_what_plays(player, icy_server, t
     rec = p.record("edited")
     time.sleep(2)
     rec.stop()
-    assert 1290 < rec.frequency() < 1350, rec.frequency()
+    assert (tone := rec.tone(1320)), tone

@@ -35,8 +35,8 @@ def test_aac_he_aac_vorbis_and_opus_stations_play_with_their_titles(player, icy_
         rec = p.record(f"station{n}")
         time.sleep(3.5)
         rec.stop()
-        f = rec.frequency()
-        assert abs(f - tone) < tone * 0.03, f"{name}: recorded {f:.1f} Hz"
+        heard = rec.tone(tone)
+        assert heard, f"{name}: {heard}"
         assert rec.rms() > 0.05, name
         p.click(w, 45, 38)   # the status label copies the title
         wait_for(lambda: p.boxes(), 10, "the copy's confirmation")

@@ -96,6 +96,7 @@ def test_tray_round_trip_and_menu(player):
     assert abs(x - icon[0]) <= 2 and abs(y - icon[1]) <= 2, (menu.rect, icon)
     assert mh >= 7 * 24, menu.rect
     shot = p.screenshot()
+    ARTIFACTS.mkdir(parents=True, exist_ok=True)
     shutil.copy(shot, ARTIFACTS / "tray-menu.png")
     p.click_screen(x + 60, y + 3 + 12)
     wait_for(lambda: p.is_mapped(w), 10, "the window to come back from the menu")

@@ -8,6 +8,7 @@
 
 #include "base/codepage.h"
 #include "base/errors.h"
+#include "imaging/picture.h"
 
 namespace catalogue_tool {
 namespace {
@@ -50,9 +51,7 @@ bool IsHttp(const std::string& url) {
 // One line of Windows-1251: control characters become spaces.
 std::string OneLine(const std::string& utf8) {
   std::string s = base::Utf8ToCp1251(utf8);
-  for (char& c : s)
-    if (static_cast<unsigned char>(c) < 0x20) c = ' ';
-  return Trim(s);
+  return Trim(catalogue::OneLine(s));
 }
 
 bool HasTag(const std::string& tags, const std::string& wanted) {
@@ -86,7 +85,7 @@ JsonImport StationsFromJson(const std::string& json_text, const JsonFilter& filt
     }
     std::string name = OneLine(Text(o, "name"));
     std::string url = Trim(Text(o, "url_resolved"));
-    if (name.empty() || !IsHttp(url) || url.find_first_of("\r\n") != std::string::npos) {
+    if (name.empty() || !IsHttp(url) || catalogue::OneLine(url) != url) {
       ++out.skipped_bad;
       continue;
     }
@@ -96,7 +95,7 @@ JsonImport StationsFromJson(const std::string& json_text, const JsonFilter& filt
       continue;
     }
     std::string logo = Trim(Text(o, "favicon"));
-    if (!IsHttp(logo) || logo.find_first_of("\r\n") != std::string::npos) logo.clear();
+    if (!IsHttp(logo) || catalogue::OneLine(logo) != logo) logo.clear();
     auto v = o.find("votes");
     long long votes = v != o.end() && v->is_number_integer() ? v->get<long long>() : 0;
     candidates.push_back({{url, name, logo}, votes});
@@ -118,6 +117,18 @@ JsonImport StationsFromJson(const std::string& json_text, const JsonFilter& filt
     out.stations.push_back(std::move(c.station));
   }
   return out;
+}
+
+bool LogoDecodes(const std::filesystem::path& file, catalogue::LogoKind kind) {
+  imaging::Kind k = kind == catalogue::LogoKind::Jpeg ? imaging::Kind::kJpeg
+                    : kind == catalogue::LogoKind::Gif ? imaging::Kind::kGif
+                                                       : imaging::Kind::kPng;
+  try {
+    imaging::LoadPicture(file, k, {80, 80});
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
 }
 
 }  // namespace catalogue_tool

@@ -2,6 +2,7 @@
 // Stations from the JSON station list of the community radio directory: an array of station
 // objects with "name", "url_resolved", "favicon", "countrycode", "tags" and "votes".
 #include <cstddef>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -26,5 +27,8 @@ struct JsonImport {
 
 // Throws base::Error when the text is not a JSON array.
 JsonImport StationsFromJson(const std::string& json_text, const JsonFilter& filter);
+
+// The logo file decodes as a picture of its kind (within the decoders' limits).
+bool LogoDecodes(const std::filesystem::path& file, catalogue::LogoKind kind);
 
 }  // namespace catalogue_tool

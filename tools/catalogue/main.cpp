@@ -66,11 +66,12 @@ std::string ReadSource(const std::string& source) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-std::string Shown(const std::string& ansi) { return base::Cp1251ToUtf8(ansi); }
+std::string Shown(const std::string& ansi) { return base::Cp1251ToUtf8(catalogue::OneLine(ansi)); }
 
 int Build(const std::string& folder, const std::vector<catalogue::NewStation>& stations, catalogue::LogoRule rule) {
   catalogue::BuildOptions options;
   options.rule = rule;
+  if (rule == catalogue::LogoRule::Signature) options.check_logo = catalogue_tool::LogoDecodes;
   options.http = Options(10000, 30000, 16u << 20);
   size_t n = stations.size();
   int width = static_cast<int>(std::to_string(n).size());
@@ -92,6 +93,7 @@ int Build(const std::string& folder, const std::vector<catalogue::NewStation>& s
               report.Count(K::Png), report.Count(K::Unknown));
   std::printf("no logo: %zu error answers or not pictures, %zu no answer, %zu no address\n", report.Count(K::Empty),
               report.Count(K::Missing) - no_address, no_address);
+  if (report.Count(K::TooLarge) > 0) std::printf("%s\n", report.DroppedLogos().c_str());
   return 0;
 }
 
@@ -104,6 +106,7 @@ int Directory(std::vector<std::string> args) {
     else throw Usage();
   }
   if (folder.empty()) throw Usage();
+  catalogue::CheckTarget(std::filesystem::u8path(folder));
   std::printf("fetching %s\n", root.c_str());
   std::string page = catalogue::DecodePage(Fetch(root, 0));
   auto state = std::make_unique<app::PlayerState>();
@@ -133,6 +136,7 @@ int Json(std::vector<std::string> args) {
     else throw Usage();
   }
   if (folder.empty()) throw Usage();
+  catalogue::CheckTarget(std::filesystem::u8path(folder));
   catalogue_tool::JsonImport in = catalogue_tool::StationsFromJson(ReadSource(source), filter);
   std::printf("station list: %zu taken, %zu filtered out, %zu bad, %zu duplicate names, %zu over the limit\n",
               in.stations.size(), in.filtered_out, in.skipped_bad, in.skipped_duplicate, in.over_limit);
@@ -156,6 +160,10 @@ int main(int argc, char** argv) {
     throw Usage();
   } catch (const Usage&) {
     std::fprintf(stderr, kUsage, app::kDirectoryRootUrl, app::kPlaylistUrlPrefix);
+    return 2;
+  } catch (const catalogue::UnsafeTarget& e) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "tivolna-catalogue: %s\n", e.what());
     return 2;
   } catch (const std::exception& e) {
     std::fflush(stdout);

@@ -126,6 +126,9 @@ void SetRegistryValue(const std::string& path, const std::string& name, const st
 // Setting values fails, as for a key the user may not write.
 void FailRegistryWrites(bool fail);
 
+// --- colour scheme: the system colour of an index (white window, black window text at first) ---
+void SetSystemColour(int index, Colour c);
+
 // Everything of the form drawn into a bitmap (text is not drawn headless).
 Bitmap Render(Form& f);
 

@@ -52,7 +52,10 @@ class ApproxText : public TextRenderer {
   void Draw(const std::string&, const Font&, Colour, int, int, const Rect&) override {}
 };
 
+std::map<int, Colour> DefaultSystemColours() { return {{5, Rgb(255, 255, 255)}, {8, Rgb(0, 0, 0)}}; }
+
 struct HeadlessState {
+  std::map<int, Colour> system_colours = DefaultSystemColours();
   std::mutex mu;
   std::condition_variable cv;
   std::thread::id ui_thread = std::this_thread::get_id();
@@ -372,6 +375,12 @@ TextRenderer& SharedText() { return S().text; }
 
 Size ScreenSize() { return {1024, 768}; }
 
+Colour SystemColour(int index) {
+  std::lock_guard<std::mutex> lock(S().mu);
+  auto it = S().system_colours.find(index);
+  return it != S().system_colours.end() ? it->second : Rgb(0, 0, 0);
+}
+
 Point CursorPos() { return {0, 0}; }
 
 uintptr_t StartTimer(Timer* timer, int interval_ms) {
@@ -529,6 +538,12 @@ void Reset() {
   s.open_keys.clear();
   s.registry_fails = false;
   s.hot_keys_taken.clear();
+  s.system_colours = DefaultSystemColours();
+}
+
+void SetSystemColour(int index, Colour c) {
+  std::lock_guard<std::mutex> lock(S().mu);
+  S().system_colours[index] = c;
 }
 
 namespace {

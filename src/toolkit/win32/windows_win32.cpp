@@ -654,6 +654,8 @@ TextRenderer& SharedText() {
 
 Size ScreenSize() { return {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}; }
 
+Colour SystemColour(int index) { return FromBgr(GetSysColor(index)); }
+
 Point CursorPos() {
   POINT pt{0, 0};
   GetCursorPos(&pt);

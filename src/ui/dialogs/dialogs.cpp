@@ -100,6 +100,8 @@ TForm2::TForm2()
   sButton3.OnClick = [this] { sButton3Click(); };
   sBitBtn1.OnClick = [this] { sBitBtn1Click(); };
   sBitBtn1.SetEnabled(false);
+  // The boxes top to bottom, then the buttons left to right.
+  SetTabOrder({&sCheckBox3, &sCheckBox2, &sCheckBox1, &sButton1, &sButton3, &sBitBtn1});
 }
 
 // The process-wide pointers never outlive their windows.

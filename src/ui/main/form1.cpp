@@ -1,6 +1,7 @@
 #include "ui/main/form1.h"
 
 #include <cstring>
+#include <optional>
 
 #include "app/build_config.h"
 #include "app/player_state.h"
@@ -45,7 +46,8 @@ using tk::Font;
 constexpr tk::Colour kBlack = tk::Rgb(0, 0, 0);
 constexpr int kVkAdd = 0x6B, kVkSubtract = 0x6D;
 constexpr int kVkMediaPlayPause = 0xB3, kVkMediaStop = 0xB2;
-constexpr tk::Colour kWindowText = tk::Rgb(0, 0, 0);
+
+tk::Colour WindowText() { return tk::SystemColour(tk::SystemColourIndex::kWindowText); }
 
 Font MakeFont(const char* name, int height, uint8_t style, tk::Colour colour) {
   Font f;
@@ -82,11 +84,11 @@ TForm1::TForm1()
       Image7(this, "Image7", kImage7),
       Image6(this, "Image6", kImage6),
       RxLabel6(this, "RxLabel6", kRxLabel6, MakeFont("Century Gothic", 20, tk::kBold, kBlack)),
-      RxLabel7(this, "RxLabel7", kRxLabel7, MakeFont("Arial Narrow", 12, 0, kWindowText)),
-      RxLabel5(this, "RxLabel5", kRxLabel5, MakeFont("Century Gothic", 15, 0, kWindowText)),
+      RxLabel7(this, "RxLabel7", kRxLabel7, MakeFont("Arial Narrow", 12, 0, WindowText())),
+      RxLabel5(this, "RxLabel5", kRxLabel5, MakeFont("Century Gothic", 15, 0, WindowText())),
       RxLabel2(this, "RxLabel2", kRxLabel2, MakeFont("Century Gothic", 12, 0, kBlack)),
       RxLabel3(this, "RxLabel3", kRxLabel3, MakeFont("Century Gothic", 12, 0, kBlack)),
-      RxLabel1(this, "RxLabel1", kRxLabel1, MakeFont("Century Gothic", 13, 0, kWindowText)),
+      RxLabel1(this, "RxLabel1", kRxLabel1, MakeFont("Century Gothic", 13, 0, WindowText())),
       sBitBtn2(this, "sBitBtn2", kSBitBtn2),
       sBitBtn3(this, "sBitBtn3", kSBitBtn3),
       sTrackBar1(this, "sTrackBar1", kSTrackBar1, 0, 100, 25),
@@ -164,9 +166,9 @@ TForm1::TForm1()
 
   for (tk::PictureGrid* g : {&NextGrid1, &NextGrid2}) {
     g->SetCursor(Cursor::kHand);
-    g->SetColours(tk::Rgb(255, 255, 255), tk::Rgb(255, 255, 255));  // grid white, cells the window colour
     g->SetLineColour(tk::Rgb(255, 255, 255));
   }
+  ApplySystemColours(true);
   NextGrid1.OnSelectCell = [this](int c, int r) { NextGrid1SelectCell(c, r); };
   NextGrid1.OnMouseEnter = [this] { NextGrid1MouseEnter(); };
   NextGrid2.OnSelectCell = [this](int c, int r) { NextGrid2SelectCell(c, r); };
@@ -282,10 +284,27 @@ void TForm1::FormDestroy() {
   playback::library::Free();
 }
 
+void TForm1::ApplySystemColours(bool both_grids) {
+  for (tk::Label* l : {&RxLabel7, &RxLabel5, &RxLabel1}) {
+    tk::Font f = l->GetFont();
+    f.colour = WindowText();
+    l->SetFont(f);
+  }
+  // Grid white, cells the window colour; start-up gives the first grid its own colour.
+  const tk::Colour window = tk::SystemColour(tk::SystemColourIndex::kWindow);
+  if (both_grids) NextGrid1.SetColours(tk::Rgb(255, 255, 255), window);
+  NextGrid2.SetColours(tk::Rgb(255, 255, 255), window);
+}
+
 void TForm1::WndProc(tk::Message& m) {
   tk::Form::WndProc(m);
+  if (m.msg == tk::kWmSysColorChange) ApplySystemColours(false);
   if (m.msg != playback::kPlayerStatusMessage) return;
-  switch (static_cast<uint32_t>(m.wparam)) {
+  // Reports of an overtaken start are old news (a stop is no start: a worker still
+  // buffering when the user stopped goes on reporting).
+  uint32_t start = playback::StatusStartOf(static_cast<uintptr_t>(m.wparam));
+  if (start != 0 && start != start_) return;
+  switch (playback::StatusCodeOf(static_cast<uintptr_t>(m.wparam))) {
     case playback::kStatusConnecting:
       RxLabel7.SetCaption(playback::kConnectingText);
       LockPlaybackControls();
@@ -318,7 +337,18 @@ void TForm1::WndProc(tk::Message& m) {
   }
 }
 
-void TForm1::ResetAudio() { ResetAudioStep(false); }
+void TForm1::ResetAudio() {
+  // While the release waits, sent reports keep being handled: a failure reported then is
+  // folded into the reset under way, which releases and starts the library anyway. A
+  // second reset inside the first would leave the first's start "already initialised".
+  if (resetting_) return;
+  resetting_ = true;
+  struct Done {
+    bool& flag;
+    ~Done() { flag = false; }
+  } done{resetting_};
+  ResetAudioStep(false);
+}
 
 void TForm1::ResetAudioStep(bool nested) {
   app::PlayerState& st = app::State();
@@ -366,6 +396,7 @@ void TForm1::RebuildCatalogue(const std::string& root_url, const std::string& pl
   app::PlayerState& st = app::State();
   NextGrid1.ClearRows();
   NextGrid2.ClearRows();
+  std::string dropped;
   try {
     std::string page = catalogue::DecodePage(IdHTTP1.Get(root_url));
     std::vector<catalogue::NewStation> stations =
@@ -386,11 +417,13 @@ void TForm1::RebuildCatalogue(const std::string& root_url, const std::string& pl
       std::string ext = catalogue::LogoExtension(report.logos[i]);
       if (ext != ".txt" && !ext.empty()) st.LogoExtensions.Set(static_cast<int64_t>(i + 1), ext);
     }
+    dropped = report.DroppedLogos();
   } catch (...) {
     StationFolderScan();
     throw;
   }
   StationFolderScan();
+  if (!dropped.empty()) throw base::Error(dropped);  // the new catalogue stands; the box says what it lacks
 }
 
 // --- The logo grids ---
@@ -542,22 +575,38 @@ void TForm1::RxLabel6MouseDown(const tk::MouseArgs&) { DragMove(); }
 
 // --- Notification area ---
 
+// The other windows have no taskbar button of their own: they go into the notification
+// area with the main window and come back with it, as owned windows do when their owner is
+// minimised, so none is left showing where only the icon leads to it.
+std::vector<tk::Form*> TForm1::OtherForms() const { return {Form2, Form3, Form4}; }
+
 void TForm1::Image5Click() {
+  std::vector<tk::Form*> others = OtherForms();
+  for (size_t i = 0; i < others.size(); ++i) {
+    hidden_with_main_[i] = others[i] && others[i]->Visible();
+    if (hidden_with_main_[i]) others[i]->Hide();
+  }
   Hide();
   RxTrayIcon1.SetActive(true);
   RxTrayIcon1.SetHint(RxLabel6.Caption());
 }
 
-void TForm1::RxTrayIcon1Click() {
+void TForm1::ShowFromTray() {
   Show();
   BringToFront();
+  std::vector<tk::Form*> others = OtherForms();
+  for (size_t i = 0; i < others.size(); ++i) {
+    if (hidden_with_main_[i] && others[i]) others[i]->Show();
+    hidden_with_main_[i] = false;
+  }
 }
+
+void TForm1::RxTrayIcon1Click() { ShowFromTray(); }
 
 void TForm1::PopupMenu1Popup() { PopupMenu1.Find("N3")->caption = Image2.Hint(); }
 
 void TForm1::N1Click() {
-  Show();
-  BringToFront();
+  ShowFromTray();
   RxTrayIcon1.SetActive(false);
 }
 
@@ -613,6 +662,7 @@ void TForm1::StartStation(int32_t n) {
   WindowsMediaPlayer1->Stop();
   playback::library::StopStream(st.AudioChannel.load());
   if (st.CurrentEngine == "1") {
+    start_ = playback::SupersedeWorkers();
     WindowsMediaPlayer1->SetUrl(st.CurrentStreamUrl);
     WindowsMediaPlayer1->Play();
     playing_ = true;
@@ -624,10 +674,11 @@ void TForm1::StartStation(int32_t n) {
 void TForm1::Button3Click() {
   app::PlayerState& st = app::State();
   if (st.CurrentEngine == "1") {
+    start_ = playback::SupersedeWorkers();
     WindowsMediaPlayer1->SetUrl(st.CurrentStreamUrl);
     WindowsMediaPlayer1->Play();
   } else {
-    playback::StartStreamWorker(st.CurrentStreamUrl);
+    start_ = playback::StartStreamWorker(st.CurrentStreamUrl);
   }
   playing_ = true;
 }
@@ -709,10 +760,13 @@ void TForm1::MediaStop() { sBitBtn3Click(); }
 
 // --- Filled in by the settings and editor parts ---
 
+// A window the user opens or closes himself no longer follows the main window back.
 void TForm1::Image7Click() {
+  hidden_with_main_[0] = false;
   if (Form2) Form2->Open();
 }
 void TForm1::Image8Click() {
+  hidden_with_main_[1] = false;
   if (Form3) Form3->Open();
 }
 
@@ -730,7 +784,13 @@ void TForm1::CheckVersion(const std::string& url) {
   } catch (const tk::HttpError&) {
     return;  // no network, no site: silent
   }
-  if (base::StrToInt(body) > kReleaseNumber && Form4) Form4->Show();
+  std::optional<int32_t> release = base::TryStrToInt(body);
+  // A captive portal answers with a whole page: the box shows its start.
+  if (!release) base::ThrowNotAnInteger(body.size() > 200 ? body.substr(0, 200) + "\x85" : body);  // "…"
+  if (*release > kReleaseNumber && Form4) {
+    hidden_with_main_[2] = false;
+    Form4->Show();
+  }
 }
 
 }  // namespace ui

@@ -1,5 +1,6 @@
 #pragma once
 #include <memory>
+#include <vector>
 
 #include "playback/media_player.h"
 #include "toolkit/components.h"
@@ -143,6 +144,14 @@ class TForm1 : public tk::Form {
 
  private:
   void ResetAudioStep(bool nested);
+  // The settings window, the editor and the notice, in that order (null when not made).
+  std::vector<tk::Form*> OtherForms() const;
+  // Shows the main window and the windows that went into the notification area with it.
+  void ShowFromTray();
+  bool hidden_with_main_[3] = {false, false, false};
+  // The window-text colour on the labels that follow the scheme, the window colour on the
+  // grids' cells.
+  void ApplySystemColours(bool both_grids);
   [[noreturn]] void EndWithoutAudio();
   void SetGridColumnsEnabled(bool enabled);
   // Fills a grid with the logos of stations (tags: what a press on the tile starts).
@@ -159,6 +168,8 @@ class TForm1 : public tk::Form {
   tk::HotKey media_play_pause_;
   tk::HotKey media_stop_;
   bool playing_ = false;  // a station was started and not stopped since
+  uint32_t start_ = 0;    // number of the latest start; reports of others are dropped
+  bool resetting_ = false;  // ResetAudio is under way
 };
 
 // Texts of the main window.

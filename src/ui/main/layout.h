@@ -15,7 +15,7 @@ constexpr tk::Rect kSBitBtn2{10, 50, 55, 23};
 constexpr tk::Rect kSBitBtn3{69, 50, 55, 23};
 constexpr tk::Rect kImage2{139, 53, 18, 17};
 constexpr tk::Rect kSTrackBar1{158, 48, 307, 31};
-constexpr tk::Rect kRxLabel5{463, 51, 0, 20};
+constexpr tk::Rect kRxLabel5{463, 51, 18, 20};  // at least its design width
 constexpr tk::Rect kGrid{10, 77, 481, 268};
 constexpr int kGridColumns = 5;
 constexpr int kGrid1ColumnWidth = 96;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -312,6 +313,71 @@ TEST(Decoders, DamagedAacLosesLittle) {
     EXPECT_GE(pcm.size() / 2 + hits * 3 * 1024, clean.size() / 2);
     EXPECT_LE(pcm.size(), clean.size());
     EXPECT_NEAR(loopback::tone_frequency(slice(pcm, 2, 4), kRate), 1000, 10);
+}
+
+// The Vorbis identification header with another rate; its page gets its checksum again.
+std::string with_vorbis_rate(std::string ogg, uint32_t rate) {
+    size_t at = ogg.find(std::string("\x01vorbis", 7)) + 7 + 4 + 1;  // version, channels
+    for (int i = 0; i < 4; ++i) ogg[at + i] = static_cast<char>(rate >> (8 * i));
+    size_t page = ogg.rfind("OggS", at);
+    auto *p = reinterpret_cast<uint8_t *>(&ogg[page]);
+    size_t len = 27u + p[26];
+    for (int i = 0; i < p[26]; ++i) len += p[27 + i];
+    std::memset(p + 22, 0, 4);
+    uint32_t crc = 0;
+    for (size_t i = 0; i < len; ++i) {
+        crc ^= static_cast<uint32_t>(p[i]) << 24;
+        for (int b = 0; b < 8; ++b) crc = crc & 0x80000000u ? crc << 1 ^ 0x04C11DB7u : crc << 1;
+    }
+    for (int i = 0; i < 4; ++i) p[22 + i] = static_cast<uint8_t>(crc >> (8 * i));
+    return ogg;
+}
+
+TEST(Decoders, RatesOutsideTheirRangeFailTheStream) {
+    const std::string vorbis = file(kVorbis).substr(0, 60000);
+    const struct {
+        const char *what;
+        Format f;
+        std::string data;
+        bool plays;
+    } cases[] = {
+        {"Vorbis declaring 1 Hz", Format::Ogg, with_vorbis_rate(vorbis, 1), false},
+        {"Vorbis declaring 7999 Hz", Format::Ogg, with_vorbis_rate(vorbis, 7999), false},
+        {"Vorbis declaring 192001 Hz", Format::Ogg, with_vorbis_rate(vorbis, 192001), false},
+        {"Vorbis declaring 8000 Hz", Format::Ogg, with_vorbis_rate(vorbis, 8000), true},
+        {"Vorbis declaring 192000 Hz", Format::Ogg, with_vorbis_rate(vorbis, 192000), true},
+        {"AAC at 7350 Hz", Format::Aac, file("tone440_16k_7350_m.aac").substr(0, 20000), false},
+        {"AAC at 8000 Hz", Format::Aac, file("tone440_16k_8000_m.aac").substr(0, 20000), true},
+        {"MPEG at 8000 Hz", Format::Mpeg, file("tone440_8k_8000_m.mp3").substr(0, 20000), true},
+    };
+    for (const auto &c : cases) {
+        for (int out_rate : {8000, 44100, 192000}) {
+            std::unique_ptr<Decoder> d = make_decoder(c.f, out_rate);
+            d->feed(bytes(c.data), c.data.size());
+            std::vector<int16_t> out;
+            size_t produced = 0, failed = 0;
+            for (int i = 0; i < 400; ++i) {
+                const size_t before = out.size();
+                Decoder::Result r = d->decode(out);
+                EXPECT_LE(out.size() - before, 2 * Decoder::kMaxDecodeFrames) << c.what;
+                if (r == Decoder::Result::Failed) {
+                    EXPECT_EQ(out.size(), before) << c.what << ": a failing call gives nothing";
+                    ++failed;
+                } else if (r == Decoder::Result::Produced) {
+                    EXPECT_EQ(failed, 0u) << c.what << ": a failed stream stays failed";
+                    ++produced;
+                }
+                if (r == Decoder::Result::NeedMore || out.size() > 8 * Decoder::kMaxDecodeFrames) break;
+            }
+            if (c.plays) {
+                EXPECT_GT(produced, 10u) << c.what << " to " << out_rate;
+                EXPECT_EQ(failed, 0u) << c.what << " to " << out_rate;
+            } else {
+                EXPECT_GT(failed, 0u) << c.what << " to " << out_rate;
+                EXPECT_EQ(out.size(), 0u) << c.what << " to " << out_rate;
+            }
+        }
+    }
 }
 
 // ---- titles of chained Ogg -------------------------------------------------------------

@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <random>
 
 #include "audio/decoder.h"
@@ -120,7 +123,129 @@ TEST(Playlist, EntriesInOrder) {
     EXPECT_TRUE(audio::parse_playlist(PlaylistKind::Pls, "[playlist]\nNumberOfEntries=0\n").empty());
 }
 
+TEST(Playlist, ByteOrderMarksInEveryKind) {
+    using audio::PlaylistKind;
+    using V = std::vector<std::string>;
+    auto utf16 = [](const std::string &ascii, bool big) {
+        std::string s = big ? "\xFE\xFF" : "\xFF\xFE";
+        for (char c : ascii) s += big ? std::string{'\0', c} : std::string{c, '\0'};
+        return s;
+    };
+    const struct {
+        PlaylistKind kind;
+        std::string text;
+    } cases[] = {{PlaylistKind::M3u, "#EXTM3U\r\nhttp://h/1\r\n"},
+                 {PlaylistKind::UrlList, "http://h/1\n"},
+                 {PlaylistKind::Pls, "[playlist]\nFile1=http://h/1\n"},
+                 {PlaylistKind::Asx, "<asx version=\"3.0\"><entry><ref href=\"http://h/1\"/></entry></asx>"},
+                 {PlaylistKind::Asx, "[Reference]\r\nRef1=http://h/1\r\n"}};
+    for (const auto &c : cases) {
+        for (const std::string &body : {"\xEF\xBB\xBF" + c.text, utf16(c.text, false), utf16(c.text, true)}) {
+            EXPECT_EQ(audio::playlist_kind_from_body(body), c.kind) << c.text;
+            EXPECT_EQ(audio::parse_playlist(c.kind, body), V{"http://h/1"}) << c.text;
+        }
+    }
+    // Beyond the first plane, and a lone surrogate.
+    EXPECT_EQ(audio::parse_playlist(PlaylistKind::M3u, std::string("\xFF\xFEh\0=\0\x3D\xD8\x00\xDE\x00\xD8", 12)),
+              V{"h=\xF0\x9F\x98\x80\xEF\xBF\xBD"});
+}
+
+// The playlists other projects test with, from the shared folder beside the repository
+// (skipped when it is not there): what the parser finds in each, the kind taken from the
+// body or, failing that, from the file's type as a server would declare it.
+TEST(Playlist, RealWorldFiles) {
+    const char *env = std::getenv("TIVOLNA_SHARED_DIR");
+    const std::filesystem::path dir =
+        std::filesystem::path(env ? env : TIVOLNA_SOURCE_DIR "/../shared") / "real-world" / "playlists";
+    if (!std::filesystem::is_directory(dir)) GTEST_SKIP() << "no " << dir;
+    const struct {
+        const char *file;
+        size_t entries;
+        const char *first;
+    } files[] = {
+      {"amarok--test.pls", 4, "http://85.214.44.27:8000"},
+      {"amarok--test2.asx", 2, "http://85.214.44.27:8000"},
+      {"amarok--test2.m3u", 11, "../audio/Platz 01.mp3"},
+      {"banshee--extended.pls", 5, "http://remote/remote.pls"},
+      {"banshee--reference_local.asx", 2, "relative/local.mp3"},
+      {"banshee--reference_remote.asx", 2, "http://remote/remote.mp3"},
+      {"clementine--pls_one.pls", 1, "filename with spaces.mp3"},
+      {"clementine--secretagent.asx", 4, "http://streamer-ntc-aa03.somafm.com:80/stream/1021"},
+      {"clementine--test.asxini", 2, "http://195.245.168.21/antena3?MSWMExt=.asf"},
+      {"fileformat--sample.m3u", 0, ""},
+      {"fileformat--sample.pls", 0, ""},
+      {"fileformat--sample2.asx", 0, ""},
+      {"jsplparser--bad_extended.m3u", 1, "http://radio.4duk.ru:80/4duk40.mp3"},
+      {"jsplparser--bad_extended2.m3u", 1, "http://195.10.10.206/copesedes/pamplona-low.mp3?GKID=a6a781cca19511e49ff300163e25ebaa"},
+      {"jsplparser--bad_extended3.m3u", 1, "http://mp3.live.tv-radio.com/franceinter/all/franceinterhautdebit.mp3"},
+      {"jsplparser--example.asx", 1, "http://kexp-mp3-2.cac.washington.edu:8000/"},
+      {"jsplparser--example.pls", 3, "http://94.23.216.58:8800"},
+      {"jsplparser--extended.m3u", 5, "~/Music/RotAM.mp3"},
+      {"jsplparser--malformed.asx", 2, "http://stream.radiotime.com/sample.mp3"},
+      {"jsplparser--malformed_no_attributes.asx", 0, ""},
+      {"jsplparser--malformed_wrong_case.asx", 1, "http://kexp-mp3-2.cac.washington.edu:8000/"},
+      {"jsplparser--mixed.m3u8", 5, "/Users/Nicholas/Music/lateralus_clip.ogg"},
+      {"jsplparser--pound_hash_name.m3u", 1, "~/Music/RotAM.mp3"},
+      {"jsplparser--url.m3u", 2, "http://stream-sd.radioparadise.com:8058"},
+      {"kodi--test.asx", 3, "http://example.com/announcement.wma"},
+      {"lizzy--playlist-iso-8859-1.m3u", 2, "C:\\Music\\SampleMusic.mp3"},
+      {"lizzy--playlist-utf16be-bom.m3u", 2, "C:\\Music\\SampleMusic.mp3"},
+      {"lizzy--playlist-utf16le-bom.m3u", 2, "C:\\Music\\SampleMusic.mp3"},
+      {"lizzy--playlist-utf8-bom.m3u", 2, "C:\\Music\\SampleMusic.mp3"},
+      {"lizzy--test01.asx", 1, "http://www.johnsmith.com/media/Raging_Tango.mp3"},
+      {"lizzy--test01.wax", 2, "mms://windowsmediaserver/path/yourfile.asf"},
+      {"lizzy--test02.m3u", 6, "Alternative\\Song.mp3"},
+      {"lizzy--test02.pls", 1, "http://www.panix.com/web/faq/multimedia/sample.mp3"},
+      {"lizzy--test03.asx", 2, "http://example.com/announcement.wma"},
+      {"lizzy--test04.pls", 1, "http://itsreggae.com:8004/"},
+      {"lizzy--test05.asx", 1, "http://sample.microsoft.com/metafile.asx"},
+      {"lizzy--test05.pls", 3, "/fs/My Music/Eloy/02 Journey into 1358.mp3"},
+      {"playlistsnet--LatinEncoding.m3u", 1, "M:\\R\xF6""yksopp feat. Susanne Sundf\xF8""r - Running To The Sea.mp3"},
+      {"playlistsnet--Playlist.pls", 3, "http://stream3.polskieradio.pl:8902/"},
+      {"playlistsnet--Playlist2.pls", 4, "http://stream3.polskieradio.pl:8902/"},
+      {"playlistsnet--PlaylistExt.m3u", 3, "D:\\Muzyka\\Andrea Bocelli\\04 Chiara.mp3"},
+      {"playlistsnet--PlaylistExtHls.m3u", 56, "stream1_256k_1_061532839410_00147483_v3.aac"},
+      {"playlistsnet--PlaylistExtHlsMaster.m3u", 4, "HLS_9506_256k_v3/9506_256k_large_v3.m3u8"},
+      {"playlistsnet--PlaylistNotExt.m3u", 3, "D:\\Muzyka\\Andrea Bocelli\\04 Chiara.mp3"},
+      {"playlistsnet--PlaylistVLC.m3u", 1, "Aimer/%E6%98%A5%E3%81%AF%E3%82%86%E3%81%8F%20-%20marie/01%20-%20%E6%98%A5%E3%81%AF%E3%82%86%E3%81%8F.flac"},
+      {"singularity--playlist.asx", 1, "mms://wm.example.com/radio?a=1&b=2"},
+      {"totem--BassDrive.pls", 12, "http://shouthostdirect16.streams.bassdrive.com:8200"},
+      {"totem--O_G_Money_Snoop_Dogg.m3u", 1, "http://media.ArtistServer.com/tracks/23985/21898/1/1/5e302b19727b666f5825/0/O_G_Money_-_Girl_Gotta_girlfriend_Feat_O_G_Money,_Snoop_Dogg.mp3"},
+      {"totem--WMA9.1_98_quality_48khz_vbr_s.wma", 2, "http://195.134.224.231/wma/WMA9.1_98_quality_48khz_vbr_s.wma?MSWMExt=.asf"},
+      {"totem--asf-with-asx-suffix.asx", 0, ""},
+      {"totem--audio.php", 0, ""},
+      {"totem--empty-asx.asx", 0, ""},
+      {"totem--emptyplaylist.pls", 0, ""},
+      {"totem--live-streaming.m3u", 1, "http://media.example.com/entire.ts"},
+      {"totem--missing-items.pls", 19, "http://network.absoluteradio.co.uk/core/audio/ogg/live.pls?service=vr"},
+      {"totem--pukas.wax", 2, "mms://82.135.234.195/Pukas"},
+      {"totem--radioclasica.mp3.m3u", 1, "http://195.10.10.207/rtve/radioclasica.mp3?GKID=8b5081ecad8d11e2973900163e914f68"},
+      {"totem--radios-freebox.m3u", 1, "rtsp://mafreebox.freebox.fr/fbxtv_pub/stream?namespace=1&service=100004"},
+      {"totem--relative.m3u", 1, "3gpp-file.mp4"},
+      {"totem--separator.m3u", 1, "http://www.icradio.com/media-icrfs2/226313.mp3"},
+    };
+    size_t seen = 0;
+    for (const auto &f : files) {
+        std::ifstream in(dir / f.file, std::ios::binary);
+        if (!in) continue;
+        ++seen;
+        std::string body((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        audio::PlaylistKind kind = audio::playlist_kind_from_body(body);
+        const std::string ext = std::filesystem::path(f.file).extension().string();
+        if (kind == audio::PlaylistKind::None) {
+            if (ext == ".m3u" || ext == ".m3u8") kind = audio::PlaylistKind::M3u;
+            if (ext == ".pls") kind = audio::PlaylistKind::Pls;
+            if (ext == ".asx" || ext == ".wax" || ext == ".asxini") kind = audio::PlaylistKind::Asx;
+        }
+        std::vector<std::string> entries = audio::parse_playlist(kind, body);
+        EXPECT_EQ(entries.size(), f.entries) << f.file;
+        EXPECT_EQ(entries.empty() ? "" : entries[0], f.first) << f.file;
+    }
+    EXPECT_EQ(seen, sizeof files / sizeof files[0]) << "files missing from " << dir;
+}
+
 // ---- MPEG frame headers -------------------------------------------------------------
+
 
 struct HeaderCase {
     uint8_t b[4];

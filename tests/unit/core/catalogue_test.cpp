@@ -7,6 +7,9 @@
 #include <map>
 #include <set>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "app/player_state.h"
 #include "audio/bass.h"
 #include "base/codepage.h"
@@ -14,6 +17,7 @@
 #include "catalogue/directory_parser.h"
 #include "catalogue/rebuild.h"
 #include "json_import.h"
+#include "net/list_download.h"
 #include "net/local_server.h"
 #include "fresh_application.h"
 #include "test_util.h"
@@ -61,6 +65,9 @@ TEST(DirectoryParserTest, BlocksByTheirMarkers) {
       {"a block without its end runs into the next",
        "<div class=\"st\"><a href=\"" + kPrefix + "=6\"><img src=\"\">" + Block(kPrefix + "=7", "g.jpg", "G"), 2,
        {{"=6", "g.jpg", "G"}, {"=7", "g.jpg", "G"}}},
+      {"a field over 4 KiB is no station",
+       Block(kPrefix + "=8", "h.jpg", std::string(5000, 'x')) + Block(kPrefix + "=9", "i.jpg", "I"), 1,
+       {{"=9", "i.jpg", "I"}}},
   };
   for (const auto& c : cases) {
     st->ParsedStationIds.Set(1, "old");
@@ -83,6 +90,50 @@ TEST(DirectoryParserTest, BlocksByTheirMarkers) {
   catalogue::ParseStationBlocks(many, *st, kPrefix);
   EXPECT_EQ(st->ParsedCount, 1000);
   EXPECT_EQ(st->ParsedStationIds.Get(1000), "=1000");
+}
+
+TEST(DirectoryParserTest, PagesOfUnendedBlocksParseInOnePass) {
+  // Each search of the parse goes over every byte of 4 MiB once: a parse that searched from
+  // every block start to the end would not finish within the test's time.
+  auto st = std::make_unique<app::PlayerState>();
+  const std::string start = "<div class=\"st\"><a href=\"" + kPrefix;
+  std::string no_ends, one_end;
+  for (int i = 0; no_ends.size() < (4u << 20); ++i) no_ends += start + "=" + std::to_string(i) + "\"><img src=\"";
+  one_end = no_ends + "popup=\"500 400\"><img src=\"/l.png\" class=\"logo\" alt=\"T\" width=\"" + catalogue::kBlockEnd;
+  catalogue::ParseStationBlocks(no_ends, *st, kPrefix);
+  EXPECT_EQ(st->ParsedCount, 0) << "blocks without an end are empty";
+  EXPECT_EQ(no_ends.find(catalogue::kBlockStart), std::string::npos);
+  catalogue::ParseStationBlocks(one_end, *st, kPrefix);
+  EXPECT_EQ(st->ParsedCount, 1000) << "every block runs to the one end";
+  EXPECT_EQ(st->ParsedStationIds.Get(1000), "=999");
+  EXPECT_EQ(st->ParsedLogoPaths.Get(1000), "l.png");
+  EXPECT_EQ(st->ParsedTitles.Get(1), "T");
+}
+
+TEST(DirectoryParserTest, ControlCharactersBecomeSpaces) {
+  auto st = std::make_unique<app::PlayerState>();
+  const std::string root = "http://127.0.0.1:9/";
+  const struct {
+    const char* what;
+    std::string id, logo, title;  // on the page
+    std::string url, logo_url, out_title;
+  } cases[] = {
+      {"CR LF in the title", "=1", "l/1.jpg", "A\r\n1", kPrefix + "=1", root + "l/1.jpg", "A  1"},
+      {"tab and DEL in the identifier", "=2\t\x7F", "l/2.jpg", "B", kPrefix + "=2  ", root + "l/2.jpg", "B"},
+      {"NUL to 0x1F in the logo path", "=3", std::string("l/\0\x01\x1F.jpg", 9), "C", kPrefix + "=3",
+       root + "l/   .jpg", "C"},
+      {"Cyrillic and 0x80 and up stay", "=4", "l/4.jpg", "\xD0\xE0\xE4\xE8\xEE\x98", kPrefix + "=4",
+       root + "l/4.jpg", "\xD0\xE0\xE4\xE8\xEE\x98"},
+  };
+  for (const auto& c : cases) {
+    std::string page = std::string(catalogue::kSectionStart) + Block(kPrefix + c.id, c.logo, c.title) +
+                       catalogue::kSectionEnd;
+    auto stations = catalogue::StationsFromDirectoryPage(page, *st, root, kPrefix);
+    ASSERT_EQ(stations.size(), 1u) << c.what;
+    EXPECT_EQ(stations[0].url, c.url) << c.what;
+    EXPECT_EQ(stations[0].logo_url, c.logo_url) << c.what;
+    EXPECT_EQ(stations[0].title, c.out_title) << c.what;
+  }
 }
 
 TEST(DirectoryParserTest, PageDecodingAndTitles) {
@@ -200,7 +251,7 @@ TEST_F(RebuildTest, ThreeLogoKindsErrorAnswersAndNoAnswerTwice) {
       // logo/6.jpg: dropped without an answer
   };
   Start();
-  dir.Write("Stations.new/junk.txt", "left by a build that was cut off");
+  dir.Write("Stations.new/5.jpg", "left by a build that was cut off");
   std::map<std::string, std::string> first;
   for (int run = 0; run < 2; ++run) {
     Site site(responses, 8);
@@ -267,6 +318,194 @@ TEST_F(RebuildTest, AnInterruptedSwapIsUndoneAtStart) {
   EXPECT_TRUE(fs::exists(dir.Stations() / "play2.txt"));
   EXPECT_EQ(app::State().StationCount, 3);
   EXPECT_EQ(Tags(form->NextGrid1), (std::vector<int>{1, 2}));
+}
+
+TEST_F(RebuildTest, NetworkTextKeepsToItsLineAndLargeLogosAreReported) {
+  std::string big = jpg + std::string(catalogue::kMaxLogoBytes + 1 - jpg.size(), '\0');
+  std::string blocks = Block(kPrefix + "=1", "logo/1.jpg", "Радио\r\n1") + Block(kPrefix + "=2", "logo/2.jpg", "Big") +
+                       Block(kPrefix + "=3", "logo/3.png", "Fits");
+  Site site({{"/", Answer("200 OK", Page(blocks))},
+             {"/logo/1.jpg", Answer("200 OK", jpg, "image/jpeg")},
+             {"/logo/2.jpg", Answer("200 OK", big, "image/jpeg")},
+             {"/logo/3.png", Answer("200 OK", png, "image/png")}},
+            4);
+  Start();
+  Rebuild(site);
+  ASSERT_EQ(MessageBoxes().size(), 1u);
+  EXPECT_EQ(MessageBoxes()[0].text,
+            "Logos over 512 KiB, or past the catalogue's 64 MiB of logos, were dropped: station 2");
+  auto files = Folder();
+  EXPECT_EQ(files["play1.txt"], base::Utf8ToCp1251(kPrefix + "=1\r\nРадио  1\r\n")) << "two lines, no engine line";
+  EXPECT_EQ(files.count("2.txt"), 1u);
+  EXPECT_EQ(files.count("2.jpg") + files.count("2"), 0u);
+  EXPECT_EQ(Tags(form->NextGrid1), (std::vector<int>{1, 3}));
+}
+
+TEST_F(RebuildTest, ALogoThatCannotBeWrittenLeavesTheOldCatalogue) {
+  std::string blocks = Block(kPrefix + "=1", "logo/1.jpg", "One") + Block(kPrefix + "=2", "logo/2.png", "Two");
+  Site site({{"/logo/1.jpg", Answer("200 OK", jpg, "image/jpeg")}, {"/logo/2.png", Answer("200 OK", png)}}, 2);
+  Start();
+  auto before = Folder();
+  catalogue::BuildOptions options;
+  // The second logo's file is on a full disk: its write fails only when it is closed.
+  options.on_fetch = [&](size_t i, const catalogue::NewStation&) {
+    if (i == 1) fs::create_symlink("/dev/full", catalogue::NewFolderOf(dir.Stations()) / "2");
+  };
+  std::vector<catalogue::NewStation> stations = {{kPrefix + "=1", "One", site.Root() + "logo/1.jpg"},
+                                                 {kPrefix + "=2", "Two", site.Root() + "logo/2.png"}};
+  EXPECT_THROW(catalogue::BuildCatalogue(dir.Stations(), stations, options), base::Error);
+  EXPECT_EQ(Folder(), before);
+  EXPECT_FALSE(fs::exists(catalogue::NewFolderOf(dir.Stations())));
+}
+
+TEST(ListDownloadTest, SizeLimitsAndWritesCheckedAfterClosing) {
+  const std::string body(400, 'x');
+  Site site({{"/a", Answer("200 OK", body)}, {"/big", Answer("200 OK", std::string(600, 'y'))}}, 5);
+  TempExeFolder dir;
+  fs::create_symlink("/dev/full", dir.path() / "full");
+  net::ListDownloadOptions o;
+  o.http.max_body = 500;
+  o.total_max = 1000;
+  std::string a = site.Root() + "a";
+  auto rows = net::download_list({a, site.Root() + "big", a, "", a, a}, {"1", "2", "full", "4", "5", "6"}, dir.path(), o);
+  using R = net::RowOutcome;
+  EXPECT_EQ(rows, (std::vector<R>{R::Body, R::TooLarge, R::WriteFailed, R::Skipped, R::Body, R::TooLarge}));
+  EXPECT_EQ(dir.Read("1"), body);
+  EXPECT_EQ(dir.Read("2"), "") << "over max_body";
+  EXPECT_EQ(dir.Read("6"), "") << "past the total";
+}
+
+// --- The swap and what a killed build leaves ---
+
+struct SwapTest : ::testing::Test {
+  TempExeFolder dir;
+  fs::path folder = dir.path() / "Cat";
+  const std::map<std::string, std::string> old_files = {
+      {"play1.txt", "http://old/1\r\nOld\r\n"}, {"play2.txt", "http://old/2\r\nOld\r\n"}, {"1.gif", "GIF89a"},
+      {"2", "BM"}};
+  const std::map<std::string, std::string> new_files = {
+      {"play1.txt", "http://new/1\r\nNew\r\n"}, {"play2.txt", "http://new/2\r\nNew\r\n"}, {"1.txt", ""}, {"2.txt", ""}};
+  const std::vector<catalogue::NewStation> stations = {{"http://new/1", "New", ""}, {"http://new/2", "New", ""}};
+
+  void SetUp() override {
+    for (auto& [n, b] : old_files) dir.Write(fs::path("Cat") / n, b);
+  }
+  void TearDown() override { catalogue::testing_hooks::SetMoveHook(nullptr); }
+  std::map<std::string, std::string> Files() {
+    std::map<std::string, std::string> m;
+    for (const auto& e : fs::directory_iterator(folder)) m[e.path().filename().string()] = dir.Read(fs::path("Cat") / e.path().filename());
+    return m;
+  }
+  // Nothing beside the folder.
+  std::vector<std::string> Beside() {
+    std::vector<std::string> v;
+    for (const auto& e : fs::directory_iterator(dir.path()))
+      if (e.path() != folder) v.push_back(e.path().filename().string());
+    return v;
+  }
+  // Renames of the folder itself fail, as on Windows with a file of it open; the move
+  // numbered `fail` (from 0) fails too, or the process ends there when `die`.
+  void LockFolder(int fail, bool die) {
+    auto count = std::make_shared<int>(0);
+    catalogue::testing_hooks::SetMoveHook([=](const fs::path& from, const fs::path&, std::error_code& ec) {
+      if (from == folder) {
+        ec = std::make_error_code(std::errc::device_or_resource_busy);
+        return;
+      }
+      if ((*count)++ != fail) return;
+      if (die) _exit(0);
+      ec = std::make_error_code(std::errc::permission_denied);
+    });
+  }
+};
+
+TEST_F(SwapTest, FileByFileSwapIsWholeOrUndone) {
+  // 4 old files aside, the new folder marked, 4 new files in: 9 moves.
+  for (int fail = -1; fail < 9; ++fail) {
+    LockFolder(fail, false);
+    if (fail < 0) {
+      catalogue::BuildCatalogue(folder, stations, {});
+      EXPECT_EQ(Files(), new_files) << "no old logo of another extension is left";
+    } else {
+      EXPECT_THROW(catalogue::BuildCatalogue(folder, stations, {}), base::Error) << fail;
+      EXPECT_EQ(Files(), old_files) << "move " << fail << " failed";
+    }
+    EXPECT_EQ(Beside(), std::vector<std::string>{}) << fail;
+    catalogue::testing_hooks::SetMoveHook(nullptr);
+    for (const auto& e : fs::directory_iterator(folder)) fs::remove(e.path());
+    for (auto& [n, b] : old_files) dir.Write(fs::path("Cat") / n, b);
+  }
+}
+
+TEST_F(SwapTest, ABuildKilledAtAnyMoveIsRecoveredWhole) {
+  for (bool locked : {false, true}) {
+    for (int at = 0;; ++at) {
+      pid_t pid = fork();
+      ASSERT_GE(pid, 0);
+      if (pid == 0) {
+        if (locked) {
+          LockFolder(at, true);
+        } else {
+          auto count = std::make_shared<int>(0);
+          catalogue::testing_hooks::SetMoveHook([=](const fs::path&, const fs::path&, std::error_code&) {
+            if ((*count)++ == at) _exit(0);
+          });
+        }
+        try {
+          catalogue::BuildCatalogue(folder, stations, {});
+        } catch (...) {
+          _exit(2);
+        }
+        _exit(3);  // finished before the move numbered `at`
+      }
+      int status = 0;
+      waitpid(pid, &status, 0);
+      ASSERT_TRUE(WIFEXITED(status));
+      int code = WEXITSTATUS(status);
+      ASSERT_NE(code, 2) << "locked " << locked << " at " << at;
+      catalogue::RestoreInterruptedSwap(folder);
+      auto files = Files();
+      EXPECT_TRUE(files == old_files || files == new_files) << "locked " << locked << ", killed at move " << at;
+      EXPECT_EQ(Beside(), std::vector<std::string>{}) << "locked " << locked << " at " << at;
+      for (const auto& e : fs::directory_iterator(folder)) fs::remove(e.path());
+      for (auto& [n, b] : old_files) dir.Write(fs::path("Cat") / n, b);
+      if (code == 3) break;
+      ASSERT_LT(at, 20);
+    }
+  }
+}
+
+TEST_F(SwapTest, TargetsThatAreNoCatalogueAreRefusedUntouched) {
+  const struct {
+    const char* what;
+    std::function<fs::path()> make;  // the target, after preparing it
+  } cases[] = {
+      {"a foreign file", [&] { dir.Write("Cat/README", "mine"); return folder; }},
+      {"a sub-folder", [&] { fs::create_directory(folder / "7"); return folder; }},
+      {"a station name on a folder", [&] { fs::create_directory(folder / "play3.txt"); return folder; }},
+      {"a file as the target", [&] { dir.Write("file", "x"); return dir.path() / "file"; }},
+      {"a foreign file in the new folder", [&] { dir.Write("Cat.new/notes.doc", "x"); return folder; }},
+      {"a foreign file in the old folder", [&] { dir.Write("Cat.old/1.bmp", "x"); return folder; }},
+      {"the root", [&] { return fs::path("/"); }},
+      {"'.'", [&] { return fs::path("."); }},
+      {"'..'", [&] { return folder / ".."; }},
+      {"'x/..'", [&] { return fs::path("x/.."); }},
+  };
+  for (const auto& c : cases) {
+    fs::path target = c.make();
+    std::map<std::string, fs::file_time_type> before;
+    for (const auto& e : fs::recursive_directory_iterator(dir.path())) before[e.path().string()] = e.last_write_time();
+    EXPECT_THROW(catalogue::BuildCatalogue(target, stations, {}), catalogue::UnsafeTarget) << c.what;
+    std::map<std::string, fs::file_time_type> after;
+    for (const auto& e : fs::recursive_directory_iterator(dir.path())) after[e.path().string()] = e.last_write_time();
+    EXPECT_EQ(after, before) << c.what;
+    for (const auto& e : fs::directory_iterator(dir.path())) fs::remove_all(e.path());
+    for (auto& [n, b] : old_files) dir.Write(fs::path("Cat") / n, b);
+  }
+  // Station files in any case, and Explorer's thumbnails, are a catalogue's.
+  for (const char* name : {"PLAY3.TXT", "3.JPG", "Thumbs.db", "12"}) EXPECT_TRUE(catalogue::IsStationFileName(name)) << name;
+  for (const char* name : {"play.txt", "play3.jpg", "3.bmp", "x3.jpg", "3.jpg.exe", "", ".txt"})
+    EXPECT_FALSE(catalogue::IsStationFileName(name)) << name;
 }
 
 // --- The JSON import of the catalogue tool ---

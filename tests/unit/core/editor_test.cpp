@@ -155,11 +155,18 @@ std::string Response(const std::string& status, const std::string& body) {
 }
 
 TEST_F(EditorTest, VersionCheckAgainstTheVersionFile) {
+  // A captive portal's page: the box shows its first 200 characters and an ellipsis.
+  const std::string portal = "<html>" + std::string(1 << 20, 'p') + "</html>";
+  const std::string portal_shown = "'" + portal.substr(0, 200) + "…' is not a valid integer value";
+  const std::string just_200 = std::string(199, '7') + "x";  // shown whole
+  const std::string just_200_shown = "'" + just_200 + "' is not a valid integer value";
   const struct {
     std::string response;
     bool notice;
     const char* error;  // nullptr: silent
   } cases[] = {
+      {Response("200 OK", portal), false, portal_shown.c_str()},
+      {Response("200 OK", just_200), false, just_200_shown.c_str()},
       {Response("200 OK", "5"), false, nullptr},
       {Response("200 OK", "6"), true, nullptr},
       {Response("200 OK", "-1"), false, nullptr},

@@ -4,6 +4,10 @@
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
+#include <vector>
+
+#include <cstdio>  // before jpeglib.h
+#include <jpeglib.h>
 
 #include "base/errors.h"
 #include "imaging/picture.h"
@@ -105,6 +109,60 @@ TEST_F(ImagingTest, JpegVariantsAndScaledDecoding) {
   EXPECT_TRUE(Near(gray.At(10, 10), tk::Rgb(128, 128, 128), 3));
   tk::Bitmap small = imaging::Decode(Make("small.jpg", "-size 40x30 xc:green"), Kind::kJpeg, {88, 82});
   EXPECT_EQ(small.width, 40) << "never scaled below the tile";
+}
+
+// A progressive grey JPEG of `scans` scans: the DC scan, then each AC coefficient's first
+// scan (one bit short), then their refinements.
+std::string ManyScanJpeg(int scans, int side) {
+  jpeg_compress_struct c;
+  jpeg_error_mgr err;
+  c.err = jpeg_std_error(&err);
+  jpeg_create_compress(&c);
+  unsigned char* out = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&c, &out, &size);
+  c.image_width = c.image_height = static_cast<JDIMENSION>(side);
+  c.input_components = 1;
+  c.in_color_space = JCS_GRAYSCALE;
+  jpeg_set_defaults(&c);
+  std::vector<jpeg_scan_info> script;
+  script.push_back({1, {0}, 0, 0, 0, 0});
+  for (int k = 1; k < 64; ++k) script.push_back({1, {0}, k, k, 0, 1});
+  for (int k = 1; k < 64; ++k) script.push_back({1, {0}, k, k, 1, 0});
+  script.resize(static_cast<size_t>(scans));
+  c.scan_info = script.data();
+  c.num_scans = scans;
+  jpeg_start_compress(&c, TRUE);
+  std::vector<unsigned char> row(static_cast<size_t>(side));
+  while (c.next_scanline < c.image_height) {
+    for (int x = 0; x < side; ++x) row[static_cast<size_t>(x)] = static_cast<unsigned char>((x * 7 + c.next_scanline * 13) & 255);
+    JSAMPROW r = row.data();
+    jpeg_write_scanlines(&c, &r, 1);
+  }
+  jpeg_finish_compress(&c);
+  jpeg_destroy_compress(&c);
+  std::string bytes(reinterpret_cast<char*>(out), size);
+  free(out);
+  return bytes;
+}
+
+TEST_F(ImagingTest, JpegOfTooManyScansIsRefused) {
+  // Every scan is a pass over the whole picture: a logo of thousands of tiny scans would hold
+  // the window for many seconds. A picture of more than kMaxJpegScans is invalid.
+  static_assert(imaging::kMaxJpegScans == 100);
+  const struct {
+    int scans;
+    bool decodes;
+  } cases[] = {{10, true}, {100, true}, {101, false}, {127, false}};
+  for (const auto& c : cases) {
+    std::string bytes = ManyScanJpeg(c.scans, 64);
+    if (c.decodes) {
+      tk::Bitmap b = imaging::Decode(bytes, Kind::kJpeg, {88, 82});
+      EXPECT_EQ(b.width, 64) << c.scans;
+    } else {
+      EXPECT_THROW(imaging::Decode(bytes, Kind::kJpeg, {88, 82}), base::Error) << c.scans;
+    }
+  }
 }
 
 TEST_F(ImagingTest, GifFirstFrameWithInterlaceTransparencyAndOffset) {

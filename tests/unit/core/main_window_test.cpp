@@ -9,6 +9,7 @@
 #include "base/codepage.h"
 #include "test_util.h"
 #include "toolkit/headless/headless.h"
+#include "ui/dialogs/dialogs.h"
 #include "ui/forms.h"
 #include "ui/main/form1.h"
 #include "ui/main/rus_clipboard.h"
@@ -175,6 +176,81 @@ TEST_F(MainWindowTest, TrayRoundTrip) {
 
   tk::headless::Click(*form, 436, 18);  // and back into the tray: the icon returns
   EXPECT_TRUE(tk::headless::Tray(form->RxTrayIcon1).shown);
+}
+
+// The other windows have no taskbar button: they go into the notification area with the
+// main window and come back with it, by the icon or by the menu's first item.
+TEST_F(MainWindowTest, OtherWindowsGoIntoTheTrayWithTheMainWindow) {
+  tk::Application& app = tk::Application::Get();
+  Form1 = form;
+  Form2 = app.CreateForm<ui::TForm2>();
+  Form3 = app.CreateForm<ui::TForm3>();
+  Form4 = app.CreateForm<ui::TForm4>();
+  form->RxLabel6.SetCaption("Станция");  // the editor opens only for a chosen station
+  const struct {
+    bool settings, editor, notice;
+    const char* back;  // "icon" or the menu item
+  } cases[] = {{true, false, false, "icon"}, {true, true, true, "N1"}, {false, true, false, "icon"},
+               {false, false, false, "N1"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.back);
+    if (c.settings) form->Image7Click();
+    if (c.editor) form->Image8Click();
+    if (c.notice) Form4->Show();
+    tk::headless::Click(*form, 436, 18);  // Image5
+    for (tk::Form* f : {static_cast<tk::Form*>(form), static_cast<tk::Form*>(Form2), static_cast<tk::Form*>(Form3),
+                        static_cast<tk::Form*>(Form4)})
+      EXPECT_FALSE(tk::headless::Window(f->GetHandle()).visible) << f->Caption();
+    if (std::string(c.back) == "icon") {
+      form->RxTrayIcon1.LeftClick();
+    } else {
+      tk::headless::ChooseInNextMenu(c.back);
+      form->RxTrayIcon1.RightClick(0, 0);
+    }
+    EXPECT_TRUE(tk::headless::Window(Main()).visible);
+    EXPECT_EQ(tk::headless::Window(Form2->GetHandle()).visible, c.settings);
+    EXPECT_EQ(tk::headless::Window(Form3->GetHandle()).visible, c.editor);
+    EXPECT_EQ(tk::headless::Window(Form4->GetHandle()).visible, c.notice);
+    for (tk::Form* f : {static_cast<tk::Form*>(Form2), static_cast<tk::Form*>(Form3), static_cast<tk::Form*>(Form4)})
+      f->Hide();
+  }
+  // Opened and closed again from the tray menu while the main window is away: it stays closed.
+  form->Image7Click();
+  form->Image5Click();
+  for (int i = 0; i < 2; ++i) {
+    tk::headless::ChooseInNextMenu("N9");
+    form->RxTrayIcon1.RightClick(0, 0);
+  }
+  EXPECT_FALSE(Form2->Visible());
+  form->RxTrayIcon1.LeftClick();
+  EXPECT_FALSE(Form2->Visible());
+}
+
+// The labels that take the window-text colour and the grid cells that take the window
+// colour follow the scheme; the default scheme gives the default look.
+TEST_F(MainWindowTest, LabelsAndGridCellsFollowTheSystemColours) {
+  using tk::Rgb;
+  for (tk::Label* l : {&form->RxLabel7, &form->RxLabel5, &form->RxLabel1, &form->RxLabel6, &form->RxLabel2})
+    EXPECT_EQ(l->GetFont().colour, Rgb(0, 0, 0)) << l->Name();
+  EXPECT_EQ(form->NextGrid2.CellColour(), Rgb(255, 255, 255));
+  // A high-contrast scheme: light text on black.
+  tk::headless::SetSystemColour(8, Rgb(255, 255, 0));
+  tk::headless::SetSystemColour(5, Rgb(0, 0, 0));
+  tk::SendMessageTo(Main(), tk::kWmSysColorChange, 0, 0);
+  for (tk::Label* l : {&form->RxLabel7, &form->RxLabel5, &form->RxLabel1})
+    EXPECT_EQ(l->GetFont().colour, Rgb(255, 255, 0)) << l->Name();
+  for (tk::Label* l : {&form->RxLabel6, &form->RxLabel2, &form->RxLabel3})
+    EXPECT_EQ(l->GetFont().colour, Rgb(0, 0, 0)) << l->Name() << " is black by design";
+  EXPECT_EQ(form->NextGrid2.CellColour(), Rgb(0, 0, 0));
+  EXPECT_EQ(form->NextGrid1.CellColour(), tk::FromBgr(16448251)) << "start-up's own colour stays";
+}
+
+TEST_F(MainWindowTest, VolumeNumberKeepsItsDesignWidth) {
+  for (int v : {0, 5, 25, 100}) {
+    form->sTrackBar1.SetPosition(v);
+    EXPECT_GE(form->RxLabel5.Width(), 18) << v;
+  }
+  EXPECT_GT(form->RxLabel5.Width(), 18) << "\"100\" is wider than the design";
 }
 
 TEST_F(MainWindowTest, TrayMenuItemsAndMuteCaption) {

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 #include "app/player_state.h"
 #include "audio/audio_testing.h"
@@ -37,6 +38,7 @@ struct Report {
   std::string label;  // the status label after the report
   bool play_enabled;  // the play button after the report
   uint32_t channel;   // AudioChannel when the report came
+  uint32_t start;     // the number of the start that sent it
 };
 
 // The main window, logging every status report.
@@ -46,8 +48,9 @@ class LoggingForm : public ui::TForm1 {
     ui::TForm1::WndProc(m);
     if (m.msg != playback::kPlayerStatusMessage) return;
     std::lock_guard<std::mutex> lock(mu);
-    log.push_back({static_cast<uint32_t>(m.wparam), RxLabel7.Caption(), sBitBtn2.Enabled(),
-                   app::State().AudioChannel.load()});
+    log.push_back({playback::StatusCodeOf(static_cast<uintptr_t>(m.wparam)), RxLabel7.Caption(), sBitBtn2.Enabled(),
+                   app::State().AudioChannel.load(),
+                   playback::StatusStartOf(static_cast<uintptr_t>(m.wparam))});
   }
   std::vector<Report> Log() {
     std::lock_guard<std::mutex> lock(mu);
@@ -304,6 +307,120 @@ TEST_F(PlaybackTest, NewestStartWinsAndOlderStreamsAreFreed) {
   ASSERT_TRUE(Pump([] { return playback::RunningWorkers() == 0; }, 15000));
   for (const Report& r : form->Log()) EXPECT_NE(r.code, 1u) << "the overtaken start reported a failure";
   EXPECT_EQ(form->RxLabel7.Caption(), "Fast");
+}
+
+// Reports that reach the window from another thread, as a worker sends them.
+void SendReports(const std::vector<std::pair<uintptr_t, intptr_t>>& reports, std::atomic<bool>& done) {
+  for (auto [param, arg] : reports)
+    tk::SendMessageTo(app::State().StatusTarget.load(), playback::kPlayerStatusMessage, param, arg);
+  done = true;
+}
+
+TEST_F(PlaybackTest, ReportsOfAnOvertakenStartAreDropped) {
+  using playback::StatusParam;
+  const std::string slow = Url("/stream/tone440_128k_44100_s.mp3?metaint=8000&titles=Slow");
+  app::State().CurrentEngine = "0";
+  app::State().CurrentStreamUrl = slow;
+  form->Button3Click();
+  ASSERT_TRUE(Pump([&] { return !form->Log().empty() && form->Log().back().code == 2; }, 10000));
+  const uint32_t old_start = form->Log().back().start;
+  ASSERT_NE(old_start, 0u);
+  // The next start connects to a server that never answers.
+  tivolna::audio::testing::set_timeouts(0, 4000, 0);
+  app::State().CurrentStreamUrl = Url("/bad/stall-header");
+  form->Button3Click();
+  ASSERT_TRUE(Pump([&] { return form->Log().back().code == 0 && form->Log().back().start != old_start; }, 10000));
+  const uint32_t new_start = form->Log().back().start;
+  // The overtaken worker's late title and "on air" change nothing and unlock nothing.
+  static const char kOld[] = "Old";
+  std::atomic<bool> done{false};
+  std::thread late(SendReports, std::vector<std::pair<uintptr_t, intptr_t>>{
+                                    {StatusParam(7, old_start), reinterpret_cast<intptr_t>(kOld)},
+                                    {StatusParam(9, old_start), 0},
+                                    {StatusParam(2, new_start), 42}},
+                   std::ref(done));
+  Pump([&] { return done.load(); }, 5000);
+  late.join();
+  EXPECT_EQ(form->RxLabel7.Caption(), "Буферизация... 42%") << "the current start's report is shown";
+  for (const Report& r : form->Log()) EXPECT_NE(r.label, "Old");
+  EXPECT_FALSE(form->sBitBtn2.Enabled());
+  EXPECT_FALSE(form->NextGrid1.ColumnEnabled(0));
+  // A start on the media player engine overtakes the worker too.
+  auto fake = std::make_unique<FakePlayer>();
+  form->WindowsMediaPlayer1 = std::move(fake);
+  app::State().CurrentEngine = "1";
+  form->Button3Click();
+  done = false;
+  std::thread later(SendReports, std::vector<std::pair<uintptr_t, intptr_t>>{{StatusParam(9, new_start), 0}},
+                    std::ref(done));
+  Pump([&] { return done.load(); }, 5000);
+  later.join();
+  EXPECT_NE(form->RxLabel7.Caption(), "В эфире");
+}
+
+TEST_F(PlaybackTest, StopWhileBufferingDoesNotReachTheWorker) {
+  app::State().CurrentEngine = "0";
+  app::State().CurrentStreamUrl = Url("/stream/tone440_128k_44100_s.mp3?metaint=8000&titles=Slow");
+  form->Button3Click();
+  ASSERT_TRUE(Pump([&] { return !form->Log().empty() && form->Log().back().code == 2; }, 10000));
+  form->sBitBtn3Click();
+  ASSERT_TRUE(LogHas(7, "Slow")) << "the worker goes on and reports its title";
+  EXPECT_TRUE(form->sBitBtn2.Enabled());
+}
+
+std::atomic<int> g_sync_stage{0};  // 1: the sync runs, 2: its failure report was handled
+
+TEST_F(PlaybackTest, AFailureReportDuringTheResetIsFoldedIntoIt) {
+  Station(1, "http://127.0.0.1:" + std::to_string(g_server.port()) +
+                 "/stream/tone880_128k_44100_s.mp3?burst=65536&metaint=8000&titles=A|B|C&title_every=0.3\r\n"
+                 "Станция\r\n");
+  form->StartStation(1);
+  ASSERT_TRUE(LogHas(7, "A"));
+  const uint32_t stream = app::State().AudioChannel.load();
+  const uint32_t start = form->Log().back().start;
+  g_sync_stage = 0;
+  static uint32_t s_start;
+  s_start = start;
+  // At the next title, a sync of the stream waits until the reset's release has taken the
+  // stream (the release then waits for this thread), and reports a failure from there.
+  BASS_ChannelSetSync(stream, BASS_SYNC_META, 0, [](HSYNC, DWORD ch, DWORD, void*) {
+    int expected = 0;
+    if (!g_sync_stage.compare_exchange_strong(expected, 1)) return;
+    for (int i = 0; i < 5000 && BASS_StreamGetFilePosition(ch, BASS_FILEPOS_END) != ~0ULL; ++i) loopback::sleep_ms(1);
+    tk::SendMessageTo(app::State().StatusTarget.load(), playback::kPlayerStatusMessage,
+                      playback::StatusParam(playback::kStatusFailed, s_start), 0);
+    g_sync_stage = 2;
+  }, nullptr);
+  ASSERT_TRUE(Pump([] { return g_sync_stage.load() >= 1; }, 10000));
+  form->Clear();
+  try {
+    form->ResetAudio();  // as for the first failure report
+  } catch (const tk::headless::HaltSignal&) {
+    FAIL() << "the nested report ended the program";
+  }
+  EXPECT_EQ(g_sync_stage.load(), 2) << "the report came while the reset waited";
+  auto codes = form->Codes();
+  EXPECT_EQ(std::count(codes.begin(), codes.end(), 1u), 1) << ::testing::PrintToString(codes);
+  EXPECT_TRUE(tk::headless::MessageBoxes().empty());
+  EXPECT_EQ(form->RxLabel7.Caption(), "Нет сигнала");
+  // The library works after the reset.
+  form->Clear();
+  form->StartStation(1);
+  EXPECT_TRUE(LogHas(7, "A"));
+}
+
+TEST_F(PlaybackTest, AResetThatCannotStartTheLibraryAgainSaysSoAndEnds) {
+  tivolna::audio::testing::set_no_device(true);
+  try {
+    form->ResetAudio();
+    FAIL() << "the program must end";
+  } catch (const tk::headless::HaltSignal& h) {
+    EXPECT_EQ(h.code, 0);
+  }
+  auto boxes = tk::headless::MessageBoxes();
+  ASSERT_EQ(boxes.size(), 1u) << "one message, not one per try";
+  EXPECT_EQ(boxes[0].text, "Ошибка инициализации аудио");
+  EXPECT_FALSE(tk::headless::Tray(form->RxTrayIcon1).shown) << "no icon outlives the program";
 }
 
 TEST_F(PlaybackTest, EngineFromTheStationFile) {

@@ -140,7 +140,7 @@ TEST_F(SettingsTest, ResumesTheLastStation) {
 }
 
 TEST_F(SettingsTest, WritersAndTheirSources) {
-  const std::string exe = base::ExePath().u8string();
+  const std::string exe = "\"" + base::ExePath().u8string() + "\"";  // quoted: spaces cannot split it
   // The exit writer after a missing file writes the variables: station 0, flags off.
   Start(nullptr);
   Form1->sTrackBar1.SetPosition(40);
@@ -197,6 +197,66 @@ TEST_F(SettingsTest, AFailingWriteLeavesTheOldFileWhole) {
   EXPECT_TRUE(tk::headless::RegistryValues(kRun).empty());
 }
 
+// A config.txt that cannot be replaced (read-only) leaves the Run value as it was, through
+// both writers and in both directions; the old file stays and the close picture does not close.
+TEST_F(SettingsTest, AFileThatCannotBeReplacedLeavesTheRunValueAlone) {
+  const std::string before = "\"C:\\Old Place\\tivolna.exe\"";
+  const struct {
+    bool apply;         // Apply, else the close picture
+    bool autorun;       // what the writer would set
+    bool value_before;  // a Run value exists beforehand
+  } cases[] = {{true, true, false}, {true, false, true}, {false, true, false}, {false, false, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.apply ? "Apply" : "close picture") + (c.autorun ? ", autorun on" : ", autorun off"));
+    const std::string old = Config("0", "0", "25", "-1", c.autorun ? "0" : "1");
+    if (std::filesystem::exists(dir.path() / "config.txt"))
+      std::filesystem::permissions(dir.path() / "config.txt", std::filesystem::perms::owner_write,
+                                   std::filesystem::perm_options::add);
+    Start(old.c_str());
+    if (c.value_before) tk::headless::SetRegistryValue(kRun, "Tivolna", before);
+    std::filesystem::permissions(dir.path() / "config.txt", std::filesystem::perms::owner_write |
+                                 std::filesystem::perms::group_write | std::filesystem::perms::others_write,
+                                 std::filesystem::perm_options::remove);
+    tk::headless::ClearMessageBoxes();
+    if (c.apply) {
+      Form2->sCheckBox3.SetChecked(c.autorun);
+      tk::Application::Get().Dispatch([] { Form2->sBitBtn1Click(); });
+    } else {
+      app::State().AutorunEnabled = c.autorun ? 1 : 0;
+      tk::Application::Get().Dispatch([] { Form1->Image4Click(); });
+      EXPECT_TRUE(tk::headless::Window(Form1->GetHandle()).visible) << "a failed exit writer does not close";
+    }
+    ASSERT_EQ(MessageBoxes().size(), 1u);
+    EXPECT_EQ(MessageBoxes()[0].text, "File access denied");
+    EXPECT_EQ(dir.Read("config.txt"), old);
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "config2.txt"));
+    auto values = tk::headless::RegistryValues(kRun);
+    if (c.value_before)
+      EXPECT_EQ(values["Tivolna"], before);
+    else
+      EXPECT_EQ(values.count("Tivolna"), 0u);
+  }
+  std::filesystem::permissions(dir.path() / "config.txt", std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::add);
+  // Writable again: Apply goes through, and a Run value it set is taken back when the
+  // registry step of a later write fails (the old file returns with it).
+  Start(Config("0", "0", "25", "-1", "0").c_str());
+  Form2->sCheckBox3.SetChecked(true);
+  Form2->sBitBtn1Click();
+  EXPECT_EQ(dir.Read("config.txt"), Config("0", "0", "25", "-1", "1"));
+  tk::headless::FailRegistryWrites(true);
+  Form1->sTrackBar1.SetPosition(60);
+  tk::Application::Get().Dispatch([] { Form2->sBitBtn1Click(); });
+  EXPECT_EQ(dir.Read("config.txt"), Config("0", "0", "25", "-1", "1")) << "the file agrees with the registry";
+  tk::headless::FailRegistryWrites(false);
+  // No file before and a failing registry step: no file after.
+  std::filesystem::remove(dir.path() / "config.txt");
+  tk::headless::FailRegistryWrites(true);
+  tk::Application::Get().Dispatch([] { Form2->sBitBtn1Click(); });
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "config.txt"));
+  tk::headless::FailRegistryWrites(false);
+}
+
 TEST_F(SettingsTest, SettingsWindowOpensTogglesAndKeepsItsBoxes) {
   Start(Config("1", "1", "25", "-1", "0").c_str());
   Form1->SetPosition(372, 133);
@@ -238,6 +298,23 @@ TEST_F(SettingsTest, SettingsWindowOpensTogglesAndKeepsItsBoxes) {
   tk::headless::MouseDown(*Form2, 60, 20);
   tk::headless::MouseDown(*Form2, 20, 20);
   EXPECT_EQ(tk::headless::DragMoves().size(), moves + 3);
+}
+
+// Tab walks the boxes top to bottom, then the buttons, and round; Shift+Tab back; a
+// disabled Apply is passed over.
+TEST_F(SettingsTest, TabOrderLikeTheOtherWindows) {
+  Start(Config("0", "0", "25", "-1", "0").c_str());
+  Form2->sBitBtn1.SetEnabled(true);
+  const std::vector<tk::WindowedControl*> order = {&Form2->sCheckBox3, &Form2->sCheckBox2, &Form2->sCheckBox1,
+                                                   &Form2->sButton1, &Form2->sButton3, &Form2->sBitBtn1};
+  const tk::WindowedControl* c = nullptr;
+  for (size_t i = 0; i < order.size() * 2; ++i) {
+    c = Form2->NextInTabOrder(c, false);
+    EXPECT_EQ(c, order[i % order.size()]) << i;
+  }
+  EXPECT_EQ(Form2->NextInTabOrder(&Form2->sCheckBox3, true), &Form2->sBitBtn1);
+  Form2->sBitBtn1.SetEnabled(false);
+  EXPECT_EQ(Form2->NextInTabOrder(&Form2->sButton3, false), &Form2->sCheckBox3);
 }
 
 TEST_F(SettingsTest, SelectionTicksTheSettingsBoxes) {
