@@ -22,8 +22,9 @@ set(TIVOLNA_PLAYLIST_URL_PREFIX "http://stream.tivolna.ru/playlist/radio.m3u?sta
 
 add_library(tivolna_core STATIC
   app/build_config.cpp app/marker_text.cpp app/player_state.cpp app/settings.cpp
-  catalogue/station_store.cpp catalogue/favourites.cpp catalogue/directory_parser.cpp catalogue/rebuild.cpp)
-target_link_libraries(tivolna_core PUBLIC tivolna_base tivolna_toolkit)
+  catalogue/station_store.cpp catalogue/favourites.cpp catalogue/directory_parser.cpp catalogue/rebuild.cpp
+  catalogue/add_station.cpp catalogue/station_text.cpp)
+target_link_libraries(tivolna_core PUBLIC tivolna_base tivolna_toolkit tivolna_audio)
 set_source_files_properties(app/build_config.cpp PROPERTIES COMPILE_DEFINITIONS
   "TIVOLNA_PRODUCT_SITE_URL=\"${TIVOLNA_PRODUCT_SITE_URL}\";TIVOLNA_PRODUCT_SITE_NAME=\"${TIVOLNA_PRODUCT_SITE_NAME}\";TIVOLNA_DIRECTORY_ROOT_URL=\"${TIVOLNA_DIRECTORY_ROOT_URL}\";TIVOLNA_PLAYLIST_URL_PREFIX=\"${TIVOLNA_PLAYLIST_URL_PREFIX}\";TIVOLNA_VERSION_TEXT=\"${TIVOLNA_VERSION}\"")
 
@@ -33,14 +34,14 @@ set(_toolkit toolkit/graphics.cpp toolkit/canvas.cpp toolkit/skin.cpp toolkit/co
   toolkit/components.cpp toolkit/toolkit.cpp)
 if(WIN32)
   set(_backend toolkit/win32/windows_win32.cpp toolkit/win32/surface_win32.cpp
-    toolkit/win32/shell_win32.cpp)
+    toolkit/win32/shell_win32.cpp toolkit/win32/drop_win32.cpp)
 else()
   set(_backend toolkit/headless/platform_headless.cpp)
 endif()
 add_library(tivolna_toolkit STATIC ${_toolkit} ${_backend})
 target_link_libraries(tivolna_toolkit PUBLIC tivolna_base tivolna_net Threads::Threads)
 if(WIN32)
-  target_link_libraries(tivolna_toolkit PUBLIC gdi32 user32 shell32)
+  target_link_libraries(tivolna_toolkit PUBLIC gdi32 user32 shell32 ole32)
 endif()
 
 # Picture decoders: libjpeg, libpng (with zlib), giflib.
@@ -84,7 +85,7 @@ target_link_libraries(tivolna_namecard PUBLIC tivolna_toolkit PRIVATE deps::free
 
 # Playback: the audio library as the program uses it, the stream worker, the media player.
 add_library(tivolna_playback STATIC playback/title.cpp playback/audio_library.cpp
-  playback/stream_worker.cpp playback/builtin_player.cpp)
+  playback/stream_worker.cpp playback/builtin_player.cpp playback/station_probe.cpp)
 if(WIN32)
   target_sources(tivolna_playback PRIVATE playback/wmp_control_win32.cpp playback/wmp_events_win32.cpp)
   target_link_libraries(tivolna_playback PUBLIC ole32 oleaut32 uuid)
@@ -95,7 +96,7 @@ target_link_libraries(tivolna_playback PUBLIC tivolna_core tivolna_toolkit tivol
 
 # The windows of the program.
 add_library(tivolna_ui STATIC
-  ui/artwork.cpp ui/program.cpp ui/main/form1.cpp ui/main/logos.cpp ui/main/rus_clipboard.cpp ui/dialogs/dialogs.cpp)
+  ui/artwork.cpp ui/program.cpp ui/main/form1.cpp ui/main/form1_add.cpp ui/main/logos.cpp ui/main/rus_clipboard.cpp ui/dialogs/dialogs.cpp)
 target_link_libraries(tivolna_ui PUBLIC tivolna_core tivolna_toolkit tivolna_audio tivolna_playback tivolna_imaging
   tivolna_namecard)
 

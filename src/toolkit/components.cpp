@@ -153,6 +153,27 @@ void Clipboard::SetTextBuf(const std::string& ansi) {
   SetBuffer(kCfText, z.data(), z.size());
 }
 
+std::string Clipboard::AsText() {
+  // Opened as it is, without the entries a derived class writes on opening.
+  bool own = open_count_ == 0;
+  if (own && !platform::ClipboardOpen()) throw base::Error("Cannot open clipboard");
+  std::string wide, ansi;
+  bool has_wide = platform::ClipboardGet(kCfUnicodeText, &wide);
+  bool has_ansi = !has_wide && platform::ClipboardGet(kCfText, &ansi);
+  if (own) platform::ClipboardClose();
+  if (has_wide) {
+    std::u16string u;
+    for (size_t i = 0; i + 1 < wide.size(); i += 2) {
+      char16_t c = static_cast<char16_t>(static_cast<unsigned char>(wide[i]) | (static_cast<unsigned char>(wide[i + 1]) << 8));
+      if (c == 0) break;
+      u.push_back(c);
+    }
+    return base::Utf16ToUtf8(u);
+  }
+  if (has_ansi) return base::Cp1251ToUtf8(ansi.substr(0, ansi.find('\0')));
+  return "";
+}
+
 namespace {
 std::unique_ptr<Clipboard>& ClipboardSlot() {
   static auto* slot = new std::unique_ptr<Clipboard>(new Clipboard());

@@ -84,6 +84,9 @@ class Clipboard {
   void SetTextBuf(const std::string& ansi);
   // Any data under a format; the first write after opening empties the clipboard first.
   void SetBuffer(uint32_t format, const void* data, size_t size);
+  // The clipboard's text as UTF-8 (Unicode text, else 8-bit text in the ANSI code page); ""
+  // when it holds none. Reading writes nothing. Throws "Cannot open clipboard".
+  std::string AsText();
   int OpenCount() const { return open_count_; }
 
  protected:

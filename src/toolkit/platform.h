@@ -78,6 +78,11 @@ void ClipboardEmpty();
 // Copies the data into a movable, shareable memory block and hands it over; false (block
 // freed again) when the clipboard does not take it.
 bool ClipboardSet(uint32_t format, const void* data, size_t size);
+// The data of a format on the open clipboard; false when it holds none.
+bool ClipboardGet(uint32_t format, std::string* bytes);
+
+// Files and text may be dropped on the window (Form::Dropped receives them).
+void AcceptDrops(Handle h);
 
 void ShellOpen(const std::string& ansi);
 

@@ -135,6 +135,16 @@ void Form::DoDestroy() {
   }
 }
 
+void Form::AcceptDrops() { platform::AcceptDrops(GetHandle()); }
+
+void Form::UnusedKey(int vk, uint8_t shift) {
+  if (OnKeyDown) Application::Get().Dispatch([&] { OnKeyDown(vk, shift); });
+}
+
+void Form::Dropped(const DropData& d) {
+  if (OnDrop) Application::Get().Dispatch([&] { OnDrop(d); });
+}
+
 void Form::Deliver(Message& m) {
   Application::Get().Dispatch([this, &m] { WndProc(m); });
 }

@@ -4,6 +4,7 @@
 // headless/) gives them real windows or keeps their state only.
 #include <cstdint>
 #include <exception>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -48,6 +49,12 @@ constexpr int kVkShift = 0x10;
 
 // The state of a key as of the message being handled.
 bool IsKeyDown(int vk);
+
+// What was dropped on a window: files, or text (UTF-8).
+struct DropData {
+  std::vector<std::filesystem::path> files;
+  std::string text;
+};
 
 // A system-wide hot key (a media key, say), on the user-interface thread. When another
 // program holds the key, the hot key is simply not registered.
@@ -125,6 +132,13 @@ class Form {
   virtual void FormActivate() {}
   virtual void FormDestroy() {}
   std::function<void(const MouseArgs&)> OnMouseDown;  // a press on the bare surface
+  // A key pressed on the form or one of its controls that no control used (edit fields
+  // keep their keys).
+  std::function<void(int vk, uint8_t shift)> OnKeyDown;
+  // Files or text dropped on the window, once AcceptDrops was called; runs after the drop
+  // has ended.
+  std::function<void(const DropData&)> OnDrop;
+  void AcceptDrops();
 
   // --- called by the framework and the platform ---
   void DoCreate();
@@ -147,6 +161,9 @@ class Form {
   void SurfaceMouseMove(int x, int y, uint8_t shift);
   void SurfaceMouseLeave();
   void CaptureLost();
+  // From the platform: a key no control used, and a drop.
+  void UnusedKey(int vk, uint8_t shift);
+  void Dropped(const DropData& d);
   // The graphic control under the surface point, for the cursor.
   Cursor CursorAt(Point p) const;
   // The window moved (by the system or the user).

@@ -52,6 +52,9 @@ void Wheel(Form& f, int x, int y, int notches);
 // A key pressed while the control has the focus: the key-down message goes through the
 // application's message hook, then to the control; true when the control used the key.
 bool KeyDown(WindowedControl& c, int vk, uint8_t shift = 0);
+// A key pressed while the form's own window has the focus; a key that no control used
+// reaches the form's OnKeyDown (not from edit fields).
+void FormKeyDown(Form& f, int vk, uint8_t shift = 0);
 // Typing and pasting into an edit field (pasted line breaks become spaces).
 void TypeText(Edit& e, const std::string& utf8);
 void Paste(Edit& e, const std::string& utf8);
@@ -106,6 +109,13 @@ std::vector<std::string> ClipboardLog();
 void ClearClipboardLog();
 std::map<uint32_t, std::string> ClipboardContents();
 bool ClipboardIsOpen();
+// Another program put data on the clipboard (replacing what it held).
+void PutOnClipboard(uint32_t format, const std::string& bytes);
+
+// --- drag and drop ---
+bool AcceptsDrops(Form& f);
+// Drops on the form as the system would: false (nothing happens) when it takes no drops.
+bool Drop(Form& f, const DropData& d);
 
 // --- shell ---
 std::vector<std::string> ShellOpens();

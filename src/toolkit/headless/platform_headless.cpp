@@ -7,6 +7,7 @@
 #include <deque>
 #include <map>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include "toolkit/headless/headless.h"
@@ -80,6 +81,7 @@ struct HeadlessState {
   uintptr_t next_tray = 1;
   std::map<uintptr_t, TrayRec> trays;
   bool clip_held = false, clip_open = false;
+  std::set<Handle> drop_targets;
   std::vector<std::string> clip_log;
   std::map<uint32_t, std::string> clip;
   std::vector<std::string> shell_opens;
@@ -448,6 +450,16 @@ bool ClipboardSet(uint32_t format, const void* data, size_t size) {
   return true;
 }
 
+bool ClipboardGet(uint32_t format, std::string* bytes) {
+  if (!S().clip_open) return false;
+  auto it = S().clip.find(format);
+  if (it == S().clip.end()) return false;
+  *bytes = it->second;
+  return true;
+}
+
+void AcceptDrops(Handle h) { S().drop_targets.insert(h); }
+
 void ShellOpen(const std::string& ansi) { S().shell_opens.push_back(ansi); }
 
 uintptr_t RegistryOpen(const std::string& path) {
@@ -511,6 +523,7 @@ void Reset() {
   s.focus = 0;
   s.capture_releases = 0;
   s.drag_moves.clear();
+  s.drop_targets.clear();
   s.captured = s.hovered = nullptr;
   s.timers.clear();
   s.hint = {};
@@ -630,10 +643,29 @@ bool KeyDown(WindowedControl& c, int vk, uint8_t shift) {
   bool was = S().keys[kVkShift];
   S().keys[kVkShift] = (shift & kShiftKey) != 0;
   bool used = false;
-  if (!Queue({c.GetHandle(), kWmKeyDown, static_cast<uintptr_t>(vk), 0}))
+  if (!Queue({c.GetHandle(), kWmKeyDown, static_cast<uintptr_t>(vk), 0})) {
     Application::Get().Dispatch([&] { used = c.KeyDown(vk, shift); });
+    if (!used && c.Owner() && !dynamic_cast<Edit*>(&c)) c.Owner()->UnusedKey(vk, shift);
+  }
   S().keys[kVkShift] = was;
   return used;
+}
+
+void FormKeyDown(Form& f, int vk, uint8_t shift) {
+  if (!Queue({f.GetHandle(), kWmKeyDown, static_cast<uintptr_t>(vk), 0})) f.UnusedKey(vk, shift);
+}
+
+void PutOnClipboard(uint32_t format, const std::string& bytes) {
+  S().clip.clear();
+  S().clip[format] = bytes;
+}
+
+bool AcceptsDrops(Form& f) { return f.HandleAllocated() && S().drop_targets.count(f.GetHandle()) > 0; }
+
+bool Drop(Form& f, const DropData& d) {
+  if (!AcceptsDrops(f)) return false;
+  f.Dropped(d);
+  return true;
 }
 
 bool Queue(const QueuedMessage& m) { return Application::Get().RunMessageHook(m); }

@@ -245,6 +245,16 @@ bool ClipboardSet(uint32_t format, const void* data, size_t size) {
   return true;
 }
 
+bool ClipboardGet(uint32_t format, std::string* bytes) {
+  HANDLE h = GetClipboardData(format);
+  if (!h) return false;
+  const void* p = GlobalLock(h);
+  if (!p) return false;
+  bytes->assign(static_cast<const char*>(p), GlobalSize(h));
+  GlobalUnlock(h);
+  return true;
+}
+
 void ShellOpen(const std::string& ansi) {
   ShellExecuteA(nullptr, "open", ansi.c_str(), nullptr, nullptr, SW_SHOW);
 }

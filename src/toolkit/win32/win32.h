@@ -143,6 +143,8 @@ bool MenuMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result);
 void TrayMessage(WPARAM wp, LPARAM lp);
 void TrayShellRestarted();
 void HintInit();
+// WM_DROPFILES on a form's window.
+bool DropFilesMessage(HWND hwnd, WPARAM wp);
 
 constexpr UINT kMsgPost = WM_APP + 1;
 constexpr UINT kMsgTray = WM_APP + 2;

@@ -253,6 +253,7 @@ LRESULT ControlProc(HWND hwnd, WindowedControl* c, UINT msg, WPARAM wp, LPARAM l
       app.CancelHint();
       app.Dispatch([&] { used = c->KeyDown(static_cast<int>(wp), ShiftState()); });
       if (used) return 0;
+      if (c->Owner() && !dynamic_cast<Edit*>(c)) c->Owner()->UnusedKey(static_cast<int>(wp), ShiftState());
       break;
     }
     case WM_GETDLGCODE:
@@ -400,7 +401,10 @@ intptr_t FormDefault(HWND hwnd, Form* form, Message& m) {
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
       app.CancelHint();
+      if (m.msg == WM_KEYDOWN) form->UnusedKey(static_cast<int>(m.wparam), ShiftState());
       break;
+    case WM_DROPFILES:
+      return DropFilesMessage(hwnd, m.wparam) ? 0 : 1;
     default:
       break;
   }

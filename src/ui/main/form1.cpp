@@ -205,10 +205,14 @@ TForm1::TForm1()
   Timer1.OnTimer = [this] { Timer1Timer(); };
   media_play_pause_.OnPress = [this] { MediaPlayPause(); };
   media_stop_.OnPress = [this] { MediaStop(); };
+  OnKeyDown = [this](int vk, uint8_t shift) { FormKeyDown(vk, shift); };
+  OnDrop = [this](const tk::DropData& d) { FormDrop(d); };
+  AcceptDrops();
 }
 
 TForm1::~TForm1() {
   if (Form1 == this) Form1 = nullptr;
+  DetachAdder();
 }
 
 void TForm1::FormCreate() {

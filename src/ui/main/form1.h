@@ -8,7 +8,13 @@
 #include "toolkit/http_client.h"
 #include "toolkit/toolkit.h"
 
+namespace catalogue {
+struct Candidates;
+}
+
 namespace ui {
+
+class StationAdder;
 
 // The main window.
 class TForm1 : public tk::Form {
@@ -93,6 +99,14 @@ class TForm1 : public tk::Form {
   // The check itself, against a version file's address.
   void CheckVersion(const std::string& url);
 
+  // Adding stations: Ctrl+V (or Shift+Insert) with addresses on the clipboard, addresses or
+  // playlist files dropped on the window (form1_add.cpp).
+  void FormKeyDown(int vk, uint8_t shift);
+  void FormDrop(const tk::DropData& d);
+  void AddStations(const catalogue::Candidates& c);
+  // Additions whose addresses are still being opened.
+  static int AddingStations();
+
   // Controls, in drawing order.
   tk::Image Image1;
   tk::Image Image3;
@@ -146,6 +160,11 @@ class TForm1 : public tk::Form {
   void SelectionSettingsStep();
   void SelectionEditorStep();
   void StartSelected(int32_t n, const char* add_hint);
+  struct Probed;
+  void FinishAdding(const std::vector<Probed>& probed, const std::vector<std::pair<std::string, std::string>>& rejected);
+  void ShowAndPlay(int32_t n);
+  void DetachAdder();
+  std::shared_ptr<StationAdder> adder_;
   tk::HotKey media_play_pause_;
   tk::HotKey media_stop_;
   bool playing_ = false;  // a station was started and not stopped since
