@@ -35,6 +35,10 @@ const char kAddFavouriteHint[] = "Добавить в избранное";
 const char kAddFavouriteHintLatinE[] = "Добавить в избранноe";
 const char kAddFavouriteHintToggle[] = "Добавить в избранного";
 const char kRemoveFavouriteHint[] = "Убрать из избранного";
+const char kEmptyCatalogueText[] =
+    "Каталог радиостанций пуст\n"
+    "В папке Stations рядом с программой нет ни одной станции с логотипом.\n"
+    "Установите Тиволну заново, чтобы вернуть каталог.";
 
 namespace {
 
@@ -167,6 +171,7 @@ TForm1::TForm1()
     g->SetColours(tk::Rgb(255, 255, 255), tk::Rgb(255, 255, 255));  // grid white, cells the window colour
     g->SetLineColour(tk::Rgb(255, 255, 255));
   }
+  NextGrid1.SetEmptyText(kEmptyCatalogueText);
   NextGrid1.OnSelectCell = [this](int c, int r) { NextGrid1SelectCell(c, r); };
   NextGrid1.OnMouseEnter = [this] { NextGrid1MouseEnter(); };
   NextGrid2.OnSelectCell = [this](int c, int r) { NextGrid2SelectCell(c, r); };
