@@ -7,12 +7,15 @@
 #include <vector>
 
 #include "catalogue/rebuild.h"
+#include "toolkit/grid.h"
+#include "ui/main/layout.h"
 
 namespace catalogue_tool {
 
-// Twice the player's tile, so the grid shrinks it smoothly.
-constexpr int kDrawnLogoWidth = 176;
-constexpr int kDrawnLogoHeight = 164;
+// The tile of the player's station grid (88 x 82), so the grid shows it as drawn; twice the
+// size looked the same there at 2.6 times the bytes.
+constexpr int kDrawnLogoWidth = ui::layout::kGrid1ColumnWidth - 2 * tk::PictureGrid::kMargin;
+constexpr int kDrawnLogoHeight = ui::layout::kGridRowHeight - 2 * tk::PictureGrid::kMargin;
 
 // Station n of the folder being built gets a drawn N.png in place of its no-logo file (N.txt
 // or a bare N); `title` in Windows-1251. Throws base::Error when the picture cannot be written.

@@ -13,6 +13,7 @@
 #include "imaging/picture.h"
 #include "test_util.h"
 #include "toolkit/canvas.h"
+#include "tools/catalogue/drawn_logos.h"
 #include "tools/catalogue/json_import.h"
 #include "ui/main/form1.h"
 
@@ -136,8 +137,8 @@ TEST(ShippedCatalogueTest, ToolBuildsEveryStationWithADrawnLogo) {
     EXPECT_EQ(built[0]["play" + k + ".txt"], in.stations[i - 1].url + "\r\n" + in.stations[i - 1].title + "\r\n");
     ASSERT_EQ(built[0].count(k + ".png"), 1u) << k;
     tk::Bitmap logo = imaging::Decode(built[0][k + ".png"], imaging::Kind::kPng);
-    EXPECT_EQ(logo.width, 176);
-    EXPECT_EQ(logo.height, 164);
+    EXPECT_EQ(logo.width, catalogue_tool::kDrawnLogoWidth);
+    EXPECT_EQ(logo.height, catalogue_tool::kDrawnLogoHeight);
   }
 }
 
