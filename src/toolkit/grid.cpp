@@ -166,7 +166,8 @@ void PictureGrid::Paint(Canvas& c) {
   Rect all{0, 0, bounds_.width, bounds_.height};
   c.FillRect(all, grid_colour_);
   int first = offset_ / row_height_;
-  for (int r = first; r < RowCount(); ++r) {
+  // Rows without a single picture under the note are left plain.
+  for (int r = EmptyTextShown() ? RowCount() : first; r < RowCount(); ++r) {
     int y = r * row_height_ - offset_;
     if (y >= bounds_.height) break;
     for (int col = 0; col < columns_; ++col) {
