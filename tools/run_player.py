@@ -12,7 +12,9 @@ Only what this script started is ended. Exit code: the player's, or 1 when its w
 appeared.
 """
 
+import json
 import os
+import shutil
 import subprocess
 import sys
 import time
@@ -63,9 +65,20 @@ def write_shipped_catalogue(stations, server):
     for p in stations.iterdir():
         p.unlink()
     name, media, top, bottom, titles = DEMO[0]
-    (stations / "play1.txt").write_bytes(
-        demo_url(server, media, titles).encode("ascii") + "\r\nДемо-станция (без интернета)\r\n".encode("cp1251"))
-    demo_logo(stations / "1.png", "Демо", "127.0.0.1", top, bottom)
+    url = demo_url(server, media, titles)
+    title = "Демо без интернета"
+    tool = REPO / "build" / "tool" / "tivolna-catalogue"
+    if tool.is_file():  # a name card like the catalogue's, drawn by the catalogue tool
+        work = WORK / "demo-station"
+        work.mkdir(parents=True, exist_ok=True)
+        (work / "list.json").write_text(json.dumps([{"name": title, "url_resolved": url, "tags": "news"}]))
+        subprocess.run([str(tool), "json", str(work / "list.json"), str(work / "Stations")],
+                       stdout=subprocess.DEVNULL, check=True)
+        for p in (work / "Stations").iterdir():
+            shutil.copy(p, stations / p.name)
+    else:
+        (stations / "play1.txt").write_bytes(url.encode("ascii") + f"\r\n{title}\r\n".encode("cp1251"))
+        demo_logo(stations / "1.png", "Демо", "127.0.0.1", top, bottom)
     for p in SHIPPED.iterdir():
         stem, dot, ext = p.name.partition(".")
         n = int(stem[4:]) if stem.startswith("play") else int(stem)
