@@ -67,7 +67,8 @@ target_link_libraries(tivolna_imaging PUBLIC tivolna_base tivolna_toolkit deps::
 if(WIN32)
   add_library(deps::freetype STATIC IMPORTED)
   set_target_properties(deps::freetype PROPERTIES IMPORTED_LOCATION "${TIVOLNA_DEPS}/${TIVOLNA_ARCH}/lib/libfreetype.a"
-    INTERFACE_INCLUDE_DIRECTORIES "${TIVOLNA_DEPS}/${TIVOLNA_ARCH}/include/freetype2")
+    INTERFACE_INCLUDE_DIRECTORIES "${TIVOLNA_DEPS}/${TIVOLNA_ARCH}/include/freetype2"
+    INTERFACE_LINK_LIBRARIES deps::zlib)
 else()
   find_package(Freetype REQUIRED)
   add_library(deps::freetype ALIAS Freetype::Freetype)
@@ -81,7 +82,7 @@ add_library(tivolna_namecard STATIC imaging/namecard.cpp imaging/namecard_font.c
 set_source_files_properties(imaging/namecard_font.cpp PROPERTIES
   COMPILE_DEFINITIONS "TIVOLNA_NAMECARD_FONT_PATH=\"${TIVOLNA_NAMECARD_FONT}\""
   OBJECT_DEPENDS "${TIVOLNA_NAMECARD_FONT}")
-target_link_libraries(tivolna_namecard PUBLIC tivolna_toolkit PRIVATE deps::freetype deps::png)
+target_link_libraries(tivolna_namecard PUBLIC tivolna_toolkit PRIVATE deps::freetype deps::png deps::zlib)
 
 # Playback: the audio library as the program uses it, the stream worker, the media player.
 add_library(tivolna_playback STATIC playback/title.cpp playback/audio_library.cpp

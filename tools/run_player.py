@@ -4,13 +4,17 @@
 With a display ($DISPLAY) the player runs there until it is closed. Without one it runs on a
 private Xvfb, a screenshot is saved and its path printed, and the player is closed again.
 Sound goes to the user's sound server when one answers, else to a private null sink. The
-loopback demo server runs alongside, and an empty catalogue gets its demo stations. Settings
-and stations persist in build/run/player.
+loopback demo server runs alongside. An empty Stations folder gets the shipped catalogue when
+scripts/catalogue has built it (build/catalogue/Stations), behind one loopback demo station
+that plays without internet; without it, the demo stations. Settings and stations persist in
+build/run/player.
 Only what this script started is ended. Exit code: the player's, or 1 when its window never
 appeared.
 """
 
+import json
 import os
+import shutil
 import subprocess
 import sys
 import time
@@ -48,17 +52,57 @@ def demo_logo(path, name, subtitle, top, bottom):
          "-fill", "rgba(255,255,255,0.85)", "-annotate", "+0+34", subtitle, str(path)], check=True)
 
 
+SHIPPED = REPO / "build" / "catalogue" / "Stations"
+
+
+def demo_url(server, media, titles):
+    q = urllib.parse.quote_from_bytes(titles.encode("cp1251"), safe="|")
+    return f"{server}/stream/{media}?burst=65536&metaint=8000&title_every=6&titles={q}"
+
+
+def write_shipped_catalogue(stations, server):
+    """Station 1: the first demo station, on loopback; then the shipped catalogue, from 2 on."""
+    for p in stations.iterdir():
+        p.unlink()
+    name, media, top, bottom, titles = DEMO[0]
+    url = demo_url(server, media, titles)
+    title = "Демо без интернета"
+    tool = REPO / "build" / "tool" / "tivolna-catalogue"
+    if tool.is_file():  # a name card like the catalogue's, drawn by the catalogue tool
+        work = WORK / "demo-station"
+        work.mkdir(parents=True, exist_ok=True)
+        (work / "list.json").write_text(json.dumps([{"name": title, "url_resolved": url, "tags": "news"}]))
+        subprocess.run([str(tool), "json", str(work / "list.json"), str(work / "Stations")],
+                       stdout=subprocess.DEVNULL, check=True)
+        for p in (work / "Stations").iterdir():
+            shutil.copy(p, stations / p.name)
+    else:
+        (stations / "play1.txt").write_bytes(url.encode("ascii") + f"\r\n{title}\r\n".encode("cp1251"))
+        demo_logo(stations / "1.png", "Демо", "127.0.0.1", top, bottom)
+    for p in SHIPPED.iterdir():
+        stem, dot, ext = p.name.partition(".")
+        n = int(stem[4:]) if stem.startswith("play") else int(stem)
+        new = f"play{n + 1}" if stem.startswith("play") else str(n + 1)
+        (stations / f"{new}{dot}{ext}").write_bytes(p.read_bytes())
+
+
 def write_demo_catalogue(app, server):
-    """Fills an empty Stations folder with the demo stations, and points the demo stations of
-    an earlier run at this run's server."""
+    """Fills an empty Stations folder with the shipped catalogue and a demo station, or with
+    the demo stations, and points the demo stations of an earlier run at this run's server."""
     stations = app / "Stations"
     marker = app.parent / "demo-catalogue"
     stations.mkdir(parents=True, exist_ok=True)
     if any(stations.iterdir()) and not marker.exists():
         return  # the user's own catalogue
+    if SHIPPED.is_dir() and any(SHIPPED.glob("play*.txt")):
+        write_shipped_catalogue(stations, server)
+        marker.write_text("the Stations folder holds the shipped catalogue and a demo station\n")
+        return
+    if marker.exists() and "shipped" in marker.read_text():
+        for p in stations.iterdir():  # the shipped catalogue of an earlier run
+            p.unlink()
     for n, (name, media, top, bottom, titles) in enumerate(DEMO, start=1):
-        q = urllib.parse.quote_from_bytes(titles.encode("cp1251"), safe="|")
-        url = f"{server}/stream/{media}?burst=65536&metaint=8000&title_every=6&titles={q}"
+        url = demo_url(server, media, titles)
         play = stations / f"play{n}.txt"
         rest = f"Радио «{name}»\r\n".encode("cp1251")
         if play.exists():  # keep what the user changed, take the new address

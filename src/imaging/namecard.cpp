@@ -279,7 +279,7 @@ std::vector<unsigned char> EncodePng(const tk::Bitmap& b) {
     return {};
   }
   png_set_write_fn(png, &out, PngWrite, PngFlush);
-  png_set_compression_level(png, 9);
+  png_set_compression_level(png, 6);
   png_set_IHDR(png, info, static_cast<png_uint_32>(b.width), static_cast<png_uint_32>(b.height), 8,
                PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_set_rows(png, info, rows.data());

@@ -87,6 +87,52 @@ void PictureGrid::ScrollTo(int offset) {
   Invalidate();
 }
 
+void PictureGrid::SetEmptyText(std::string text) {
+  empty_text_ = std::move(text);
+  Invalidate();
+}
+
+bool PictureGrid::EmptyTextShown() const {
+  if (empty_text_.empty()) return false;
+  for (const auto& row : rows_)
+    for (const Cell& cell : row)
+      if (!cell.tile.Empty()) return false;
+  return true;
+}
+
+void PictureGrid::PaintEmptyText(Canvas& c) {
+  std::vector<std::string> lines;
+  for (size_t from = 0; from <= empty_text_.size();) {
+    size_t nl = std::min(empty_text_.find('\n', from), empty_text_.size());
+    lines.push_back(empty_text_.substr(from, nl - from));
+    from = nl + 1;
+  }
+  Font heading = skin::HintFont(), body = skin::HintFont();
+  heading.height = 17;
+  heading.style = kBold;
+  int w = bounds_.width - (ScrollBarShown() ? kScrollBarWidth : 0);
+  int line_h = c.MeasureText("Ag", body).height + 3;
+  int head_h = c.MeasureText("Ag", heading).height + 10;
+  // A radio mast above the heading, lit from the top left like the rest of the artwork.
+  int icon = 34;
+  int total = icon + 10 + head_h + line_h * static_cast<int>(lines.size() - 1);
+  int y = std::max(4, (bounds_.height - total) / 2);
+  double cx = w / 2.0, cy = y + icon / 2.0;
+  Path disc;
+  disc.AddEllipse(cx, cy, icon / 2.0, icon / 2.0);
+  c.FillPath(disc, Paint::Radial(cx - 6, cy - 7, icon * 0.8, {{0, skin::kAccentLight}, {1, skin::kAccentDark}}));
+  Path waves;
+  waves.AddEllipse(cx, cy + 1, 2.6, 2.6);
+  waves.AddArc(cx, cy + 1, 7, 35, 145, 2.2);
+  waves.AddArc(cx, cy + 1, 12, 40, 140, 2.2);
+  c.FillPath(waves, Rgb(255, 255, 255));
+  y += icon + 10;
+  c.DrawTextIn(lines[0], heading, skin::kText, {8, y, w - 16, head_h}, Align::kCentre);
+  y += head_h;
+  for (size_t i = 1; i < lines.size(); ++i, y += line_h)
+    c.DrawTextIn(lines[i], body, Rgb(96, 108, 128), {8, y, w - 16, line_h}, Align::kCentre);
+}
+
 void PictureGrid::GlideStep() {
   int d = target_ - offset_;
   // A third of the way each tick: fast at first, gentle at the end.
@@ -120,7 +166,8 @@ void PictureGrid::Paint(Canvas& c) {
   Rect all{0, 0, bounds_.width, bounds_.height};
   c.FillRect(all, grid_colour_);
   int first = offset_ / row_height_;
-  for (int r = first; r < RowCount(); ++r) {
+  // Rows without a single picture under the note are left plain.
+  for (int r = EmptyTextShown() ? RowCount() : first; r < RowCount(); ++r) {
     int y = r * row_height_ - offset_;
     if (y >= bounds_.height) break;
     for (int col = 0; col < columns_; ++col) {
@@ -137,6 +184,7 @@ void PictureGrid::Paint(Canvas& c) {
       c.FillRect({cell.left, cell.Bottom() - 1, cell.width, 1}, line_colour_);
     }
   }
+  if (EmptyTextShown()) PaintEmptyText(c);
   if (ScrollBarShown()) {
     Rect bar{bounds_.width - kScrollBarWidth, 0, kScrollBarWidth, bounds_.height};
     c.FillRect(bar, Rgb(238, 241, 246));

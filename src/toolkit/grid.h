@@ -43,6 +43,11 @@ class PictureGrid : public WindowedControl {
   Colour CellColour() const { return cell_colour_; }
   void SetLineColour(Colour c) { line_colour_ = c; Invalidate(); }
   void SetScrollBar(ScrollBar s);
+  // A short note drawn in the middle while no cell has a picture: its first line as a
+  // heading, the others ("\n" between them) below it.
+  void SetEmptyText(std::string text);
+  const std::string& EmptyText() const { return empty_text_; }
+  bool EmptyTextShown() const;
   bool ScrollBarShown() const;
 
   // Rows scrolled out of view at the top, in pixels; the target of a glide.
@@ -71,6 +76,7 @@ class PictureGrid : public WindowedControl {
   int ContentHeight() const { return RowCount() * row_height_; }
   bool CellAtPoint(int x, int y, int* col, int* row) const;
   void GlideStep();
+  void PaintEmptyText(Canvas& c);
 
   int columns_, column_width_, row_height_;
   std::vector<std::vector<Cell>> rows_;
@@ -84,6 +90,7 @@ class PictureGrid : public WindowedControl {
   int hover_col_ = -1, hover_row_ = -1;
   bool dragging_thumb_ = false;
   int drag_grab_ = 0;
+  std::string empty_text_;
 };
 
 }  // namespace tk

@@ -69,6 +69,7 @@ bool HasTag(const std::string& tags, const std::string& wanted) {
 struct Candidate {
   catalogue::NewStation station;
   long long votes;
+  std::string tags;
 };
 
 }  // namespace
@@ -98,7 +99,7 @@ JsonImport StationsFromJson(const std::string& json_text, const JsonFilter& filt
     if (!IsHttp(logo) || catalogue::OneLine(logo) != logo) logo.clear();
     auto v = o.find("votes");
     long long votes = v != o.end() && v->is_number_integer() ? v->get<long long>() : 0;
-    candidates.push_back({{url, name, logo}, votes});
+    candidates.push_back({{url, name, logo}, votes, Text(o, "tags")});
   }
   if (filter.top > 0)
     std::stable_sort(candidates.begin(), candidates.end(),
@@ -115,6 +116,7 @@ JsonImport StationsFromJson(const std::string& json_text, const JsonFilter& filt
       continue;
     }
     out.stations.push_back(std::move(c.station));
+    out.tags.push_back(std::move(c.tags));
   }
   return out;
 }

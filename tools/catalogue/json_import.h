@@ -19,6 +19,7 @@ struct JsonFilter {
 
 struct JsonImport {
   std::vector<catalogue::NewStation> stations;  // texts in Windows-1251
+  std::vector<std::string> tags;                // each station's "tags" (UTF-8), in the same order
   size_t skipped_bad = 0;        // not an object, no name, no usable address
   size_t skipped_duplicate = 0;  // a name seen before (case ignored)
   size_t filtered_out = 0;       // by country or tag

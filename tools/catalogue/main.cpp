@@ -19,6 +19,7 @@
 #include "base/codepage.h"
 #include "base/errors.h"
 #include "catalogue/rebuild.h"
+#include "drawn_logos.h"
 #include "json_import.h"
 #include "net/http_get.h"
 
@@ -29,9 +30,10 @@ const char kUsage[] =
     "  tivolna-catalogue directory [--root URL] [--prefix PREFIX] STATIONS\n"
     "      rebuilds STATIONS from the station directory's root page\n"
     "      (default root %s, playlist prefix %s)\n"
-    "  tivolna-catalogue json FILE|URL [--country CC] [--tag TAG] [--top N] STATIONS\n"
+    "  tivolna-catalogue json FILE|URL [--country CC] [--tag TAG] [--top N] [--no-drawn-logos] STATIONS\n"
     "      builds STATIONS from a JSON station list (name, url_resolved, favicon);\n"
-    "      at most 999 stations\n"
+    "      at most 999 stations; a station without a picture gets a drawn name card\n"
+    "      unless --no-drawn-logos is given\n"
     "The new folder is built beside STATIONS and replaces it only when complete.\n";
 
 const char* const kHeaders[][2] = {{"Accept", "text/html, */*"},
@@ -68,7 +70,8 @@ std::string ReadSource(const std::string& source) {
 
 std::string Shown(const std::string& ansi) { return base::Cp1251ToUtf8(catalogue::OneLine(ansi)); }
 
-int Build(const std::string& folder, const std::vector<catalogue::NewStation>& stations, catalogue::LogoRule rule) {
+int Build(const std::string& folder, const std::vector<catalogue::NewStation>& stations, catalogue::LogoRule rule,
+          const std::vector<std::string>* draw_tags = nullptr) {
   catalogue::BuildOptions options;
   options.rule = rule;
   if (rule == catalogue::LogoRule::Signature) options.check_logo = catalogue_tool::LogoDecodes;
@@ -84,6 +87,9 @@ int Build(const std::string& folder, const std::vector<catalogue::NewStation>& s
     std::printf("%s\n", catalogue::LogoKindName(kind));
     std::fflush(stdout);
   };
+  size_t drawn = 0;
+  if (draw_tags)
+    catalogue_tool::DrawMissingLogos(options, std::filesystem::u8path(folder), stations, *draw_tags, &drawn);
   catalogue::BuildReport report = catalogue::BuildCatalogue(std::filesystem::u8path(folder), stations, options);
   using K = catalogue::LogoKind;
   size_t no_address = 0;
@@ -94,6 +100,7 @@ int Build(const std::string& folder, const std::vector<catalogue::NewStation>& s
   std::printf("no logo: %zu error answers or not pictures, %zu no answer, %zu no address\n", report.Count(K::Empty),
               report.Count(K::Missing) - no_address, no_address);
   if (report.Count(K::TooLarge) > 0) std::printf("%s\n", report.DroppedLogos().c_str());
+  if (draw_tags) std::printf("drawn logos: %zu (for the stations without a picture)\n", drawn);
   return 0;
 }
 
@@ -126,10 +133,12 @@ size_t Count(const std::string& text) {
 int Json(std::vector<std::string> args) {
   catalogue_tool::JsonFilter filter;
   std::string source, folder;
+  bool draw = true;
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--country" && i + 1 < args.size()) filter.country = args[++i];
     else if (args[i] == "--tag" && i + 1 < args.size()) filter.tag = args[++i];
     else if (args[i] == "--top" && i + 1 < args.size()) filter.top = Count(args[++i]);
+    else if (args[i] == "--no-drawn-logos") draw = false;
     else if (args[i].compare(0, 2, "--") == 0) throw Usage();
     else if (source.empty()) source = args[i];
     else if (folder.empty()) folder = args[i];
@@ -141,7 +150,7 @@ int Json(std::vector<std::string> args) {
   std::printf("station list: %zu taken, %zu filtered out, %zu bad, %zu duplicate names, %zu over the limit\n",
               in.stations.size(), in.filtered_out, in.skipped_bad, in.skipped_duplicate, in.over_limit);
   if (in.stations.empty()) throw base::Error("no station is left; " + folder + " was not changed");
-  return Build(folder, in.stations, catalogue::LogoRule::Signature);
+  return Build(folder, in.stations, catalogue::LogoRule::Signature, draw ? &in.tags : nullptr);
 }
 
 }  // namespace

@@ -36,6 +36,12 @@ const char kAddFavouriteHint[] = "Добавить в избранное";
 const char kAddFavouriteHintLatinE[] = "Добавить в избранноe";
 const char kAddFavouriteHintToggle[] = "Добавить в избранного";
 const char kRemoveFavouriteHint[] = "Убрать из избранного";
+const char kEmptyCatalogueText[] =
+    "Каталог радиостанций пуст\n"
+    "В папке Stations рядом с программой нет ни одной станции с логотипом.\n"
+    "Добавьте станцию: вставьте её адрес (Ctrl+V) или перетащите сюда\n"
+    "адрес либо файл плейлиста (.m3u, .pls, .asx, .url).\n"
+    "Чтобы вернуть весь каталог, установите Тиволну заново.";
 
 namespace {
 
@@ -169,6 +175,7 @@ TForm1::TForm1()
     g->SetLineColour(tk::Rgb(255, 255, 255));
   }
   ApplySystemColours(true);
+  NextGrid1.SetEmptyText(kEmptyCatalogueText);
   NextGrid1.OnSelectCell = [this](int c, int r) { NextGrid1SelectCell(c, r); };
   NextGrid1.OnMouseEnter = [this] { NextGrid1MouseEnter(); };
   NextGrid2.OnSelectCell = [this](int c, int r) { NextGrid2SelectCell(c, r); };

@@ -181,6 +181,7 @@ extern const char kAddFavouriteHint[];       // "Добавить в избра�
 extern const char kAddFavouriteHintLatinE[]; // the same with a Latin "e" at its end
 extern const char kAddFavouriteHintToggle[]; // "Добавить в избранного", after a removal
 extern const char kRemoveFavouriteHint[];
+extern const char kEmptyCatalogueText[];  // the station grid's note while it has no tile
 // The release number the version file is compared with.
 constexpr int32_t kReleaseNumber = 5;
 
