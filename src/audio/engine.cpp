@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -47,6 +48,7 @@ struct Engine {
     std::vector<std::shared_ptr<Stream>> pending;
     std::vector<std::shared_ptr<Stream>> playing;
     std::shared_ptr<Output> output;
+    std::condition_variable wake;  // a stream started playing, or the output stops
 
     DWORD buffer_ms = kDefaultBufferMs;
     DWORD prebuf = kDefaultPrebufPercent;
@@ -114,6 +116,15 @@ void mix(Output &out) {
     while (!out.stop.load()) {
         if (hooks().output_faults.load() > 0 && hooks().output_faults.fetch_sub(1) > 0)
             throw std::runtime_error("output fault (test hook)");
+        {
+            // Nothing plays: the device gets no silence and the thread sleeps.
+            std::unique_lock<std::mutex> l(eng().m);
+            eng().wake.wait(l, [&] {
+                return out.stop.load() || hooks().output_faults.load() > 0 ||
+                       (eng().generation == out.generation && !eng().playing.empty());
+            });
+        }
+        if (out.stop.load()) break;
         size_t n = sink.wait_ready(100);
         if (n == 0) continue;
         list.clear();
@@ -156,6 +167,7 @@ void mix(Output &out) {
         for (size_t i = 0; i < frames * 2; ++i)
             mix[i] = static_cast<int16_t>(std::max(-32768, std::min(32767, acc[i])));
         sink.write(mix.data(), frames);
+        hooks().output_blocks.fetch_add(1, std::memory_order_relaxed);
         if (!list.empty()) call_capture(mix.data(), frames);
     }
 }
@@ -195,6 +207,11 @@ Timeouts timeouts_now() {
 }
 
 }  // namespace
+
+void wake_output() {
+    { std::lock_guard<std::mutex> l(eng().m); }
+    eng().wake.notify_all();
+}
 
 int reconnect_first_pause_ms() {
     int h = hooks().reconnect_ms.load();
@@ -262,6 +279,7 @@ BOOL BASS_Free(void) {
         for (auto &s : all) s->set_playing(false);
         if (out) {
             out->stop.store(true);
+            wake_output();
             // the output thread makes no callbacks (but the test capture) and ends within one pass
             if (out->thread.joinable()) {
                 if (out->thread.get_id() == std::this_thread::get_id())
@@ -442,6 +460,7 @@ BOOL BASS_ChannelPlay(DWORD handle, BOOL restart) {
         if (std::find(p.begin(), p.end(), it->second) == p.end()) {
             it->second->set_playing(true);
             p.push_back(it->second);
+            eng().wake.notify_all();
         }
         return ok(TRUE);
     } catch (...) {
