@@ -111,12 +111,17 @@ uint64_t Stream::download_loop(AudioSource &src) {
         size_t space = 0;
         {
             std::unique_lock<std::mutex> l(m_);
-            // back-pressure: the socket is not read while the buffer is full
-            writer_waiting_ = true;
-            cv_.wait(l, [this] { return abort_.load() || downloaded_ - consumed_ < ring_.size(); });
-            writer_waiting_ = false;
+            // back-pressure: the socket is not read while the buffer is full, and a full
+            // buffer is read into again once a good part of it is free, not for every bit
+            auto free = [this] { return ring_.size() - static_cast<size_t>(downloaded_ - consumed_); };
+            if (free() == 0) {
+                writer_resume_ = std::max<size_t>(1, std::min(buf.size(), ring_.size() / 4));
+                writer_waiting_ = true;
+                cv_.wait(l, [&] { return abort_.load() || free() >= writer_resume_; });
+                writer_waiting_ = false;
+            }
             if (abort_.load()) break;
-            space = ring_.size() - static_cast<size_t>(downloaded_ - consumed_);
+            space = free();
         }
         size_t got = 0;
         net::IoStatus st = src.sock.recv(buf.data(), std::min(space, buf.size()), got,
@@ -334,7 +339,7 @@ size_t Stream::render(int16_t *out, size_t frames) {
             std::memcpy(chunk + first, ring_.data(), n - first);
             consumed_ += n;
             if (n == 0 && cfg_.prebuf_percent > 0 && !thread_done_) waiting_prebuf_ = true;
-            wake = (writer_waiting_ && n > 0) ||
+            wake = (writer_waiting_ && cap - static_cast<size_t>(downloaded_ - consumed_) >= writer_resume_) ||
                    (gathering_ && (downloaded_ - consumed_) * kGatherLowDivisor < ring_.size());
         }
         if (n == 0) break;

@@ -96,6 +96,7 @@ private:
     Latch ended_;   // the download thread has made its last callback
     bool waiting_prebuf_ = true;
     bool writer_waiting_ = false;  // the download thread waits for space
+    size_t writer_resume_ = 1;     // the free bytes it waits for
     bool gathering_ = false;       // the download thread lets a playing stream's bytes gather
 
     // metadata and syncs (under m_)
