@@ -20,7 +20,7 @@ constexpr int kReconnectFirstPauseMs = 1000;
 constexpr int kReconnectLongestPauseMs = 8000;
 // A playing stream holding more than 1/kGatherLowDivisor of its buffer reads its socket at
 // most once per kGatherPauseMs (unless a read fills the whole read block).
-constexpr int kGatherPauseMs = 100;
+constexpr int kGatherPauseMs = 250;
 constexpr int kGatherLowDivisor = 4;
 
 // The pause before the first reconnect (the test hook may shorten it).
