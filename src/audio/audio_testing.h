@@ -28,6 +28,11 @@ void fail_output(int times);
 // the built-in value.
 void set_reconnect_pause(int first_ms);
 
+// Counters since the start of the process: blocks the output thread handed to its sink, and
+// reads of the download threads from their sockets.
+uint64_t output_blocks();
+uint64_t download_reads();
+
 // All hooks back to their defaults.
 void reset();
 

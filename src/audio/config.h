@@ -18,6 +18,10 @@ constexpr size_t kMaxBufferBytes = 8u * 1024 * 1024;
 constexpr int kReconnectTries = 5;
 constexpr int kReconnectFirstPauseMs = 1000;
 constexpr int kReconnectLongestPauseMs = 8000;
+// A playing stream holding more than 1/kGatherLowDivisor of its buffer reads its socket at
+// most once per kGatherPauseMs (unless a read fills the whole read block).
+constexpr int kGatherPauseMs = 250;
+constexpr int kGatherLowDivisor = 4;
 
 // The pause before the first reconnect (the test hook may shorten it).
 int reconnect_first_pause_ms();

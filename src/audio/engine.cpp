@@ -3,6 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -47,6 +48,7 @@ struct Engine {
     std::vector<std::shared_ptr<Stream>> pending;
     std::vector<std::shared_ptr<Stream>> playing;
     std::shared_ptr<Output> output;
+    std::condition_variable wake;  // a stream started playing, or the output stops
 
     DWORD buffer_ms = kDefaultBufferMs;
     DWORD prebuf = kDefaultPrebufPercent;
@@ -103,6 +105,14 @@ T ok(T result) {
     return result;
 }
 
+// A stream's volume in Q15.
+int32_t volume_q15(const Stream &s) { return static_cast<int32_t>(std::lrint(s.volume.load() * 32768.0f)); }
+
+// One frame's step of the gain toward its target.
+inline int32_t glide(int32_t g, int32_t target, int32_t step) {
+    return g < target ? std::min(target, g + step) : std::max(target, g - step);
+}
+
 // Mixes the playing streams into the sink until stopped. Throws when anything fails.
 void mix(Output &out) {
     std::vector<int32_t> acc;
@@ -114,6 +124,15 @@ void mix(Output &out) {
     while (!out.stop.load()) {
         if (hooks().output_faults.load() > 0 && hooks().output_faults.fetch_sub(1) > 0)
             throw std::runtime_error("output fault (test hook)");
+        {
+            // Nothing plays: the device gets no silence and the thread sleeps.
+            std::unique_lock<std::mutex> l(eng().m);
+            eng().wake.wait(l, [&] {
+                return out.stop.load() || hooks().output_faults.load() > 0 ||
+                       (eng().generation == out.generation && !eng().playing.empty());
+            });
+        }
+        if (out.stop.load()) break;
         size_t n = sink.wait_ready(100);
         if (n == 0) continue;
         list.clear();
@@ -121,28 +140,51 @@ void mix(Output &out) {
             std::lock_guard<std::mutex> l(eng().m);
             if (eng().generation == out.generation) list = eng().playing;
         }
-        acc.assign(n * 2, 0);
-        tmp.resize(n * 2);
+        mix.resize(n * 2);
         size_t longest = 0;
-        for (auto &s : list) {
-            size_t got = s->render(tmp.data(), n);
-            longest = std::max(longest, got);
-            const int32_t target = static_cast<int32_t>(std::lrint(s->volume.load() * 32768.0f));
-            int32_t g = s->gain < 0 ? target : s->gain;
+        if (list.size() == 1) {
+            // One stream (the usual case): decoded straight into the block, its gain applied
+            // in place; the same samples as the sum below, without its two extra passes.
+            Stream &s = *list[0];
+            int16_t *m = mix.data();
+            longest = s.render(m, n);
+            const int32_t target = volume_q15(s);
+            int32_t g = s.gain < 0 ? target : s.gain;
             size_t i = 0;
-            for (; i < got && g != target; ++i) {
-                g = g < target ? std::min(target, g + step) : std::max(target, g - step);
-                acc[2 * i] += (tmp[2 * i] * g) >> 15;
-                acc[2 * i + 1] += (tmp[2 * i + 1] * g) >> 15;
+            for (; i < longest && g != target; ++i) {
+                g = glide(g, target, step);
+                m[2 * i] = static_cast<int16_t>((m[2 * i] * g) >> 15);
+                m[2 * i + 1] = static_cast<int16_t>((m[2 * i + 1] * g) >> 15);
             }
-            int32_t *a = acc.data();
-            const int16_t *t = tmp.data();
-            if (g == 32768) {
-                for (size_t k = 2 * i; k < 2 * got; ++k) a[k] += t[k];
-            } else if (g > 0) {
-                for (size_t k = 2 * i; k < 2 * got; ++k) a[k] += (t[k] * g) >> 15;
+            if (g != 32768)
+                for (size_t k = 2 * i; k < 2 * longest; ++k) m[k] = static_cast<int16_t>((m[k] * g) >> 15);
+            s.gain = g;
+            std::fill(m + 2 * longest, m + 2 * n, int16_t{0});
+        } else {
+            acc.assign(n * 2, 0);
+            tmp.resize(n * 2);
+            for (auto &s : list) {
+                size_t got = s->render(tmp.data(), n);
+                longest = std::max(longest, got);
+                const int32_t target = volume_q15(*s);
+                int32_t g = s->gain < 0 ? target : s->gain;
+                size_t i = 0;
+                for (; i < got && g != target; ++i) {
+                    g = glide(g, target, step);
+                    acc[2 * i] += (tmp[2 * i] * g) >> 15;
+                    acc[2 * i + 1] += (tmp[2 * i + 1] * g) >> 15;
+                }
+                int32_t *a = acc.data();
+                const int16_t *t = tmp.data();
+                if (g == 32768) {
+                    for (size_t k = 2 * i; k < 2 * got; ++k) a[k] += t[k];
+                } else if (g > 0) {
+                    for (size_t k = 2 * i; k < 2 * got; ++k) a[k] += (t[k] * g) >> 15;
+                }
+                s->gain = g;
             }
-            s->gain = g;
+            for (size_t k = 0; k < n * 2; ++k)
+                mix[k] = static_cast<int16_t>(std::max(-32768, std::min(32767, acc[k])));
         }
         size_t frames = n;
         if (sink.unpaced()) {
@@ -152,10 +194,8 @@ void mix(Output &out) {
             }
             frames = longest;
         }
-        mix.resize(frames * 2);
-        for (size_t i = 0; i < frames * 2; ++i)
-            mix[i] = static_cast<int16_t>(std::max(-32768, std::min(32767, acc[i])));
         sink.write(mix.data(), frames);
+        hooks().output_blocks.fetch_add(1, std::memory_order_relaxed);
         if (!list.empty()) call_capture(mix.data(), frames);
     }
 }
@@ -195,6 +235,11 @@ Timeouts timeouts_now() {
 }
 
 }  // namespace
+
+void wake_output() {
+    { std::lock_guard<std::mutex> l(eng().m); }
+    eng().wake.notify_all();
+}
 
 int reconnect_first_pause_ms() {
     int h = hooks().reconnect_ms.load();
@@ -262,6 +307,7 @@ BOOL BASS_Free(void) {
         for (auto &s : all) s->set_playing(false);
         if (out) {
             out->stop.store(true);
+            wake_output();
             // the output thread makes no callbacks (but the test capture) and ends within one pass
             if (out->thread.joinable()) {
                 if (out->thread.get_id() == std::this_thread::get_id())
@@ -442,6 +488,7 @@ BOOL BASS_ChannelPlay(DWORD handle, BOOL restart) {
         if (std::find(p.begin(), p.end(), it->second) == p.end()) {
             it->second->set_playing(true);
             p.push_back(it->second);
+            eng().wake.notify_all();
         }
         return ok(TRUE);
     } catch (...) {

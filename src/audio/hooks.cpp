@@ -42,8 +42,13 @@ void set_timeouts(int connect_ms, int read_ms, int stall_ms) {
     audio::hooks().stall_ms.store(stall_ms);
 }
 void set_open_timeout(int open_ms) { audio::hooks().open_ms.store(open_ms); }
-void fail_output(int times) { audio::hooks().output_faults.store(times); }
+void fail_output(int times) {
+    audio::hooks().output_faults.store(times);
+    audio::wake_output();
+}
 void set_reconnect_pause(int first_ms) { audio::hooks().reconnect_ms.store(first_ms); }
+uint64_t output_blocks() { return audio::hooks().output_blocks.load(); }
+uint64_t download_reads() { return audio::hooks().download_reads.load(); }
 void reset() {
     set_no_output_device(false);
     set_fast_pacing(false);

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "audio/config.h"
+#include "audio/hooks.h"
 #include "audio/wait.h"
 
 namespace audio {
@@ -110,17 +111,23 @@ uint64_t Stream::download_loop(AudioSource &src) {
         size_t space = 0;
         {
             std::unique_lock<std::mutex> l(m_);
-            // back-pressure: the socket is not read while the buffer is full
-            writer_waiting_ = true;
-            cv_.wait(l, [this] { return abort_.load() || downloaded_ - consumed_ < ring_.size(); });
-            writer_waiting_ = false;
+            // back-pressure: the socket is not read while the buffer is full, and a full
+            // buffer is read into again once a good part of it is free, not for every bit
+            auto free = [this] { return ring_.size() - static_cast<size_t>(downloaded_ - consumed_); };
+            if (free() == 0) {
+                writer_resume_ = std::max<size_t>(1, std::min(buf.size(), ring_.size() / 4));
+                writer_waiting_ = true;
+                cv_.wait(l, [&] { return abort_.load() || free() >= writer_resume_; });
+                writer_waiting_ = false;
+            }
             if (abort_.load()) break;
-            space = ring_.size() - static_cast<size_t>(downloaded_ - consumed_);
+            space = free();
         }
         size_t got = 0;
         net::IoStatus st = src.sock.recv(buf.data(), std::min(space, buf.size()), got,
                                          cfg_.open.timeouts.stall_ms);
         if (st != net::IoStatus::Ok) break;  // end of body, stall, abort or error
+        hooks().download_reads.fetch_add(1, std::memory_order_relaxed);
         audio.clear();
         bool new_meta = src.icy.feed(buf.data(), got, audio, meta);
         {
@@ -135,9 +142,23 @@ uint64_t Stream::download_loop(AudioSource &src) {
         received += audio.size();
         if (new_meta) publish_meta(meta);
         scan_titles(audio);
+        if (got < buf.size()) gather();
     }
     src.sock.close();
     return received;
+}
+
+void Stream::gather() {
+    // A playing stream with plenty buffered reads a few times a second rather than for every
+    // small packet: the socket keeps the bytes meanwhile. A low buffer ends the pause early.
+    if (!playing_.load()) return;
+    std::unique_lock<std::mutex> l(m_);
+    auto low = [this] { return (downloaded_ - consumed_) * kGatherLowDivisor < ring_.size(); };
+    if (low()) return;
+    gathering_ = true;
+    cv_.wait_for(l, std::chrono::milliseconds(kGatherPauseMs),
+                 [&] { return abort_.load() || !playing_.load() || low(); });
+    gathering_ = false;
 }
 
 void Stream::reconnect() {
@@ -318,7 +339,8 @@ size_t Stream::render(int16_t *out, size_t frames) {
             std::memcpy(chunk + first, ring_.data(), n - first);
             consumed_ += n;
             if (n == 0 && cfg_.prebuf_percent > 0 && !thread_done_) waiting_prebuf_ = true;
-            wake = writer_waiting_ && n > 0;
+            wake = (writer_waiting_ && cap - static_cast<size_t>(downloaded_ - consumed_) >= writer_resume_) ||
+                   (gathering_ && (downloaded_ - consumed_) * kGatherLowDivisor < ring_.size());
         }
         if (n == 0) break;
         if (wake) cv_.notify_all();

@@ -74,6 +74,8 @@ private:
     void publish_meta(const std::string &text);
     // Titles from the comment headers of an Ogg stream's logical streams (download thread).
     void scan_titles(const std::string &audio);
+    // Pauses the download of a playing stream while its buffer is well filled.
+    void gather();
     void finish_open(int error);
 
     StreamConfig cfg_;
@@ -94,6 +96,8 @@ private:
     Latch ended_;   // the download thread has made its last callback
     bool waiting_prebuf_ = true;
     bool writer_waiting_ = false;  // the download thread waits for space
+    size_t writer_resume_ = 1;     // the free bytes it waits for
+    bool gathering_ = false;       // the download thread lets a playing stream's bytes gather
 
     // metadata and syncs (under m_)
     static constexpr size_t kTagRing = 8;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -11,6 +12,7 @@
 
 #include "audio/audio_testing.h"
 #include "audio/bass.h"
+#include "audio/config.h"
 #include "loopback.h"
 #include "net/net_testing.h"
 #include "../net/local_server.h"
@@ -186,6 +188,91 @@ TEST_F(AudioStream, StopHaltsOutputAndPlayResumes) {
     EXPECT_NE(BASS_StreamGetFilePosition(h, BASS_FILEPOS_END), kBad); // the stream stays
     std::vector<int16_t> s = play_and_capture(h, 4410, 0);
     EXPECT_NEAR(loopback::tone_frequency(s, kRate), 440, 10);
+}
+
+// Power of one frequency in the left channel (Goertzel).
+double tone_power(const std::vector<int16_t> &stereo, double freq) {
+    const double k = 2 * std::cos(2 * M_PI * freq / kRate);
+    double s1 = 0, s2 = 0;
+    for (size_t i = 0; i < stereo.size(); i += 2) {
+        const double s0 = stereo[i] + k * s1 - s2;
+        s2 = s1;
+        s1 = s0;
+    }
+    return s1 * s1 + s2 * s2 - k * s1 * s2;
+}
+
+// A stream alone and two streams mixed: each at its own volume, the two summed.
+TEST_F(AudioStream, TwoStreamsMixAndOneAloneKeepsItsVolume) {
+    HSTREAM a = open("/stream/tone440_128k_44100_s.mp3?pace=0&burst=65536");
+    HSTREAM b = open("/stream/tone880_128k_44100_s.mp3?pace=0&burst=65536");
+    ASSERT_NE(a, 0u);
+    ASSERT_NE(b, 0u);
+    ASSERT_TRUE(BASS_ChannelSetAttribute(a, BASS_ATTRIB_VOL, 0.5f));
+    ASSERT_TRUE(BASS_ChannelSetAttribute(b, BASS_ATTRIB_VOL, 0.5f));
+    const double alone = loopback::rms_left(play_and_capture(a, 8820));
+    ASSERT_GT(alone, 2000);
+    EXPECT_LT(alone, 7000); // about -6 dBFS at half volume: ~5800
+
+    std::vector<int16_t> both = play_and_capture(b, 8820);
+    const double p440 = tone_power(both, 440), p880 = tone_power(both, 880);
+    EXPECT_GT(p440, p880 * 0.5);
+    EXPECT_GT(p880, p440 * 0.5);
+    EXPECT_NEAR(loopback::rms_left(both) / alone, std::sqrt(2.0), 0.15);
+
+    ASSERT_TRUE(BASS_StreamFree(b));
+    cap_.restart(4410, 8820);
+    std::vector<int16_t> again = cap_.wait(8820, 5000);
+    ASSERT_GE(again.size(), 8820u * 2);
+    EXPECT_NEAR(loopback::rms_left(again) / alone, 1.0, 0.05);
+    EXPECT_NEAR(loopback::tone_frequency(again, kRate), 440, 10);
+}
+
+// Nothing playing, the output thread hands its sink nothing (no silence kept flowing) and
+// sleeps; a play wakes it, and so does a fault asked for meanwhile.
+TEST_F(AudioStream, OutputSleepsWhileNothingPlays) {
+    audio_testing::set_fast_pacing(false); // the paced sink wrote silence every 20 ms before
+    sleep_ms(100);
+    uint64_t blocks = audio_testing::output_blocks();
+    sleep_ms(300);
+    EXPECT_EQ(audio_testing::output_blocks(), blocks) << "blocks went out with no stream";
+    HSTREAM h = open("/stream/tone440_128k_44100_s.mp3?burst=65536");
+    ASSERT_NE(h, 0u);
+    sleep_ms(200);
+    EXPECT_EQ(audio_testing::output_blocks(), blocks) << "blocks went out for a stream that does not play";
+    EXPECT_NEAR(loopback::tone_frequency(play_and_capture(h, 4410, 0), kRate), 440, 10);
+    ASSERT_TRUE(BASS_ChannelStop(h));
+    sleep_ms(100);
+    blocks = audio_testing::output_blocks();
+    sleep_ms(300);
+    EXPECT_EQ(audio_testing::output_blocks(), blocks) << "blocks went out after the stop";
+    audio_testing::fail_output(1);
+    const auto start = Clock::now();
+    while (BASS_GetOutputFailures() < 1 && ms_since(start) < 2000) sleep_ms(5);
+    EXPECT_EQ(BASS_GetOutputFailures(), 1u);
+    EXPECT_NEAR(loopback::tone_frequency(play_and_capture(h, 4410, 0), kRate), 440, 10);
+}
+
+// A playing stream with plenty buffered reads its socket a few times a second, however small
+// the server's packets (the test server paces in packets of a few dozen bytes), and keeps up
+// with real time.
+TEST_F(AudioStream, PlayingStreamGathersItsReads) {
+    audio_testing::set_fast_pacing(false);
+    HSTREAM h = open("/stream/tone440_128k_44100_s.mp3?burst=65536");
+    ASSERT_NE(h, 0u);
+    uint64_t reads = audio_testing::download_reads();
+    sleep_ms(300);
+    EXPECT_GT(audio_testing::download_reads() - reads, 30u) << "the server no longer sends small packets";
+    play_and_capture(h, 4410, 0);
+    reads = audio_testing::download_reads();
+    const QWORD from = BASS_StreamGetFilePosition(h, BASS_FILEPOS_DOWNLOAD);
+    const auto start = Clock::now();
+    sleep_ms(1500);
+    const double seconds = ms_since(start) / 1000.0;
+    const double most = seconds * 1000.0 / audio::kGatherPauseMs + 3;
+    EXPECT_LE(static_cast<double>(audio_testing::download_reads() - reads), most);
+    EXPECT_GT(BASS_StreamGetFilePosition(h, BASS_FILEPOS_DOWNLOAD) - from, static_cast<QWORD>(seconds * 12000));
+    EXPECT_GT(fill(h), 50);
 }
 
 // ---- metadata -----------------------------------------------------------------------
