@@ -351,11 +351,13 @@ BuildReport BuildCatalogue(const fs::path& folder, const std::vector<NewStation>
     if (options.on_logo) options.on_logo(i, report.logos[i]);
   }
   // The no-logo markers are written unchecked above: the folder is complete only when each
-  // station has its file.
+  // station has its file (a logo hook may have put a picture in place of the marker).
   for (size_t i = 0; i < stations.size(); ++i) {
     int32_t n = static_cast<int32_t>(i + 1);
-    if (!Exists(Numbered(fresh, n, LogoExtension(report.logos[i]))))
-      throw base::Error("Cannot write the logo of station " + base::IntToStr(n) + " in " + fresh.u8string());
+    bool found = false;
+    for (LogoKind k : {report.logos[i], LogoKind::Jpeg, LogoKind::Gif, LogoKind::Png, LogoKind::Empty})
+      found = found || Exists(Numbered(fresh, n, LogoExtension(k)));
+    if (!found) throw base::Error("Cannot write the logo of station " + base::IntToStr(n) + " in " + fresh.u8string());
   }
   Swap(folder, fresh);
   drop.path.clear();
