@@ -180,10 +180,11 @@ class CatalogueToolTest(unittest.TestCase):
         self.assertEqual(r.returncode, 0, out + r.stderr.decode())
         self.assertIn("station list: 3 taken, 1 filtered out, 1 bad, 1 duplicate names, 0 over the limit", out)
         files = folder_bytes(stations)
-        # By votes: Bitmap, Gone, Красная; only real pictures are kept.
+        # By votes: Bitmap, Gone, Красная; only real pictures are kept, the others get drawn cards.
         self.assertEqual(files["play1.txt"], (base + "/stream/b\r\nBitmap\r\n").encode())
         self.assertEqual(files["play3.txt"], (base + "/stream/a\r\nКрасная\r\n").encode("cp1251"))
-        self.assertEqual(sorted(n for n in files if not n.startswith("play")), ["1.txt", "2.txt", "3.jpg"])
+        self.assertEqual(sorted(n for n in files if not n.startswith("play")), ["1.png", "2.png", "3.jpg"])
+        self.assertTrue(files["1.png"].startswith(b"\x89PNG") and files["2.png"].startswith(b"\x89PNG"))
 
 
 if __name__ == "__main__":
