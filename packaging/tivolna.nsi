@@ -120,7 +120,29 @@ FunctionEnd
   ${EndIf}
 !macroend
 
+; A shipped station file the user never changed (its stamp as installed) goes with the program.
+!macro UN_STATION_FILE NAME
+  StrCpy $R0 "${NAME}"
+  Call un.StationUnchanged
+  ${If} $R1 == 1
+    Delete "$INSTDIR\Stations\${NAME}"
+  ${EndIf}
+!macroend
+
 !ifdef HAVE_STATIONS
+Function un.StationUnchanged
+  StrCpy $R1 0
+  ${If} ${FileExists} "$INSTDIR\Stations\$R0"
+    ClearErrors
+    ReadINIStr $R2 "$INSTDIR\${SHIPPED}" "Stations" "$R0"
+    GetFileTime "$INSTDIR\Stations\$R0" $R3 $R4
+    ${If} ${Errors}
+    ${ElseIf} $R2 == "$R3.$R4"
+      StrCpy $R1 1
+    ${EndIf}
+  ${EndIf}
+FunctionEnd
+
 Function StationWanted
   StrCpy $R1 1
   ${If} ${FileExists} "$INSTDIR\Stations\$R0"
@@ -206,5 +228,9 @@ Section "Uninstall"
     Delete "$INSTDIR\${SHIPPED}"
     RMDir /r "$INSTDIR\Stations"
   keep:
+  ; What stays is the user's: the station files they edited or added, settings, favourites.
+  !insertmacro REMOVE_SHIPPED_STATIONS
+  Delete "$INSTDIR\${SHIPPED}"
+  RMDir "$INSTDIR\Stations"
   RMDir "$INSTDIR"
 SectionEnd

@@ -218,14 +218,15 @@ def test_silent_install_runs_the_player_keeps_user_files_on_update_and_uninstall
     assert (m.folder / "favs.txt").read_bytes() == favs
     assert (m.folder / "fav.png").read_bytes() == want["fav.png"]
 
-    # the silent uninstaller: the program, its shortcuts, its entry and its Run value go; the
-    # user's data and other programs' Run values stay
+    # the silent uninstaller: the program, its shortcuts, its entry, its Run value and the
+    # shipped stations the user never changed go; the user's data, a station the user added
+    # and other programs' Run values stay
     m.reg_add(RUN_KEY, "Tivolna", '"' + entry["InstallLocation"] + r'\tivolna.exe"')
     m.reg_add(RUN_KEY, "Other", "other.exe")
     assert m.reg(RUN_KEY).get("Tivolna")
+    (m.folder / "Stations" / "play900.txt").write_bytes(b"http://127.0.0.1/mine\r\nMine\r\n")
     assert m.run(m.folder / "uninstall.exe", "/S") == 0
-    assert installed_files(m.folder) == {"config.txt", "favs.txt"}
-    assert (m.folder / "Stations").is_dir()
+    assert installed_files(m.folder) == {"config.txt", "favs.txt", "Stations/play900.txt"}
     assert not m.shortcut("menu").exists() and not m.shortcut("desktop").exists()
     assert m.reg(UNINST_KEY) is None
     assert m.reg(RUN_KEY) == {"Other": "other.exe"}
