@@ -275,12 +275,13 @@ def test_update_replaces_unchanged_station_files_and_keeps_edited_ones(player, t
         "gone.txt": old["gone.txt"]}                                           # not removed
     assert m.reg(UNINST_KEY)["DisplayVersion"] == "1.0.1"
 
-    # an edit after the update is kept by the next one too; the silent uninstaller keeps them all
+    # an edit after the update is kept by the next one too; the silent uninstaller keeps the
+    # user's files and takes the shipped ones the user never changed
     (st / "1.txt").write_bytes(edited)
     assert m.run(v2, "/S") == 0
     assert (st / "1.txt").read_bytes() == edited
     assert m.run(m.folder / "uninstall.exe", "/S") == 0
-    assert sorted(p.name for p in st.iterdir()) == ["1.jpg", "1.txt", "2.txt", "3.txt", "9.txt", "gone.txt"]
+    assert sorted(p.name for p in st.iterdir()) == ["1.txt", "2.txt", "9.txt", "gone.txt"]
     assert not (m.folder / "tivolna.exe").exists()
 
 

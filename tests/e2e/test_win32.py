@@ -84,7 +84,7 @@ def test_starts_and_the_close_picture_writes_the_settings(player32):
     p.click(w, 456 + 16, 3 + 15)  # Image4: write and close
     assert p.wait_exit(30) == 0
     assert p.file("config.txt") == config_txt(start_volume=40, autorun=1)
-    assert p.reg_value(RUN_KEY, "Tivolna") == windows_path(p.exe)
+    assert p.reg_value(RUN_KEY, "Tivolna") == f'"{windows_path(p.exe)}"'
 
 
 def test_a_tile_plays_its_tone_with_its_title_and_the_volume_keys_change_the_level(player32, icy_server, tmp_path):
