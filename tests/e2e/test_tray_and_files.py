@@ -6,17 +6,10 @@ import subprocess
 import time
 
 from harness import MAIN_TITLE, WINE, config_txt
+from test_grids import wait_for
 
 RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
 X11_KEY = r"HKCU\Software\Wine\X11 Driver"
-
-
-def wait_for(cond, timeout, what):
-    deadline = time.monotonic() + timeout
-    while not cond():
-        if time.monotonic() > deadline:
-            raise AssertionError(f"timed out after {timeout} s waiting for {what}")
-        time.sleep(0.1)
 
 
 def reg(p, *args):
