@@ -110,12 +110,21 @@ def test_a_press_plays_the_station_and_another_switches(player, icy_server, tmp_
     time.sleep(4)
     rec.stop()
     heard = tones_heard(rec, [440, 880], block=441)
-    # A lone mixed block between two blocks of the same single tone is a click (an output
+    # A short run of mixed blocks with the same single tone on both sides is a click (an output
     # underrun on a busy machine spreads its energy), not two stations at once: overlapping
-    # stations would mix in consecutive blocks.
-    heard = [h for i, h in enumerate(heard)
-             if not (len(h) > 1 and 0 < i < len(heard) - 1 and heard[i - 1] == heard[i + 1]
-                     and len(heard[i - 1]) == 1)]
+    # stations mix where one station ends and the other begins.
+    kept, i = [], 0
+    while i < len(heard):
+        j = i
+        while j < len(heard) and len(heard[j]) > 1:
+            j += 1
+        if j > i and j - i <= 3 and 0 < i and j < len(heard) and heard[i - 1] == heard[j] \
+                and len(heard[j]) == 1:
+            i = j
+            continue
+        kept.extend(heard[i:max(j, i + 1)])
+        i = max(j, i + 1)
+    heard = kept
     assert {440} in heard and {880} in heard, heard
     # 10 ms blocks: the one where the first station ends and the second begins may hold both.
     mixed = [i for i, h in enumerate(heard) if len(h) > 1]
