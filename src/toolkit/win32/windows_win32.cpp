@@ -222,7 +222,7 @@ LRESULT ControlProc(HWND hwnd, WindowedControl* c, UINT msg, WPARAM wp, LPARAM l
       return 0;
     case WM_CAPTURECHANGED:
       if (reinterpret_cast<HWND>(lp) != hwnd && c->Pressed())
-        c->MouseUp({MouseButton::kLeft, 0, -1000000, -1000000});
+        c->MouseUp({MouseButton::kLeft, 0, kReleasedOutside, kReleasedOutside});
       return 0;
     case WM_MOUSEMOVE: {
       if (!c->Hot()) {
