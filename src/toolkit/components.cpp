@@ -5,6 +5,7 @@
 #include "base/codepage.h"
 #include "base/errors.h"
 #include "toolkit/platform.h"
+#include "toolkit/ui_thread.h"
 #include "toolkit/toolkit.h"
 
 namespace tk {
@@ -65,6 +66,7 @@ MenuItem* PopupMenu::Find(const std::string& name) {
 }
 
 void PopupMenu::Popup(int x, int y) {
+  TK_UI_THREAD_ONLY();
   Application& app = Application::Get();
   app.CancelHint();
   if (OnPopup) app.Dispatch(OnPopup);
@@ -79,17 +81,20 @@ void PopupMenu::Popup(int x, int y) {
 TrayIcon::TrayIcon() : id_(platform::TrayRegister(this)) {}
 
 TrayIcon::~TrayIcon() {
+  TK_UI_THREAD_ONLY();
   if (active_) platform::TraySet(id_, false, hint_);
   platform::TrayUnregister(id_);
 }
 
 void TrayIcon::SetActive(bool a) {
+  TK_UI_THREAD_ONLY();
   if (a == active_) return;
   active_ = a;
   platform::TraySet(id_, active_, hint_);
 }
 
 void TrayIcon::SetHint(const std::string& utf8) {
+  TK_UI_THREAD_ONLY();
   hint_ = utf8;
   if (active_) platform::TraySet(id_, true, hint_);
 }

@@ -5,6 +5,7 @@
 #include "toolkit/platform.h"
 #include "toolkit/skin.h"
 #include "toolkit/toolkit.h"
+#include "toolkit/ui_thread.h"
 
 namespace tk {
 
@@ -12,14 +13,17 @@ namespace tk {
 
 Control::Control(Form* owner, std::string name, Rect bounds)
     : owner_(owner), name_(std::move(name)), bounds_(bounds) {
+  TK_UI_THREAD_ONLY();
   if (owner_) owner_->Register(this);
 }
 
 Control::~Control() {
+  TK_UI_THREAD_ONLY();
   if (owner_) owner_->Unregister(this);
 }
 
 void Control::SetBounds(const Rect& r) {
+  TK_UI_THREAD_ONLY();
   if (r == bounds_) return;
   Rect old = bounds_;
   bounds_ = r;
@@ -33,33 +37,31 @@ void Control::BoundsChanged(const Rect& old) {
 }
 
 void Control::SetVisible(bool v) {
+  TK_UI_THREAD_ONLY();
   if (v == visible_) return;
   visible_ = v;
   if (!v) hot_ = pressed_ = false;
   if (IsWindowed()) {
-    Handle h = static_cast<WindowedControl*>(this)->GetHandle();
-    if (h) platform::ShowWindowOf(h, v);
+    if (Handle h = GetHandle()) platform::ShowWindowOf(h, v);
   } else if (owner_) {
     owner_->Invalidate(bounds_);
   }
 }
 
 void Control::SetEnabled(bool e) {
+  TK_UI_THREAD_ONLY();
   if (e == enabled_) return;
   enabled_ = e;
   if (!e) pressed_ = false;
-  if (IsWindowed()) {
-    Handle h = static_cast<WindowedControl*>(this)->GetHandle();
-    if (h) platform::EnableWindowOf(h, e);
-  }
+  if (Handle h = GetHandle()) platform::EnableWindowOf(h, e);
   StateChanged();
 }
 
 void Control::Invalidate() {
+  TK_UI_THREAD_ONLY();
   if (!owner_) return;
   if (IsWindowed()) {
-    Handle h = static_cast<WindowedControl*>(this)->GetHandle();
-    if (h) platform::Invalidate(h, nullptr);
+    if (Handle h = GetHandle()) platform::Invalidate(h, nullptr);
   } else {
     owner_->Invalidate(bounds_);
   }
@@ -70,6 +72,7 @@ void Control::Fire(const std::function<void()>& event) {
 }
 
 void Control::MouseDown(const MouseArgs& a) {
+  TK_UI_THREAD_ONLY();
   if (!enabled_) return;
   if (a.button == MouseButton::kLeft) {
     pressed_ = true;
@@ -79,25 +82,28 @@ void Control::MouseDown(const MouseArgs& a) {
 }
 
 void Control::MouseUp(const MouseArgs& a) {
+  TK_UI_THREAD_ONLY();
   bool click = false;
   if (a.button == MouseButton::kLeft && pressed_) {
     pressed_ = false;
     click = a.x >= 0 && a.y >= 0 && a.x < bounds_.width && a.y < bounds_.height && enabled_;
     StateChanged();
   }
-  if (OnMouseUp && a.x > -1000000) Application::Get().Dispatch([&] { OnMouseUp(a); });
+  if (OnMouseUp && a.x > kReleasedOutside) Application::Get().Dispatch([&] { OnMouseUp(a); });
   if (click) Click();
 }
 
 void Control::MouseMove(int, int, uint8_t) {}
 
 void Control::MouseEnter() {
+  TK_UI_THREAD_ONLY();
   hot_ = true;
   StateChanged();
   Fire(OnMouseEnter);
 }
 
 void Control::MouseLeave() {
+  TK_UI_THREAD_ONLY();
   hot_ = false;
   StateChanged();
   Fire(OnMouseLeave);
@@ -115,6 +121,7 @@ WindowedControl::WindowedControl(Form* owner, std::string name, Rect bounds)
 }
 
 WindowedControl::~WindowedControl() {
+  TK_UI_THREAD_ONLY();
   if (handle_) {
     Handle h = handle_;
     handle_ = 0;
@@ -123,6 +130,7 @@ WindowedControl::~WindowedControl() {
 }
 
 void WindowedControl::CreateHandle(Handle parent) {
+  TK_UI_THREAD_ONLY();
   if (handle_) return;
   handle_ = platform::CreateControlWindow(this, parent);
   if (handle_) HandleCreated();
@@ -133,10 +141,12 @@ void WindowedControl::BoundsChanged(const Rect&) {
 }
 
 void WindowedControl::SetFocus() {
+  TK_UI_THREAD_ONLY();
   if (handle_) platform::SetFocusTo(handle_);
 }
 
 void WindowedControl::FocusChanged(bool focused) {
+  TK_UI_THREAD_ONLY();
   focused_ = focused;
   Invalidate();
 }
@@ -175,11 +185,13 @@ void Edit::BoundsChanged(const Rect& old) {
 }
 
 void Edit::SetText(const std::string& utf8) {
+  TK_UI_THREAD_ONLY();
   text_ = utf8;
   if (field_) platform::SetEditFieldText(field_, utf8);
 }
 
 void Edit::SetFont(const Font& f) {
+  TK_UI_THREAD_ONLY();
   font_ = f;
   if (field_) {
     platform::SetEditFieldFont(field_, f);
@@ -188,7 +200,10 @@ void Edit::SetFont(const Font& f) {
   Invalidate();
 }
 
-void Edit::TextChanged(const std::string& utf8) { text_ = utf8; }
+void Edit::TextChanged(const std::string& utf8) {
+  TK_UI_THREAD_ONLY();
+  text_ = utf8;
+}
 
 std::string Edit::OneLine(const std::string& utf8) {
   std::string out;
@@ -206,7 +221,7 @@ std::string Edit::OneLine(const std::string& utf8) {
 
 void Edit::Paint(Canvas& c) {
   skin::DrawEditFrame(c, {0, 0, bounds_.width, bounds_.height},
-                      !enabled_ ? skin::State::kDisabled : hot_ ? skin::State::kHot : skin::State::kNormal, focused_);
+                      skin::StateOf(enabled_, false, hot_), focused_);
 }
 
 void Edit::FocusChanged(bool focused) {
@@ -241,6 +256,7 @@ Label::Label(Form* owner, std::string name, Rect bounds, Font font)
     : Control(owner, std::move(name), bounds), font_(std::move(font)), min_width_(bounds.width) {}
 
 void Label::SetCaption(const std::string& utf8) {
+  TK_UI_THREAD_ONLY();
   if (utf8 == caption_) return;
   caption_ = utf8;
   Fit();
@@ -322,10 +338,7 @@ void Button::SetGlyph(Bitmap glyph) {
 }
 
 void Button::Paint(Canvas& c) {
-  skin::State s = !enabled_ ? skin::State::kDisabled
-                  : pressed_ && hot_ ? skin::State::kPressed
-                  : hot_ ? skin::State::kHot
-                         : skin::State::kNormal;
+  skin::State s = skin::StateOf(enabled_, pressed_ && hot_, hot_);
   Rect r{0, 0, bounds_.width, bounds_.height};
   skin::DrawButton(c, r, s, focused_);
   int shift = s == skin::State::kPressed ? 1 : 0;
@@ -356,6 +369,7 @@ TrackBar::TrackBar(Form* owner, std::string name, Rect bounds, int min, int max,
     : WindowedControl(owner, std::move(name), bounds), min_(min), max_(max), position_(position) {}
 
 void TrackBar::SetPosition(int p) {
+  TK_UI_THREAD_ONLY();
   p = std::clamp(p, min_, max_);
   if (p == position_.load()) return;
   position_.store(p);
@@ -382,10 +396,7 @@ int TrackBar::PositionAt(int x) const {
 }
 
 void TrackBar::Paint(Canvas& c) {
-  skin::State s = !enabled_ ? skin::State::kDisabled
-                  : dragging_ ? skin::State::kPressed
-                  : hot_ ? skin::State::kHot
-                         : skin::State::kNormal;
+  skin::State s = skin::StateOf(enabled_, dragging_, hot_);
   skin::DrawTrackBar(c, {0, 0, bounds_.width, bounds_.height}, ThumbRect(), s, focused_);
 }
 
@@ -441,6 +452,7 @@ CheckBox::CheckBox(Form* owner, std::string name, Rect bounds, std::string capti
     : WindowedControl(owner, std::move(name), bounds), caption_(std::move(caption)) {}
 
 void CheckBox::SetChecked(bool c) {
+  TK_UI_THREAD_ONLY();
   if (c == checked_) return;
   checked_ = c;
   Invalidate();
@@ -448,10 +460,7 @@ void CheckBox::SetChecked(bool c) {
 }
 
 void CheckBox::Paint(Canvas& c) {
-  skin::State s = !enabled_ ? skin::State::kDisabled
-                  : pressed_ && hot_ ? skin::State::kPressed
-                  : hot_ ? skin::State::kHot
-                         : skin::State::kNormal;
+  skin::State s = skin::StateOf(enabled_, pressed_ && hot_, hot_);
   int box = skin::kCheckBoxSize;
   int top = (bounds_.height - box) / 2;
   skin::DrawCheckBox(c, {0, top, box, box}, checked_, s);

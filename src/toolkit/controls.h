@@ -3,6 +3,8 @@
 // surface; windowed controls (buttons, sliders, check boxes, panels, lists) are child windows
 // that draw themselves. Input arrives in local coordinates from the platform, or from tests
 // on the headless platform, through the same methods.
+// Thread rule: controls are used on the user-interface thread only (toolkit.h); the one
+// exception is TrackBar::Position.
 #include <atomic>
 #include <functional>
 #include <string>
@@ -26,6 +28,9 @@ struct MouseArgs {
   int x = 0, y = 0;  // local
   bool double_click = false;  // the second press of a double click
 };
+// The x and y of a left release that ends a press elsewhere (the capture was lost): it
+// neither clicks nor reaches the mouse-up event.
+constexpr int kReleasedOutside = -1000000;
 
 // Virtual keys the controls know.
 enum : int {
@@ -43,6 +48,8 @@ class Control {
   const std::string& Name() const { return name_; }
   Form* Owner() const { return owner_; }
   virtual bool IsWindowed() const { return false; }
+  // The control's own window; 0 for graphic controls and before the window exists.
+  virtual Handle GetHandle() const { return 0; }
 
   const Rect& Bounds() const { return bounds_; }
   void SetBounds(const Rect& r);
@@ -115,7 +122,7 @@ class WindowedControl : public Control {
   WindowedControl(Form* owner, std::string name, Rect bounds);
   ~WindowedControl() override;
   bool IsWindowed() const override { return true; }
-  Handle GetHandle() const { return handle_; }
+  Handle GetHandle() const override { return handle_; }
   bool Focused() const { return focused_; }
   void SetFocus();
   virtual bool WantsFocus() const { return true; }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "toolkit/skin.h"
+#include "toolkit/ui_thread.h"
 
 namespace tk {
 
@@ -18,11 +19,13 @@ PictureGrid::PictureGrid(Form* owner, std::string name, Rect bounds, int columns
 }
 
 void PictureGrid::AddRow() {
+  TK_UI_THREAD_ONLY();
   rows_.emplace_back(static_cast<size_t>(columns_));
   Invalidate();
 }
 
 void PictureGrid::ClearRows() {
+  TK_UI_THREAD_ONLY();
   rows_.clear();
   offset_ = target_ = 0;
   glide_.SetEnabled(false);
@@ -31,6 +34,7 @@ void PictureGrid::ClearRows() {
 }
 
 void PictureGrid::SetCell(int col, int row, Bitmap picture, int tag) {
+  TK_UI_THREAD_ONLY();
   if (col < 0 || col >= columns_ || row < 0 || row >= RowCount()) return;
   Cell& c = rows_[static_cast<size_t>(row)][static_cast<size_t>(col)];
   Size t = TileSize();
@@ -82,12 +86,14 @@ bool PictureGrid::ScrollBarShown() const {
 int PictureGrid::MaxScroll() const { return std::max(0, ContentHeight() - bounds_.height); }
 
 void PictureGrid::ScrollTo(int offset) {
+  TK_UI_THREAD_ONLY();
   offset_ = target_ = std::clamp(offset, 0, MaxScroll());
   glide_.SetEnabled(false);
   Invalidate();
 }
 
 void PictureGrid::SetEmptyText(std::string text) {
+  TK_UI_THREAD_ONLY();
   empty_text_ = std::move(text);
   Invalidate();
 }
@@ -107,7 +113,7 @@ void PictureGrid::PaintEmptyText(Canvas& c) {
     lines.push_back(empty_text_.substr(from, nl - from));
     from = nl + 1;
   }
-  Font heading = skin::HintFont(), body = skin::HintFont();
+  Font heading = skin::MakeFont(skin::FontRole::kHint), body = skin::MakeFont(skin::FontRole::kHint);
   heading.height = 17;
   heading.style = kBold;
   int w = bounds_.width - (ScrollBarShown() ? kScrollBarWidth : 0);
@@ -199,6 +205,7 @@ void PictureGrid::Paint(Canvas& c) {
 }
 
 void PictureGrid::MouseDown(const MouseArgs& a) {
+  TK_UI_THREAD_ONLY();
   WindowedControl::MouseDown(a);
   if (!enabled_ || a.double_click || a.button == MouseButton::kMiddle) return;
   if (ScrollBarShown() && a.x >= bounds_.width - kScrollBarWidth) {
@@ -236,6 +243,7 @@ void PictureGrid::MouseMove(int x, int y, uint8_t shift) {
 }
 
 void PictureGrid::MouseUp(const MouseArgs& a) {
+  TK_UI_THREAD_ONLY();
   if (dragging_thumb_ && a.button == MouseButton::kLeft) {
     dragging_thumb_ = false;
     Invalidate();

@@ -1,5 +1,7 @@
 #pragma once
 // What the toolkit needs of the platform; one implementation per platform.
+// Thread rule: user-interface thread only, except Send, Post and HandleSentMessages, which
+// any thread may call (WaitForMessages and HandleSentMessages act on the calling thread).
 #include <functional>
 #include <string>
 

@@ -34,6 +34,22 @@ std::vector<std::string> Lines(const std::string& text) {
 
 }  // namespace
 
+State StateOf(bool enabled, bool pressed, bool hot) {
+  return !enabled ? State::kDisabled : pressed ? State::kPressed : hot ? State::kHot : State::kNormal;
+}
+
+Font MakeFont(const std::string& face, int height, uint8_t style, Colour colour) {
+  Font f;
+  f.name = face;
+  f.height = height;
+  f.style = style;
+  f.colour = colour;
+  return f;
+}
+
+// Menus and hints share one face today; the roles keep them apart for the callers.
+Font MakeFont(FontRole) { return MakeFont("Tahoma", 13, 0, kText); }
+
 void DrawButton(Canvas& c, const Rect& r, State s, bool focused) {
   Look l = ButtonLook(s);
   double x = r.left, y = r.top, w = r.width, h = r.height;
@@ -136,16 +152,8 @@ void DrawEditFrame(Canvas& c, const Rect& r, State s, bool focused) {
   c.FillRect({r.left + 1, r.top + 1, r.width - 2, 1}, Rgb(226, 231, 238));
 }
 
-Font MenuFont() {
-  Font f;
-  f.name = "Tahoma";
-  f.height = 13;
-  f.colour = kText;
-  return f;
-}
-
 int MenuItemWidth(TextRenderer& text, const std::string& caption) {
-  return kMenuPictureColumn + 8 + text.Measure(StripAccessKeys(caption), MenuFont()).width + 24;
+  return kMenuPictureColumn + 8 + text.Measure(StripAccessKeys(caption), MakeFont(FontRole::kMenu)).width + 24;
 }
 
 void DrawMenuFrame(Canvas& c, const Rect& r) {
@@ -175,7 +183,7 @@ void DrawMenuItem(Canvas& c, const Rect& r, const std::string& caption, const Bi
     else
       c.DrawBitmap(Greyed(picture), px, py);
   }
-  Font f = MenuFont();
+  Font f = MakeFont(FontRole::kMenu);
   Colour colour = enabled ? kText : kDisabledText;
   std::string plain = StripAccessKeys(caption);
   Size sz = c.MeasureText(plain, f);
@@ -203,18 +211,10 @@ void DrawMenuItem(Canvas& c, const Rect& r, const std::string& caption, const Bi
   }
 }
 
-Font HintFont() {
-  Font f;
-  f.name = "Tahoma";
-  f.height = 13;
-  f.colour = kText;
-  return f;
-}
-
 Size HintSize(TextRenderer& text, const std::string& hint) {
   Size s{0, 0};
   for (const std::string& line : Lines(hint)) {
-    Size l = text.Measure(line.empty() ? " " : line, HintFont());
+    Size l = text.Measure(line.empty() ? " " : line, MakeFont(FontRole::kHint));
     s.width = std::max(s.width, l.width);
     s.height += l.height;
   }
@@ -224,7 +224,7 @@ Size HintSize(TextRenderer& text, const std::string& hint) {
 void DrawHint(Canvas& c, const Rect& r, const std::string& hint) {
   c.FillRect(r, Rgb(118, 132, 156));
   c.FillRect(r.Inflate(-1), Paint::Vertical(r.top, r.Bottom(), Rgb(255, 255, 255), Rgb(231, 237, 246)));
-  Font f = HintFont();
+  Font f = MakeFont(FontRole::kHint);
   int y = r.top + 4;
   for (const std::string& line : Lines(hint)) {
     int h = c.MeasureText(line.empty() ? " " : line, f).height;

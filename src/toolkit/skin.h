@@ -8,7 +8,10 @@
 namespace tk::skin {
 
 enum class State { kNormal, kHot, kPressed, kDisabled };
+// A control's look from its state; `pressed` only counts while the mouse is over it.
+State StateOf(bool enabled, bool pressed, bool hot);
 
+// The palette, for the skin and the program's artwork.
 constexpr Colour kFace = Rgb(238, 242, 247);
 constexpr Colour kText = Rgb(24, 32, 44);
 constexpr Colour kDisabledText = Rgb(150, 158, 170);
@@ -18,6 +21,19 @@ constexpr Colour kAccentDark = Rgb(28, 74, 156);
 constexpr Colour kBorder = Rgb(138, 153, 178);
 constexpr Colour kBorderHot = Rgb(86, 132, 204);
 constexpr Colour kHighlight = Rgb(255, 255, 255);  // the button-highlight colour
+constexpr Colour kOutline = Rgb(84, 98, 124);       // the main window's outline
+constexpr Colour kInk = Rgb(62, 76, 100);           // dark glyphs
+constexpr Colour kGreen = Rgb(46, 160, 67);
+constexpr Colour kGreenLight = Rgb(110, 206, 120);
+constexpr Colour kRed = Rgb(200, 58, 46);
+constexpr Colour kRedLight = Rgb(240, 118, 100);
+constexpr Colour kGold = Rgb(240, 160, 24);
+constexpr Colour kGoldLight = Rgb(255, 220, 96);
+
+// Fonts: one constructor for every text; the skin's own texts by their role.
+enum class FontRole { kMenu, kHint };
+Font MakeFont(const std::string& face, int height, uint8_t style = 0, Colour colour = Rgb(0, 0, 0));
+Font MakeFont(FontRole role);
 
 constexpr int kTrackMargin = 2;
 constexpr int kCheckBoxSize = 14;
@@ -31,7 +47,6 @@ void DrawCheckBox(Canvas& c, const Rect& box, bool checked, State s);
 void DrawEditFrame(Canvas& c, const Rect& r, State s, bool focused);
 void DrawFocus(Canvas& c, const Rect& r);
 
-Font MenuFont();
 // Width of an item's text with its margins and picture column.
 int MenuItemWidth(TextRenderer& text, const std::string& caption);
 void DrawMenuFrame(Canvas& c, const Rect& r);
@@ -39,7 +54,6 @@ void DrawMenuFrame(Canvas& c, const Rect& r);
 void DrawMenuItem(Canvas& c, const Rect& r, const std::string& caption, const Bitmap& picture,
                   bool highlighted, bool enabled, bool show_keys);
 
-Font HintFont();
 // Hint texts: "\n" separates lines.
 Size HintSize(TextRenderer& text, const std::string& hint);
 void DrawHint(Canvas& c, const Rect& r, const std::string& hint);

@@ -2,29 +2,53 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <thread>
 
 #include "toolkit/platform.h"
+#include "toolkit/ui_thread.h"
 
 namespace tk {
+
+namespace {
+std::atomic<std::thread::id> g_ui_thread{};
+}  // namespace
+
+bool IsUiThread() {
+  if (g_ui_thread.load() == std::thread::id()) Application::Get();  // the first caller creates it
+  return std::this_thread::get_id() == g_ui_thread.load();
+}
+
+void detail::CheckUiThread(const char* call) {
+  if (IsUiThread()) return;
+  std::fprintf(stderr, "%s: called off the user-interface thread\n", call);
+  std::fflush(stderr);
+  std::abort();
+}
 
 // --- Form -----------------------------------------------------------------------------------
 
 Form::Form(std::string name, std::string caption)
-    : name_(std::move(name)), caption_(std::move(caption)) {}
+    : name_(std::move(name)), caption_(std::move(caption)) {
+  TK_UI_THREAD_ONLY();
+}
 
 Form::~Form() {
+  TK_UI_THREAD_ONLY();
   Application::Get().HintHover(nullptr, {});
   if (handle_) platform::DestroyWindowOf(handle_);
 }
 
 void Form::SetCaption(const std::string& caption) {
+  TK_UI_THREAD_ONLY();
   caption_ = caption;
   if (handle_) platform::SetFormCaption(handle_, caption_);
 }
 
 Handle Form::GetHandle() {
+  TK_UI_THREAD_ONLY();
   if (!handle_) {
     Handle h = platform::CreateFormWindow(this);  // binds itself during creation
     handle_ = h;
@@ -35,12 +59,14 @@ Handle Form::GetHandle() {
 }
 
 void Form::Show() {
+  TK_UI_THREAD_ONLY();
   if (!visible_) Application::Get().Dispatch([this] { FormShow(); });
   visible_ = true;
   platform::ShowWindowOf(GetHandle(), true);
 }
 
 void Form::Hide() {
+  TK_UI_THREAD_ONLY();
   visible_ = false;
   if (handle_) platform::ShowWindowOf(handle_, false);
   if (hover_) SetHover(nullptr);
@@ -48,15 +74,18 @@ void Form::Hide() {
 }
 
 void Form::BringToFront() {
+  TK_UI_THREAD_ONLY();
   if (handle_) platform::BringToFront(handle_);
 }
 
 void Form::Close() {
+  TK_UI_THREAD_ONLY();
   Hide();
   if (Application::Get().MainForm() == this) Application::Get().Terminate();
 }
 
 void Form::SetBounds(int left, int top, int client_width, int client_height) {
+  TK_UI_THREAD_ONLY();
   left_ = left;
   top_ = top;
   client_width_ = client_width;
@@ -100,6 +129,7 @@ WindowedControl* Form::NextInTabOrder(const WindowedControl* from, bool back) co
 }
 
 void Form::DragMove() {
+  TK_UI_THREAD_ONLY();
   platform::ReleaseMouseCapture();
   CaptureLost();
   SendMessageTo(GetHandle(), kWmSysCommand, kScDragMove, 0);
@@ -123,10 +153,12 @@ void Form::DefaultHandler(Message& m) {
 }
 
 void Form::DoCreate() {
+  TK_UI_THREAD_ONLY();
   Application::Get().Dispatch([this] { FormCreate(); });
 }
 
 void Form::DoDestroy() {
+  TK_UI_THREAD_ONLY();
   Application::Get().Dispatch([this] { FormDestroy(); });
   if (handle_) {
     Handle h = handle_;
@@ -135,27 +167,35 @@ void Form::DoDestroy() {
   }
 }
 
-void Form::AcceptDrops() { platform::AcceptDrops(GetHandle()); }
+void Form::AcceptDrops() {
+  TK_UI_THREAD_ONLY();
+  platform::AcceptDrops(GetHandle());
+}
 
 void Form::UnusedKey(int vk, uint8_t shift) {
+  TK_UI_THREAD_ONLY();
   if (OnKeyDown) Application::Get().Dispatch([&] { OnKeyDown(vk, shift); });
 }
 
 void Form::Dropped(const DropData& d) {
+  TK_UI_THREAD_ONLY();
   if (OnDrop) Application::Get().Dispatch([&] { OnDrop(d); });
 }
 
 void Form::Deliver(Message& m) {
+  TK_UI_THREAD_ONLY();
   Application::Get().Dispatch([this, &m] { WndProc(m); });
 }
 
 void Form::WindowGone() {
+  TK_UI_THREAD_ONLY();
   handle_ = 0;
   for (Control* c : controls_)
     if (c->IsWindowed()) static_cast<WindowedControl*>(c)->HandleGone();
 }
 
 void Form::Register(Control* c) {
+  TK_UI_THREAD_ONLY();
   controls_.push_back(c);
   // Windowed controls lie above the graphic ones, in creation order among themselves.
   std::stable_partition(controls_.begin(), controls_.end(), [](Control* x) { return !x->IsWindowed(); });
@@ -164,6 +204,7 @@ void Form::Register(Control* c) {
 }
 
 void Form::Unregister(Control* c) {
+  TK_UI_THREAD_ONLY();
   controls_.erase(std::remove(controls_.begin(), controls_.end(), c), controls_.end());
   if (hover_ == c) hover_ = nullptr;
   if (captured_ == c) captured_ = nullptr;
@@ -172,10 +213,12 @@ void Form::Unregister(Control* c) {
 }
 
 void Form::Invalidate(const Rect& r) {
+  TK_UI_THREAD_ONLY();
   if (handle_ && !r.Empty()) platform::Invalidate(handle_, &r);
 }
 
 void Form::PaintSurface(Canvas& c, const Rect& area) {
+  TK_UI_THREAD_ONLY();
   const Point base = c.Origin();
   const Rect outer = c.Clip();
   Rect a = area.Offset(base.x, base.y).Intersect(outer);
@@ -195,6 +238,7 @@ void Form::PaintSurface(Canvas& c, const Rect& area) {
 }
 
 void Form::PaintAll(Canvas& c) {
+  TK_UI_THREAD_ONLY();
   const Point base = c.Origin();
   const Rect outer = c.Clip();
   PaintSurface(c, {0, 0, client_width_, client_height_});
@@ -217,6 +261,7 @@ void Form::SetHover(Control* c) {
 }
 
 void Form::SurfaceMouseMove(int x, int y, uint8_t shift) {
+  TK_UI_THREAD_ONLY();
   Control* c = SurfaceControlAt({x, y});
   SetHover(c);
   Application::Get().HintHover(c, {left_ + x, top_ + y});
@@ -224,6 +269,7 @@ void Form::SurfaceMouseMove(int x, int y, uint8_t shift) {
 }
 
 void Form::SurfaceMouseDown(const MouseArgs& a) {
+  TK_UI_THREAD_ONLY();
   Application::Get().CancelHint();
   Control* c = SurfaceControlAt({a.x, a.y});
   if (!c) {
@@ -238,6 +284,7 @@ void Form::SurfaceMouseDown(const MouseArgs& a) {
 }
 
 void Form::SurfaceMouseUp(const MouseArgs& a) {
+  TK_UI_THREAD_ONLY();
   Control* c = a.button == MouseButton::kLeft && captured_ ? captured_ : SurfaceControlAt({a.x, a.y});
   if (a.button == MouseButton::kLeft) captured_ = nullptr;
   if (!c) return;
@@ -248,6 +295,7 @@ void Form::SurfaceMouseUp(const MouseArgs& a) {
 }
 
 void Form::SurfaceMouseLeave() {
+  TK_UI_THREAD_ONLY();
   SetHover(nullptr);
   // Moving onto a child window also leaves the surface; the child's hint stays.
   Control* h = Application::Get().HintControl();
@@ -255,10 +303,11 @@ void Form::SurfaceMouseLeave() {
 }
 
 void Form::CaptureLost() {
+  TK_UI_THREAD_ONLY();
   if (!captured_) return;
   Control* c = captured_;
   captured_ = nullptr;
-  c->MouseUp({MouseButton::kLeft, 0, -1000000, -1000000});  // released outside: no click
+  c->MouseUp({MouseButton::kLeft, 0, kReleasedOutside, kReleasedOutside});
 }
 
 Cursor Form::CursorAt(Point p) const {
@@ -269,19 +318,23 @@ Cursor Form::CursorAt(Point p) const {
 // --- Timer ----------------------------------------------------------------------------------
 
 Timer::Timer(int interval_ms, bool enabled) : interval_(interval_ms), enabled_(false) {
+  TK_UI_THREAD_ONLY();
   SetEnabled(enabled);
 }
 
 Timer::~Timer() {
+  TK_UI_THREAD_ONLY();
   if (id_) platform::StopTimer(id_);
 }
 
 void Timer::SetInterval(int ms) {
+  TK_UI_THREAD_ONLY();
   interval_ = ms;
   Restart();
 }
 
 void Timer::SetEnabled(bool e) {
+  TK_UI_THREAD_ONLY();
   enabled_ = e;
   Restart();
 }
@@ -293,13 +346,16 @@ void Timer::Restart() {
 }
 
 void Timer::Fire() {
+  TK_UI_THREAD_ONLY();
   if (enabled_ && OnTimer) Application::Get().Dispatch(OnTimer);
 }
 
 // --- Application ----------------------------------------------------------------------------
 
-Application::Application()
-    : hint_timer_(new Timer(kHintPauseMs, false)), hint_hide_timer_(new Timer(kHintHideMs, false)) {
+Application::Application() {
+  g_ui_thread = std::this_thread::get_id();  // before the timers, which check it
+  hint_timer_ = new Timer(kHintPauseMs, false);
+  hint_hide_timer_ = new Timer(kHintHideMs, false);
   hint_timer_->OnTimer = [this] {
     hint_timer_->SetEnabled(false);
     ShowHintNow();
@@ -316,9 +372,13 @@ Application& Application::Get() {
   return *app;
 }
 
-void Application::Initialize() { platform::Initialize(); }
+void Application::Initialize() {
+  TK_UI_THREAD_ONLY();
+  platform::Initialize();
+}
 
 void Application::Run() {
+  TK_UI_THREAD_ONLY();
   if (Form* main = MainForm()) {
     main->Show();
     platform::RunLoop();
@@ -328,23 +388,35 @@ void Application::Run() {
 }
 
 void Application::DestroyAllForms() {
+  TK_UI_THREAD_ONLY();
   HintHover(nullptr, {});
   hook_ = nullptr;  // hooks belong to the forms
   for (Form* f : forms_) delete f;
   forms_.clear();
 }
 
-void Application::Terminate() { platform::QuitLoop(); }
+void Application::Terminate() {
+  TK_UI_THREAD_ONLY();
+  platform::QuitLoop();
+}
 
-void Application::ProcessMessages() { platform::ProcessMessages(); }
+void Application::ProcessMessages() {
+  TK_UI_THREAD_ONLY();
+  platform::ProcessMessages();
+}
 
-void Application::Halt(int code) { platform::ExitProcessNow(code); }
+void Application::Halt(int code) {
+  TK_UI_THREAD_ONLY();
+  platform::ExitProcessNow(code);
+}
 
 void Application::ShowException(const std::exception& e) {
+  TK_UI_THREAD_ONLY();
   platform::MessageBoxUtf8(e.what(), Title, kMbOk | kMbIconError);
 }
 
 void Application::Dispatch(const std::function<void()>& handler) {
+  TK_UI_THREAD_ONLY();
   try {
     handler();
   } catch (const std::exception& e) {
@@ -352,13 +424,17 @@ void Application::Dispatch(const std::function<void()>& handler) {
   }
 }
 
-void Application::ShowMessage(const std::string& text) { platform::MessageBoxUtf8(text, Title, kMbOk); }
+void Application::ShowMessage(const std::string& text) {
+  TK_UI_THREAD_ONLY();
+  platform::MessageBoxUtf8(text, Title, kMbOk);
+}
 
 void Application::Post(std::function<void()> work) {
   platform::Post([w = std::move(work)] { Application::Get().Dispatch(w); });
 }
 
 void Application::RunAside(const std::function<void()>& work) {
+  TK_UI_THREAD_ONLY();
   std::atomic<bool> done{false};
   std::exception_ptr error;
   std::thread t([&] {
@@ -378,6 +454,7 @@ void Application::RunAside(const std::function<void()>& work) {
 }
 
 bool Application::RunMessageHook(const QueuedMessage& m) {
+  TK_UI_THREAD_ONLY();
   if (!hook_) return false;
   bool taken = false;
   Dispatch([&] { taken = hook_(m); });
@@ -385,6 +462,7 @@ bool Application::RunMessageHook(const QueuedMessage& m) {
 }
 
 void Application::HintHover(Control* c, Point screen) {
+  TK_UI_THREAD_ONLY();
   if (c == hint_control_) {
     if (shown_hint_.empty()) hint_point_ = screen;  // appears where the mouse rests
     return;
@@ -402,6 +480,7 @@ void Application::HintHover(Control* c, Point screen) {
 }
 
 void Application::CancelHint() {
+  TK_UI_THREAD_ONLY();
   hint_cancelled_ = true;
   hint_timer_->SetEnabled(false);
   hint_hide_timer_->SetEnabled(false);
@@ -420,19 +499,27 @@ void Application::ShowHintNow() {
 
 // --- HotKey -------------------------------------------------------------------------------
 
-HotKey::HotKey(int vk) : vk_(vk), id_(platform::RegisterHotKeyFor(this, vk)) {}
+HotKey::HotKey(int vk) : vk_(vk) {
+  TK_UI_THREAD_ONLY();
+  id_ = platform::RegisterHotKeyFor(this, vk);
+}
 
 HotKey::~HotKey() {
+  TK_UI_THREAD_ONLY();
   if (id_) platform::UnregisterHotKeyId(id_);
 }
 
 void HotKey::Press() {
+  TK_UI_THREAD_ONLY();
   if (OnPress) Application::Get().Dispatch(OnPress);
 }
 
 // --- Free functions -------------------------------------------------------------------------
 
-bool IsKeyDown(int vk) { return platform::KeyState(vk); }
+bool IsKeyDown(int vk) {
+  TK_UI_THREAD_ONLY();
+  return platform::KeyState(vk);
+}
 
 intptr_t SendMessageTo(Handle window, uint32_t msg, uintptr_t wparam, intptr_t lparam) {
   return platform::Send(window, msg, wparam, lparam);
@@ -441,6 +528,7 @@ intptr_t SendMessageTo(Handle window, uint32_t msg, uintptr_t wparam, intptr_t l
 void HandleSentMessages() { platform::HandleSentMessages(); }
 
 int ShowMessageBox(const std::string& text, const std::string& caption, uint32_t flags) {
+  TK_UI_THREAD_ONLY();
   return platform::MessageBoxUtf8(text, caption, flags);
 }
 

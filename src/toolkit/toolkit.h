@@ -2,6 +2,11 @@
 // The window framework: application, forms and their controls, message loop, cross-thread
 // send and post, timers, the error box. Forms are portable; the platform layer (win32/ or
 // headless/) gives them real windows or keeps their state only.
+//
+// Thread rule: everything declared here is for the user-interface thread only (the thread
+// that created the Application), except Application::Post, SendMessageTo and
+// HandleSentMessages, which any thread may call. Debug and sanitizer builds abort on a
+// wrong-thread call.
 #include <cstdint>
 #include <exception>
 #include <filesystem>
@@ -14,6 +19,9 @@
 #include "toolkit/graphics.h"
 
 namespace tk {
+
+// True on the thread that created the Application (the first caller creates it).
+bool IsUiThread();
 
 // Window messages the framework knows by number (the platform's own numbers).
 enum : uint32_t {

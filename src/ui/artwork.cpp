@@ -15,22 +15,21 @@ using tk::Colour;
 using tk::Paint;
 using tk::Path;
 using tk::Rgb;
+// The palette is the skin's.
+using tk::skin::kAccent;
+using tk::skin::kAccentLight;
+using tk::skin::kGold;
+using tk::skin::kGoldLight;
+using tk::skin::kGreen;
+using tk::skin::kGreenLight;
+using tk::skin::kInk;
+using tk::skin::kOutline;
+using tk::skin::kRed;
+using tk::skin::kRedLight;
 
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-
-// The palette.
-constexpr Colour kOutline = Rgb(84, 98, 124);
-constexpr Colour kInk = Rgb(62, 76, 100);       // dark glyphs
-constexpr Colour kBlue = Rgb(47, 111, 208);     // the accent
-constexpr Colour kBlueLight = Rgb(104, 160, 238);
-constexpr Colour kGreen = Rgb(46, 160, 67);
-constexpr Colour kGreenLight = Rgb(110, 206, 120);
-constexpr Colour kRed = Rgb(200, 58, 46);
-constexpr Colour kRedLight = Rgb(240, 118, 100);
-constexpr Colour kGold = Rgb(240, 160, 24);
-constexpr Colour kGoldLight = Rgb(255, 220, 96);
 
 struct Drawing {
   Bitmap bmp;
@@ -113,7 +112,7 @@ Bitmap MainBackground() {
   // The header ends in an engraved line; a thin accent line runs under it.
   c.FillRect({12, 45, w - 24, 1}, Rgb(196, 205, 219));
   c.FillRect({12, 46, w - 24, 1}, Rgb(255, 255, 255));
-  c.FillRect({40, 44, w - 80, 1}, Paint::Linear(40, 0, w - 40, 0, {{0, Argb(0, 47, 111, 208)}, {0.5, Argb(140, 47, 111, 208)}, {1, Argb(0, 47, 111, 208)}}));
+  c.FillRect({40, 44, w - 80, 1}, Paint::Linear(40, 0, w - 40, 0, {{0, tk::WithAlpha(kAccent, 0)}, {0.5, tk::WithAlpha(kAccent, 140)}, {1, tk::WithAlpha(kAccent, 0)}}));
   // The tile well around the grids: an inset frame on the grids' own background colour.
   const tk::Rect g = kGrid;
   Path well_shadow;
@@ -189,7 +188,7 @@ Bitmap Speaker(bool muted) {
     Path waves;
     waves.AddArc(9, 8.5, 3.2, -50, 50, 1.5);
     waves.AddArc(9, 8.5, 6.4, -52, 52, 1.5);
-    c.FillPath(waves, kBlue);
+    c.FillPath(waves, kAccent);
   }
   return d.bmp;
 }
@@ -210,7 +209,7 @@ Bitmap TrayButton(bool hot) {
   Drawing d(33, 31);
   Canvas& c = d.c;
   const double cx = 16.5, cy = 15.5;
-  Plate(c, cx, cy, 11, hot, kBlueLight, kBlue);
+  Plate(c, cx, cy, 11, hot, kAccentLight, kAccent);
   Colour ink = hot ? Rgb(255, 255, 255) : kInk;
   // An arrow down into a tray.
   Path arrow;
@@ -268,7 +267,7 @@ Bitmap SiteIcon() {
   c.FillPath(ball, Rgb(30, 80, 160));
   Path face;
   face.AddEllipse(cx, cy, r - 1, r - 1);
-  c.FillPath(face, Paint::Radial(cx - 2.5, cy - 3, r + 3, {{0, kBlueLight}, {1, kBlue}}));
+  c.FillPath(face, Paint::Radial(cx - 2.5, cy - 3, r + 3, {{0, kAccentLight}, {1, kAccent}}));
   Path lines;
   lines.AddLine(cx - r + 1.5, cy, cx + r - 1.5, cy, 1);
   lines.AddLine(cx, cy - r + 1.2, cx, cy + r - 1.2, 1);
@@ -348,7 +347,7 @@ Bitmap DialogIcon(DialogPicture which) {
   c.FillPath(plate, Rgb(30, 84, 176));
   Path face;
   face.AddRoundRect(1.5, 1.5, 21, 21, 5);
-  c.FillPath(face, Paint::Radial(8, 6, 22, {{0, kBlueLight}, {1, kBlue}}));
+  c.FillPath(face, Paint::Radial(8, 6, 22, {{0, kAccentLight}, {1, kAccent}}));
   if (which == DialogPicture::kSettings) {
     Path g;
     Gear(g, 12, 12, 8, 6, 2.4, 8);
@@ -377,7 +376,7 @@ Bitmap ProductIcon(int size) {
   c.FillPath(rim, Rgb(24, 66, 140));
   Path face;
   face.AddEllipse(cx, cy, r - std::max(1.0, k), r - std::max(1.0, k));
-  c.FillPath(face, Paint::Radial(cx - 5 * k, cy - 6 * k, 22 * k, {{0, Rgb(120, 176, 246)}, {0.55, kBlue}, {1, Rgb(30, 84, 176)}}));
+  c.FillPath(face, Paint::Radial(cx - 5 * k, cy - 6 * k, 22 * k, {{0, Rgb(120, 176, 246)}, {0.55, kAccent}, {1, Rgb(30, 84, 176)}}));
   Path gloss;
   gloss.AddEllipse(cx, cy - 7 * k, 10.5 * k, 6.5 * k);
   c.FillPath(gloss, Down(cy - 14 * k, cy, Argb(120, 255, 255, 255), Argb(0, 255, 255, 255)));
@@ -429,7 +428,7 @@ Bitmap MenuIcon(MenuPicture which) {
       Path waves;
       waves.AddArc(8.5, 8, 3, -50, 50, 1.4);
       waves.AddArc(8.5, 8, 6, -52, 52, 1.4);
-      c.FillPath(waves, kBlue);
+      c.FillPath(waves, kAccent);
       break;
     }
     case MenuPicture::kHelp: {
@@ -438,7 +437,7 @@ Bitmap MenuIcon(MenuPicture which) {
       c.FillPath(ball, Rgb(30, 80, 160));
       Path face;
       face.AddEllipse(8, 8, 6.2, 6.2);
-      c.FillPath(face, Paint::Radial(6, 5.5, 9, {{0, kBlueLight}, {1, kBlue}}));
+      c.FillPath(face, Paint::Radial(6, 5.5, 9, {{0, kAccentLight}, {1, kAccent}}));
       Path q;
       q.AddArc(8, 6.4, 2.4, 170, -40, 1.7);
       q.AddLine(9.8, 8, 8, 9.4, 1.7);

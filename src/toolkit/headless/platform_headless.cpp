@@ -290,7 +290,7 @@ void ReleaseMouseCapture() {
   ++S().capture_releases;
   if (WindowedControl* c = S().captured) {
     S().captured = nullptr;
-    c->MouseUp({MouseButton::kLeft, 0, -1000000, -1000000});
+    c->MouseUp({MouseButton::kLeft, 0, kReleasedOutside, kReleasedOutside});
   }
 }
 

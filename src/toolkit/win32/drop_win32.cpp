@@ -136,7 +136,7 @@ namespace platform {
 
 void AcceptDrops(Handle h) {
   static std::set<HWND>* registered = new std::set<HWND>();
-  HWND hwnd = reinterpret_cast<HWND>(h);
+  HWND hwnd = win32::Hwnd(h);
   if (!hwnd || registered->count(hwnd)) return;
   registered->insert(hwnd);
   // Explorer's files come as WM_DROPFILES where OLE cannot be had.

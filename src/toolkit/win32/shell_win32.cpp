@@ -63,16 +63,7 @@ NOTIFYICONDATAW TrayData(uintptr_t id) {
 
 }  // namespace
 
-void HintInit() {
-  WNDCLASSEXW hc{};
-  hc.cbSize = sizeof(hc);
-  hc.style = CS_DROPSHADOW | CS_SAVEBITS;
-  hc.lpfnWndProc = HintWndProc;
-  hc.hInstance = GetModuleHandleW(nullptr);
-  hc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
-  hc.lpszClassName = kHintClass;
-  RegisterClassExW(&hc);
-}
+void HintInit() { RegisterWindowClass(kHintClass, HintWndProc, CS_DROPSHADOW | CS_SAVEBITS); }
 
 bool MenuMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
   if (!g_menu) return false;

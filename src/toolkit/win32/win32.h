@@ -146,6 +146,14 @@ void HintInit();
 // WM_DROPFILES on a form's window.
 bool DropFilesMessage(HWND hwnd, WPARAM wp);
 
+// The toolkit's handles are the window handles.
+inline HWND Hwnd(Handle h) { return reinterpret_cast<HWND>(h); }
+
+// Registers a window class of the program's module: the arrow cursor unless told otherwise;
+// icons only where given.
+void RegisterWindowClass(const wchar_t* name, WNDPROC proc, UINT style = 0, bool arrow = true,
+                         HICON icon = nullptr, HICON small_icon = nullptr);
+
 constexpr UINT kMsgPost = WM_APP + 1;
 constexpr UINT kMsgTray = WM_APP + 2;
 

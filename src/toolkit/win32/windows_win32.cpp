@@ -187,7 +187,6 @@ LRESULT CALLBACK FieldProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
 }
 
 LRESULT ControlProc(HWND hwnd, WindowedControl* c, UINT msg, WPARAM wp, LPARAM lp) {
-  static bool tracking = false;
   Application& app = Application::Get();
   switch (msg) {
     case WM_PAINT: {
@@ -222,7 +221,7 @@ LRESULT ControlProc(HWND hwnd, WindowedControl* c, UINT msg, WPARAM wp, LPARAM l
       return 0;
     case WM_CAPTURECHANGED:
       if (reinterpret_cast<HWND>(lp) != hwnd && c->Pressed())
-        c->MouseUp({MouseButton::kLeft, 0, -1000000, -1000000});
+        c->MouseUp({MouseButton::kLeft, 0, kReleasedOutside, kReleasedOutside});
       return 0;
     case WM_MOUSEMOVE: {
       if (!c->Hot()) {
@@ -238,7 +237,6 @@ LRESULT ControlProc(HWND hwnd, WindowedControl* c, UINT msg, WPARAM wp, LPARAM l
       return 0;
     }
     case WM_MOUSELEAVE:
-      (void)tracking;
       c->MouseLeave();
       app.HintHover(nullptr, {});
       return 0;
@@ -444,6 +442,20 @@ HICON ProductIcon(int size) {
   return h;
 }
 
+void RegisterWindowClass(const wchar_t* name, WNDPROC proc, UINT style, bool arrow, HICON icon,
+                         HICON small_icon) {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof(wc);
+  wc.style = style;
+  wc.lpfnWndProc = proc;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.hCursor = arrow ? LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)) : nullptr;
+  wc.hIcon = icon;
+  wc.hIconSm = small_icon;
+  wc.lpszClassName = name;
+  RegisterClassExW(&wc);
+}
+
 }  // namespace win32
 
 namespace platform {
@@ -452,33 +464,11 @@ using namespace win32;
 
 void Initialize() {
   HINSTANCE inst = GetModuleHandleW(nullptr);
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof(wc);
-  wc.lpfnWndProc = FormWndProc;
-  wc.hInstance = inst;
-  wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
-  wc.hIcon = ProductIcon(GetSystemMetrics(SM_CXICON));
-  wc.hIconSm = ProductIcon(GetSystemMetrics(SM_CXSMICON));
-  wc.lpszClassName = kFormClass;
-  RegisterClassExW(&wc);
-
-  WNDCLASSEXW cc{};
-  cc.cbSize = sizeof(cc);
-  cc.lpfnWndProc = ControlWndProc;
-  cc.hInstance = inst;
-  cc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
-  cc.lpszClassName = kControlClass;
-  RegisterClassExW(&cc);
-  cc.style = CS_DBLCLKS;
-  cc.lpszClassName = kControlDblClass;
-  RegisterClassExW(&cc);
-
-  WNDCLASSEXW uc{};
-  uc.cbSize = sizeof(uc);
-  uc.lpfnWndProc = UtilityWndProc;
-  uc.hInstance = inst;
-  uc.lpszClassName = kUtilityClass;
-  RegisterClassExW(&uc);
+  RegisterWindowClass(kFormClass, FormWndProc, 0, true, ProductIcon(GetSystemMetrics(SM_CXICON)),
+                      ProductIcon(GetSystemMetrics(SM_CXSMICON)));
+  RegisterWindowClass(kControlClass, ControlWndProc);
+  RegisterWindowClass(kControlDblClass, ControlWndProc, CS_DBLCLKS);
+  RegisterWindowClass(kUtilityClass, UtilityWndProc, 0, false);
   if (!g_utility)
     g_utility = CreateWindowExW(WS_EX_TOOLWINDOW, kUtilityClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr,
                                 nullptr, inst, nullptr);
@@ -491,7 +481,7 @@ void Initialize() {
 Handle CreateFormWindow(Form* form) {
   Form* main = Application::Get().MainForm();
   HWND owner = nullptr;
-  if (main && main != form && main->HandleAllocated()) owner = reinterpret_cast<HWND>(main->GetHandle());
+  if (main && main != form && main->HandleAllocated()) owner = Hwnd(main->GetHandle());
   DWORD ex = WS_EX_LAYERED | (owner ? 0 : WS_EX_APPWINDOW);
   std::wstring caption = base::Utf8ToWide(form->Caption());
   HWND hwnd = CreateWindowExW(ex, kFormClass, caption.c_str(), WS_POPUP | WS_SYSMENU | WS_CLIPCHILDREN,
@@ -507,56 +497,56 @@ Handle CreateControlWindow(WindowedControl* control, Handle parent) {
                 (control->Enabled() ? 0 : WS_DISABLED);
   std::wstring name = base::Utf8ToWide(control->Name());
   HWND hwnd = CreateWindowExW(0, control->WantsDoubleClicks() ? kControlDblClass : kControlClass, name.c_str(), style, b.left, b.top, b.width, b.height,
-                              reinterpret_cast<HWND>(parent), nullptr, GetModuleHandleW(nullptr), control);
+                              Hwnd(parent), nullptr, GetModuleHandleW(nullptr), control);
   return reinterpret_cast<Handle>(hwnd);
 }
 
-void DestroyWindowOf(Handle h) { DestroyWindow(reinterpret_cast<HWND>(h)); }
+void DestroyWindowOf(Handle h) { DestroyWindow(Hwnd(h)); }
 
 void ShowWindowOf(Handle h, bool visible) {
-  HWND w = reinterpret_cast<HWND>(h);
+  HWND w = Hwnd(h);
   // A child shown lies above its siblings (a grid shown over another grid).
   if (visible && (GetWindowLongW(w, GWL_STYLE) & WS_CHILD))
     SetWindowPos(w, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   ShowWindow(w, visible ? SW_SHOW : SW_HIDE);
 }
 
-void EnableWindowOf(Handle h, bool enabled) { EnableWindow(reinterpret_cast<HWND>(h), enabled); }
+void EnableWindowOf(Handle h, bool enabled) { EnableWindow(Hwnd(h), enabled); }
 
 void BringToFront(Handle h) {
-  HWND w = reinterpret_cast<HWND>(h);
+  HWND w = Hwnd(h);
   SetWindowPos(w, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
   SetForegroundWindow(w);
 }
 
 void SetFormBounds(Handle h, int left, int top, int cw, int ch) {
   // Borderless: the window rectangle is the client rectangle.
-  SetWindowPos(reinterpret_cast<HWND>(h), nullptr, left, top, cw, ch, SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(Hwnd(h), nullptr, left, top, cw, ch, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void SetControlBounds(Handle h, const Rect& r) {
-  SetWindowPos(reinterpret_cast<HWND>(h), nullptr, r.left, r.top, r.width, r.height,
+  SetWindowPos(Hwnd(h), nullptr, r.left, r.top, r.width, r.height,
                SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void SetFormCaption(Handle h, const std::string& caption) {
-  SetWindowTextW(reinterpret_cast<HWND>(h), base::Utf8ToWide(caption).c_str());
+  SetWindowTextW(Hwnd(h), base::Utf8ToWide(caption).c_str());
 }
 
 void Invalidate(Handle h, const Rect* r) {
   if (!r) {
-    InvalidateRect(reinterpret_cast<HWND>(h), nullptr, FALSE);
+    InvalidateRect(Hwnd(h), nullptr, FALSE);
     return;
   }
   RECT rc{r->left, r->top, r->Right(), r->Bottom()};
-  InvalidateRect(reinterpret_cast<HWND>(h), &rc, FALSE);
+  InvalidateRect(Hwnd(h), &rc, FALSE);
 }
 
-void SetFocusTo(Handle h) { SetFocus(reinterpret_cast<HWND>(h)); }
+void SetFocusTo(Handle h) { SetFocus(Hwnd(h)); }
 
 Handle CreateEditField(Edit* edit, Handle frame, const Rect& r) {
   HWND f = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL | ES_LEFT, r.left, r.top, r.width,
-                           r.height, reinterpret_cast<HWND>(frame), nullptr, GetModuleHandleW(nullptr), nullptr);
+                           r.height, Hwnd(frame), nullptr, GetModuleHandleW(nullptr), nullptr);
   if (!f) return 0;
   SetWindowLongPtrW(f, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(edit));
   SetPropW(f, L"TkFieldProc", reinterpret_cast<HANDLE>(GetWindowLongPtrW(f, GWLP_WNDPROC)));
@@ -565,17 +555,17 @@ Handle CreateEditField(Edit* edit, Handle frame, const Rect& r) {
 }
 
 void SetEditFieldText(Handle field, const std::string& utf8) {
-  SetWindowTextW(reinterpret_cast<HWND>(field), base::Utf8ToWide(utf8).c_str());
+  SetWindowTextW(Hwnd(field), base::Utf8ToWide(utf8).c_str());
 }
 
 void SetEditFieldFont(Handle field, const Font& font) {
-  SendMessageW(reinterpret_cast<HWND>(field), WM_SETFONT, reinterpret_cast<WPARAM>(FontHandle(font)), TRUE);
+  SendMessageW(Hwnd(field), WM_SETFONT, reinterpret_cast<WPARAM>(FontHandle(font)), TRUE);
 }
 
 void ReleaseMouseCapture() { ReleaseCapture(); }
 
 intptr_t DefaultProc(Handle h, Message& m) {
-  HWND hwnd = reinterpret_cast<HWND>(h);
+  HWND hwnd = Hwnd(h);
   if (Form* f = FormOf(hwnd)) return FormDefault(hwnd, f, m);
   return DefWindowProcW(hwnd, m.msg, m.wparam, m.lparam);
 }
@@ -611,7 +601,7 @@ void HandleSentMessages() {
 void ExitProcessNow(int code) { ExitProcess(static_cast<UINT>(code)); }
 
 intptr_t Send(Handle h, uint32_t msg, uintptr_t wparam, intptr_t lparam) {
-  return SendMessageW(reinterpret_cast<HWND>(h), msg, wparam, lparam);
+  return SendMessageW(Hwnd(h), msg, wparam, lparam);
 }
 
 void Post(std::function<void()> work) {

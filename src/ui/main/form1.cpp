@@ -48,21 +48,13 @@ namespace {
 using namespace layout;
 using tk::Cursor;
 using tk::Font;
+using tk::skin::MakeFont;
 
 constexpr tk::Colour kBlack = tk::Rgb(0, 0, 0);
 constexpr int kVkAdd = 0x6B, kVkSubtract = 0x6D;
 constexpr int kVkMediaPlayPause = 0xB3, kVkMediaStop = 0xB2;
 
 tk::Colour WindowText() { return tk::SystemColour(tk::SystemColourIndex::kWindowText); }
-
-Font MakeFont(const char* name, int height, uint8_t style, tk::Colour colour) {
-  Font f;
-  f.name = name;
-  f.height = height;
-  f.style = style;
-  f.colour = colour;
-  return f;
-}
 
 void Picture(tk::Image& img, tk::Bitmap bmp, const char* hint, Cursor cursor = Cursor::kHand) {
   img.SetPicture(std::move(bmp));

@@ -395,3 +395,51 @@ TEST(CanvasTest, LongTextEndsInAnEllipsis) {
 }
 
 }  // namespace
+
+// --- The thread rule ---
+
+namespace {
+
+using ThreadRuleDeathTest = ControlsTest;
+
+void OnWorker(const std::function<void()>& call) { std::thread(call).join(); }
+
+TEST_F(ThreadRuleDeathTest, WrongThreadCallsDieNamingTheCall) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_TRUE(tk::IsUiThread());
+  bool worker_is_ui = true;
+  OnWorker([&] { worker_is_ui = tk::IsUiThread(); });
+  EXPECT_FALSE(worker_is_ui);
+  tk::Timer timer(1000, false);
+  struct {
+    const char* call;
+    std::function<void()> run;
+  } cases[] = {
+      {"Form::Show", [&] { f->Show(); }},
+      {"Control::SetEnabled", [&] { f->button.SetEnabled(false); }},
+      {"TrackBar::SetPosition", [&] { f->slider.SetPosition(60); }},
+      {"CheckBox::SetChecked", [&] { f->box.SetChecked(true); }},
+      {"Timer::SetEnabled", [&] { timer.SetEnabled(true); }},
+      {"Application::ShowMessage", [] { tk::Application::Get().ShowMessage("x"); }},
+  };
+  for (auto& c : cases)
+    EXPECT_DEATH(OnWorker(c.run), std::string(c.call) + ".*called off the user-interface thread") << c.call;
+  // Nothing of it happened here.
+  EXPECT_EQ(f->slider.Position(), 25);
+  EXPECT_TRUE(f->button.Enabled());
+}
+
+TEST_F(ControlsTest, WorkPostedFromAWorkerMayUseTheControls) {
+  OnWorker([&] {
+    tk::Application::Get().Post([&] {
+      f->slider.SetPosition(70);
+      f->button.SetEnabled(false);
+    });
+  });
+  tk::Application::Get().ProcessMessages();
+  EXPECT_EQ(f->changes, std::vector<int>{70});
+  EXPECT_FALSE(f->button.Enabled());
+  EXPECT_TRUE(tk::headless::MessageBoxes().empty());
+}
+
+}  // namespace
