@@ -97,7 +97,8 @@ target_link_libraries(tivolna_playback PUBLIC tivolna_core tivolna_toolkit tivol
 
 # The windows of the program.
 add_library(tivolna_ui STATIC
-  ui/artwork.cpp ui/program.cpp ui/main/form1.cpp ui/main/form1_add.cpp ui/main/logos.cpp ui/main/rus_clipboard.cpp ui/dialogs/dialog_common.cpp
+  ui/artwork.cpp ui/program.cpp ui/main/form1.cpp ui/main/form1_add.cpp ui/main/form1_catalogue.cpp ui/main/form1_grids.cpp
+  ui/main/form1_playback.cpp ui/main/form1_tray.cpp ui/main/logos.cpp ui/main/rus_clipboard.cpp ui/dialogs/dialog_common.cpp
   ui/dialogs/settings_form.cpp ui/dialogs/editor_form.cpp ui/dialogs/update_form.cpp)
 target_link_libraries(tivolna_ui PUBLIC tivolna_core tivolna_toolkit tivolna_audio tivolna_playback tivolna_imaging
   tivolna_namecard)

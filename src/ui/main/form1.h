@@ -1,5 +1,6 @@
 #pragma once
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "playback/media_player.h"
@@ -16,7 +17,8 @@ namespace ui {
 
 class StationAdder;
 
-// The main window.
+// The main window. Its code is split by concern: form1.cpp (creation and messages),
+// form1_playback.cpp, form1_grids.cpp, form1_catalogue.cpp, form1_tray.cpp and form1_add.cpp.
 class TForm1 : public tk::Form {
  public:
   TForm1();
@@ -108,42 +110,46 @@ class TForm1 : public tk::Form {
   static int AddingStations();
 
   // Controls, in drawing order.
-  tk::Image Image1;
-  tk::Image Image3;
-  tk::Image Image4;
-  tk::Image Image5;
-  tk::Image Image2;
-  tk::Image Image8;
-  tk::Image Image7;
-  tk::Image Image6;
-  tk::Label RxLabel6;
-  tk::Label RxLabel7;
-  tk::Label RxLabel5;
-  tk::Label RxLabel2;
-  tk::Label RxLabel3;
-  tk::Label RxLabel1;
-  tk::Button sBitBtn2;
-  tk::Button sBitBtn3;
-  tk::TrackBar sTrackBar1;
-  tk::PictureGrid NextGrid1;
-  tk::PictureGrid NextGrid2;
+  tk::Image Image1;        // background picture, the window's shape; a press moves the window
+  tk::Image Image3;        // favourite mark of the current station; a click toggles it
+  tk::Image Image4;        // close: saves the settings and ends the program
+  tk::Image Image5;        // sends the window to the notification area
+  tk::Image Image2;        // speaker: mute and unmute
+  tk::Image Image8;        // opens the station editor
+  tk::Image Image7;        // opens the settings window
+  tk::Image Image6;        // opens the product's web site; its hint names the version
+  tk::Label RxLabel6;      // title: the current station's name; a press moves the window
+  tk::Label RxLabel7;      // status and track title; underlined on hover, a press copies it
+  tk::Label RxLabel5;      // volume number
+  tk::Label RxLabel2;      // "РАДИОСТАНЦИИ": shows the all-stations grid
+  tk::Label RxLabel3;      // "ИЗБРАННОЕ": shows the favourites grid
+  tk::Label RxLabel1;      // the product's site name; a click does nothing
+  tk::Button sBitBtn2;     // play the current station
+  tk::Button sBitBtn3;     // stop
+  tk::TrackBar sTrackBar1; // volume, 0 to 100
+  tk::PictureGrid NextGrid1;  // logo tiles of every station
+  tk::PictureGrid NextGrid2;  // logo tiles of the favourites, over NextGrid1 while that view is on
   // Never shown.
-  tk::Button Button1;
-  tk::Button Button2;
-  tk::Button Button3;
-  tk::Memo Memo1;
-  tk::Memo Memo2;
-  tk::Panel Panel1;
+  tk::Button Button1;  // "<>": rebuilds the catalogue from the station directory
+  tk::Button Button2;  // "||": scans the station folder and fills the grids
+  tk::Button Button3;  // plays the current station on its engine
+  tk::Memo Memo1;      // a rebuild's logo addresses
+  tk::Memo Memo2;      // a rebuild's logo file names (station numbers), row by row with Memo1
+  tk::Panel Panel1;    // holds the media player control, outside the client area
   // Without a face.
-  tk::PopupMenu PopupMenu1;
-  tk::TrayIcon RxTrayIcon1;
-  tk::Timer Timer1;
-  tk::HttpClient IdHTTP1;
+  tk::PopupMenu PopupMenu1;  // the notification-area icon's menu
+  tk::TrayIcon RxTrayIcon1;  // notification-area icon; its hint follows the title
+  tk::Timer Timer1;          // the update check, ten seconds after start-up
+  tk::HttpClient IdHTTP1;    // the catalogue rebuild's and the update check's requests
   // The media player control inside Panel1 (or the built-in player).
   std::unique_ptr<playback::MediaPlayer> WindowsMediaPlayer1;
 
  private:
+  // A report of the stream worker (the status message).
+  void StatusReport(const tk::Message& m);
   void ResetAudioStep(bool nested);
+  // Adds or removes the status label's underline; its other style bits stay.
+  void UnderlineStatus(bool on);
   // The settings window, the editor and the notice, in that order (null when not made).
   std::vector<tk::Form*> OtherForms() const;
   // Shows the main window and the windows that went into the notification area with it.
@@ -160,6 +166,9 @@ class TForm1 : public tk::Form {
   void SelectionSettingsStep();
   void SelectionEditorStep();
   void StartSelected(int32_t n, const char* add_hint);
+  // A press on a tile of either grid: starts station n (none: nothing starts), then brings the
+  // status label, the settings window, the editor and the tray hint in line.
+  void SelectTile(std::optional<int32_t> n, const char* add_hint);
   struct Probed;
   void FinishAdding(const std::vector<Probed>& probed, const std::vector<std::pair<std::string, std::string>>& rejected);
   void ShowAndPlay(int32_t n);
