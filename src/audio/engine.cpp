@@ -229,11 +229,6 @@ void mixer_main(std::shared_ptr<Output> out) {
     }
 }
 
-Timeouts timeouts_now() {
-    Timeouts t = current_timeouts();
-    return t;
-}
-
 }  // namespace
 
 void wake_output() {
@@ -386,7 +381,7 @@ HSTREAM BASS_StreamCreateURL(const char *url, DWORD offset, DWORD flags, DOWNLOA
             cfg.url = url;
             cfg.open.user_agent = eng().agent;
             cfg.open.follow_playlists = eng().follow_playlists;
-            cfg.open.timeouts = timeouts_now();
+            cfg.open.timeouts = current_timeouts();
             cfg.buffer_ms = eng().buffer_ms;
             cfg.prebuf_percent = eng().prebuf;
             cfg.out_rate = eng().out_rate;
