@@ -74,13 +74,6 @@ DWORD new_handle() {
     return h;
 }
 
-std::shared_ptr<Stream> find_stream(DWORD h) {
-    if (h == 0) return nullptr;
-    std::lock_guard<std::mutex> l(eng().m);
-    if (!eng().initialized) return nullptr;
-    auto it = eng().streams.find(h);
-    return it == eng().streams.end() ? nullptr : it->second;
-}
 
 void retire_texts(Stream &s) {
     auto texts = s.take_tag_texts();
@@ -103,6 +96,27 @@ template <typename T>
 T ok(T result) {
     t_error = BASS_OK;
     return result;
+}
+
+using StreamMap = std::map<DWORD, std::shared_ptr<Stream>>;
+
+// The entry of a live stream, for a caller that holds the engine's lock; streams.end(), with
+// the thread's error code set, when the library is not started or the handle is no stream's.
+StreamMap::iterator locked_find(DWORD h) {
+    StreamMap &streams = eng().streams;
+    if (!eng().initialized) {
+        t_error = BASS_ERROR_INIT;
+        return streams.end();
+    }
+    auto it = h == 0 ? streams.end() : streams.find(h);
+    if (it == streams.end()) t_error = BASS_ERROR_HANDLE;
+    return it;
+}
+
+std::shared_ptr<Stream> find_stream(DWORD h) {
+    std::lock_guard<std::mutex> l(eng().m);
+    auto it = locked_find(h);
+    return it == eng().streams.end() ? nullptr : it->second;
 }
 
 // A stream's volume in Q15.
@@ -416,9 +430,8 @@ BOOL BASS_StreamFree(HSTREAM handle) {
         std::shared_ptr<Stream> s;
         {
             std::lock_guard<std::mutex> l(eng().m);
-            if (!eng().initialized) return fail(BASS_ERROR_INIT, FALSE);
-            auto it = eng().streams.find(handle);
-            if (handle == 0 || it == eng().streams.end()) return fail(BASS_ERROR_HANDLE, FALSE);
+            auto it = locked_find(handle);
+            if (it == eng().streams.end()) return FALSE;
             s = it->second;
             eng().streams.erase(it);
             auto &p = eng().playing;
@@ -476,9 +489,8 @@ BOOL BASS_ChannelPlay(DWORD handle, BOOL restart) {
     (void)restart;  // a live stream cannot start over; playback goes on from the buffer
     try {
         std::lock_guard<std::mutex> l(eng().m);
-        if (!eng().initialized) return fail(BASS_ERROR_INIT, FALSE);
-        auto it = eng().streams.find(handle);
-        if (handle == 0 || it == eng().streams.end()) return fail(BASS_ERROR_HANDLE, FALSE);
+        auto it = locked_find(handle);
+        if (it == eng().streams.end()) return FALSE;
         auto &p = eng().playing;
         if (std::find(p.begin(), p.end(), it->second) == p.end()) {
             it->second->set_playing(true);
@@ -494,9 +506,8 @@ BOOL BASS_ChannelPlay(DWORD handle, BOOL restart) {
 BOOL BASS_ChannelStop(DWORD handle) {
     try {
         std::lock_guard<std::mutex> l(eng().m);
-        if (!eng().initialized) return fail(BASS_ERROR_INIT, FALSE);
-        auto it = eng().streams.find(handle);
-        if (handle == 0 || it == eng().streams.end()) return fail(BASS_ERROR_HANDLE, FALSE);
+        auto it = locked_find(handle);
+        if (it == eng().streams.end()) return FALSE;
         // the download goes on until the buffer is full, then waits
         it->second->set_playing(false);
         auto &p = eng().playing;

@@ -915,6 +915,37 @@ TEST_F(AudioStream, FailureReasons) {
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_ALREADY);
 }
 
+// Play, stop and free check the library first, then the handle; the attribute call reports
+// every miss as a bad handle.
+TEST_F(AudioStream, HandleCallsCheckLibraryThenHandle) {
+    struct Call {
+        const char *name;
+        BOOL (*call)(DWORD);
+        int after_free;
+    } calls[] = {
+        {"play", [](DWORD h) { return BASS_ChannelPlay(h, FALSE); }, BASS_ERROR_INIT},
+        {"stop", [](DWORD h) { return BASS_ChannelStop(h); }, BASS_ERROR_INIT},
+        {"free", [](DWORD h) { return BASS_StreamFree(h); }, BASS_ERROR_INIT},
+        {"volume", [](DWORD h) { return BASS_ChannelSetAttribute(h, BASS_ATTRIB_VOL, 0.5f); }, BASS_ERROR_HANDLE},
+    };
+    const HSTREAM live = open("/stream/tone440_128k_44100_s.mp3?pace=0");
+    ASSERT_NE(live, 0u);
+    for (const Call &c : calls) {
+        for (DWORD h : {DWORD{0}, live + 1000}) {
+            EXPECT_FALSE(c.call(h)) << c.name;
+            EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_HANDLE) << c.name << " " << h;
+        }
+    }
+    EXPECT_TRUE(BASS_ChannelPlay(live, FALSE));
+    EXPECT_TRUE(BASS_ChannelStop(live));
+    ASSERT_TRUE(BASS_Free());
+    for (const Call &c : calls) {
+        EXPECT_FALSE(c.call(live)) << c.name;
+        EXPECT_EQ(BASS_ErrorGetCode(), c.after_free) << c.name;
+    }
+    ASSERT_TRUE(BASS_Init(-1, kRate, 0, nullptr, nullptr));
+}
+
 // Lookups, connects, redirects and playlist entries all count against one deadline.
 TEST_F(AudioStream, OpeningHasOneDeadline) {
     audio_testing::set_open_timeout(1200);
