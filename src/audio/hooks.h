@@ -1,10 +1,10 @@
-// Internal state behind the test hooks (audio_testing.h).
+// Internal state behind the test hooks (test_hooks.h).
 #pragma once
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 
-#include "audio/audio_testing.h"
+#include "audio/test_hooks.h"
 #include "audio/source.h"
 
 namespace audio {

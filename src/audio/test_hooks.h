@@ -3,7 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace audio_testing {
+namespace audio {
+namespace test_hooks {
 
 // BASS_Init fails as if no output device existed.
 void set_no_output_device(bool on);
@@ -36,23 +37,5 @@ uint64_t download_reads();
 // All hooks back to their defaults.
 void reset();
 
-}  // namespace audio_testing
-
-// The same hooks under the project-wide namespace.
-namespace tivolna {
-namespace audio {
-namespace testing {
-inline void set_no_device(bool on) { audio_testing::set_no_output_device(on); }
-inline void set_no_output_device(bool on) { audio_testing::set_no_output_device(on); }
-inline void set_fast_pacing(bool on) { audio_testing::set_fast_pacing(on); }
-inline void set_capture(audio_testing::CaptureFn fn, void *user) { audio_testing::set_capture(fn, user); }
-inline void set_timeouts(int connect_ms, int read_ms, int stall_ms) {
-    audio_testing::set_timeouts(connect_ms, read_ms, stall_ms);
-}
-inline void set_open_timeout(int open_ms) { audio_testing::set_open_timeout(open_ms); }
-inline void fail_output(int times) { audio_testing::fail_output(times); }
-inline void set_reconnect_pause(int first_ms) { audio_testing::set_reconnect_pause(first_ms); }
-inline void reset() { audio_testing::reset(); }
-}  // namespace testing
+}  // namespace test_hooks
 }  // namespace audio
-}  // namespace tivolna

@@ -175,12 +175,12 @@ void CheckTarget(const fs::path& folder) {
                          " was not changed");
 }
 
-namespace testing_hooks {
+namespace test_hooks {
 namespace {
 MoveHook g_move_hook;
 }
 void SetMoveHook(MoveHook hook) { g_move_hook = std::move(hook); }
-}  // namespace testing_hooks
+}  // namespace test_hooks
 
 namespace {
 
@@ -191,7 +191,7 @@ bool Exists(const fs::path& p) {
 
 bool Move(const fs::path& from, const fs::path& to) {
   std::error_code ec;
-  if (testing_hooks::g_move_hook) testing_hooks::g_move_hook(from, to, ec);
+  if (test_hooks::g_move_hook) test_hooks::g_move_hook(from, to, ec);
   if (!ec) fs::rename(from, to, ec);
   return !ec;
 }

@@ -7,7 +7,7 @@
 #include <mutex>
 #include <thread>
 
-#include "net/net_testing.h"
+#include "net/test_hooks.h"
 #include "net/socket.h"
 #include "net/sys.h"
 
@@ -111,7 +111,7 @@ LookupStatus lookup(const std::string &host, uint16_t port, Deadline deadline,
     return LookupStatus::Ok;
 }
 
-namespace testing {
+namespace test_hooks {
 
 void set_lookup_delay_ms(int ms) {
     std::lock_guard<std::mutex> l(hooks().m);
@@ -132,5 +132,5 @@ void reset() {
     hooks().hosts.clear();
 }
 
-}  // namespace testing
+}  // namespace test_hooks
 }  // namespace net

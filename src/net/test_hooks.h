@@ -4,7 +4,7 @@
 #include <vector>
 
 namespace net {
-namespace testing {
+namespace test_hooks {
 
 // Every lookup of a name (not of a numeric address) first waits this long, as with a
 // slow name server. 0 turns it off.
@@ -21,5 +21,5 @@ void reset();
 // the system's, until called with an empty text.
 void set_trusted_roots_pem(const std::string &pem);
 
-}  // namespace testing
+}  // namespace test_hooks
 }  // namespace net

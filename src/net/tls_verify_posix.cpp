@@ -1,7 +1,7 @@
 // Linux: the TLS library checks the chain against the PEM roots of /etc/ssl/certs.
 #include <mutex>
 
-#include "net/net_testing.h"
+#include "net/test_hooks.h"
 #include "net/tls_verify.h"
 
 namespace net {
@@ -60,7 +60,7 @@ IoStatus tls_verify(const mbedtls_x509_crt *chain, uint32_t flags, const std::st
     return IoStatus::Ok;
 }
 
-namespace testing {
+namespace test_hooks {
 
 void set_trusted_roots_pem(const std::string &pem) {
     Roots &r = roots();
@@ -72,5 +72,5 @@ void set_trusted_roots_pem(const std::string &pem) {
         mbedtls_x509_crt_parse(&r.test, reinterpret_cast<const unsigned char *>(pem.c_str()), pem.size() + 1);
 }
 
-}  // namespace testing
+}  // namespace test_hooks
 }  // namespace net

@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "net/net_testing.h"
+#include "net/test_hooks.h"
 #include "net/tls_verify.h"
 
 namespace net {
@@ -146,8 +146,8 @@ IoStatus tls_verify(const mbedtls_x509_crt *chain, uint32_t flags, const std::st
     return IoStatus::Ok;
 }
 
-namespace testing {
+namespace test_hooks {
 void set_trusted_roots_pem(const std::string &) {}  // the test prefix's own store is used
-}  // namespace testing
+}  // namespace test_hooks
 
 }  // namespace net

@@ -16,12 +16,12 @@
 #include <string>
 #include <vector>
 
-#include "audio/audio_testing.h"
+#include "audio/test_hooks.h"
 #include "audio/bass.h"
 #include "loopback.h"
 #include "net/http_get.h"
 #include "net/list_download.h"
-#include "net/net_testing.h"
+#include "net/test_hooks.h"
 #include "net/request.h"
 
 namespace {
@@ -123,7 +123,7 @@ public:
     void TearDown() override {
         g_fronts.clear();
         g_plain.stop();
-        net::testing::set_trusted_roots_pem("");
+        net::test_hooks::set_trusted_roots_pem("");
     }
 };
 
@@ -135,7 +135,7 @@ class Tls : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(g_error.empty()) << g_error;
-        net::testing::set_trusted_roots_pem(g_ca);
+        net::test_hooks::set_trusted_roots_pem(g_ca);
     }
 };
 
@@ -189,7 +189,7 @@ TEST_F(Tls, CertificatesThatDoNotVerifyFailWithTheirReason) {
     }
     BASS_Free();
     // Without the test root, only the system's roots count.
-    net::testing::set_trusted_roots_pem("");
+    net::test_hooks::set_trusted_roots_pem("");
     net::HttpGetResult r;
     EXPECT_FALSE(net::http_get(https("localhost", "/version.txt"), {}, r));
     EXPECT_EQ(r.error, net::Error::CertUnknownIssuer);
@@ -273,18 +273,18 @@ class TlsAudio : public Tls {
 protected:
     void SetUp() override {
         Tls::SetUp();
-        audio_testing::reset();
-        audio_testing::set_timeouts(3000, 3000, 3000);
-        audio_testing::set_fast_pacing(true);
-        audio_testing::set_capture(&loopback::Capture::hook, &cap_);
+        audio::test_hooks::reset();
+        audio::test_hooks::set_timeouts(3000, 3000, 3000);
+        audio::test_hooks::set_fast_pacing(true);
+        audio::test_hooks::set_capture(&loopback::Capture::hook, &cap_);
         ASSERT_TRUE(BASS_Init(-1, kRate, 0, nullptr, nullptr));
         BASS_SetConfig(BASS_CONFIG_NET_PLAYLIST, 1);
         BASS_SetConfig(BASS_CONFIG_NET_PREBUF, 0);
     }
     void TearDown() override {
         BASS_Free();
-        audio_testing::set_capture(nullptr, nullptr);
-        audio_testing::reset();
+        audio::test_hooks::set_capture(nullptr, nullptr);
+        audio::test_hooks::reset();
     }
     double tone_of(HSTREAM h) {
         cap_.restart(4410, kRate / 2);

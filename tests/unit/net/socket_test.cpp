@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "local_server.h"
-#include "net/net_testing.h"
+#include "net/test_hooks.h"
 #include "net/socket.h"
 
 namespace {
@@ -151,7 +151,7 @@ TEST(Socket, TriesEveryAddressOfAName) {
         net::Socket probe; // the hole really swallows connections
         EXPECT_EQ(probe.connect("127.0.0.2", srv.port(), 300), net::IoStatus::Timeout);
     }
-    net::testing::set_host("dual.test", {"127.0.0.2", "127.0.0.1"});
+    net::test_hooks::set_host("dual.test", {"127.0.0.2", "127.0.0.1"});
     net::Socket s;
     auto start = Clock::now();
     ASSERT_EQ(s.connect("dual.test", srv.port(), 300), net::IoStatus::Ok);
@@ -162,18 +162,18 @@ TEST(Socket, TriesEveryAddressOfAName) {
     EXPECT_EQ(std::string(buf, n), "here");
     // the deadline still ends it all
     net::Socket t;
-    net::testing::set_host("dual.test", {"127.0.0.2", "127.0.0.2", "127.0.0.1"});
+    net::test_hooks::set_host("dual.test", {"127.0.0.2", "127.0.0.2", "127.0.0.1"});
     start = Clock::now();
     EXPECT_EQ(t.connect("dual.test", srv.port(), 300, net::Deadline::in_ms(450)), net::IoStatus::Timeout);
     EXPECT_LT(ms_since(start), 700);
-    net::testing::reset();
+    net::test_hooks::reset();
 }
 
 // A name lookup that hangs is left behind at the deadline or on abort.
 TEST(Socket, SlowLookupEndsAtTheDeadlineOrOnAbort) {
     LocalServer srv([](int fd) { LocalServer::send_text(fd, "x"); });
-    net::testing::set_host("slow.test", {"127.0.0.1"});
-    net::testing::set_lookup_delay_ms(20000);
+    net::test_hooks::set_host("slow.test", {"127.0.0.1"});
+    net::test_hooks::set_lookup_delay_ms(20000);
     net::Socket s;
     auto start = Clock::now();
     EXPECT_EQ(s.connect("slow.test", srv.port(), 5000, net::Deadline::in_ms(300)), net::IoStatus::Timeout);
@@ -191,10 +191,10 @@ TEST(Socket, SlowLookupEndsAtTheDeadlineOrOnAbort) {
     EXPECT_LT(ms_since(start), 400);
     t.join();
 
-    net::testing::set_lookup_delay_ms(50); // a slow but working name server
+    net::test_hooks::set_lookup_delay_ms(50); // a slow but working name server
     net::Socket u;
     EXPECT_EQ(u.connect("slow.test", srv.port(), 2000), net::IoStatus::Ok);
-    net::testing::reset();
+    net::test_hooks::reset();
 }
 
 } // namespace
