@@ -164,11 +164,8 @@ TForm1::TForm1()
   sTrackBar1.SetThumbLength(26);
   sTrackBar1.SetHint("Громкость");
   sTrackBar1.SetCursor(Cursor::kHand);
-  sTrackBar1.OnChange = [this] {
-    app::State().SliderPosition = sTrackBar1.Position();  // for the stream worker's thread
-    sTrackBar1Change();
-  };
-  app::State().SliderPosition = sTrackBar1.Position();
+  sTrackBar1.OnChange = [this] { sTrackBar1Change(); };
+  playback::library::SetVolume(sTrackBar1.Position());  // the worker's value starts at the design position
 
   for (tk::PictureGrid* g : {&NextGrid1, &NextGrid2}) {
     g->SetCursor(Cursor::kHand);
@@ -701,7 +698,7 @@ void TForm1::sBitBtn3Click() {
 void TForm1::sTrackBar1Change() {
   int position = sTrackBar1.Position();
   WindowsMediaPlayer1->SetVolume(position);
-  playback::library::SetVolume(app::State().AudioChannel.load(), static_cast<float>(position) / 100.0f);
+  playback::library::SetVolume(position);
   RxLabel5.SetCaption(base::IntToStr(position));
   if (position > 0) app::State().IsMuted = 0;
 }
