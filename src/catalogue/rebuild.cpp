@@ -342,7 +342,7 @@ BuildReport BuildCatalogue(const fs::path& folder, const std::vector<NewStation>
     if (outcome == net::RowOutcome::TooLarge) report.logos[row] = LogoKind::TooLarge;
     if (options.on_logo) options.on_logo(row, report.logos[row]);
   };
-  net::download_list(urls, names, fresh, dl);
+  net::DownloadList(urls, names, fresh, dl);
   if (options.http.abort && options.http.abort->load()) throw base::Error("The rebuild was stopped");
   // Stations without a logo address get the no-logo marker as well.
   for (size_t i = 0; i < stations.size(); ++i) {

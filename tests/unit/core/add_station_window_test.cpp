@@ -51,7 +51,7 @@ struct AddWindowTest : ::testing::Test {
     app.DestroyAllForms();
     tk::headless::Reset();
     BASS_Free();
-    audio::test_hooks::reset();
+    audio::test_hooks::Reset();
     app::State().CurrentStation = 0;
     app::State().AudioChannel = 0;
     app.Title = ui::kProductTitle;
@@ -65,7 +65,7 @@ struct AddWindowTest : ::testing::Test {
     Pump([] { return playback::RunningWorkers() == 0 && ui::TForm1::AddingStations() == 0; }, 20000);
     tk::Application::Get().DestroyAllForms();
     BASS_Free();
-    audio::test_hooks::reset();
+    audio::test_hooks::Reset();
   }
   template <typename F>
   bool Pump(F done, int ms) {

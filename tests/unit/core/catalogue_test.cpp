@@ -367,7 +367,7 @@ TEST(ListDownloadTest, SizeLimitsAndWritesCheckedAfterClosing) {
   o.http.max_body = 500;
   o.total_max = 1000;
   std::string a = site.Root() + "a";
-  auto rows = net::download_list({a, site.Root() + "big", a, "", a, a}, {"1", "2", "full", "4", "5", "6"}, dir.path(), o);
+  auto rows = net::DownloadList({a, site.Root() + "big", a, "", a, a}, {"1", "2", "full", "4", "5", "6"}, dir.path(), o);
   using R = net::RowOutcome;
   EXPECT_EQ(rows, (std::vector<R>{R::Body, R::TooLarge, R::WriteFailed, R::Skipped, R::Body, R::TooLarge}));
   EXPECT_EQ(dir.Read("1"), body);

@@ -28,7 +28,7 @@ struct MainWindowTest : ::testing::Test {
     app.DestroyAllForms();
     tk::headless::Reset();
     BASS_Free();
-    audio::test_hooks::set_no_output_device(false);
+    audio::test_hooks::SetNoOutputDevice(false);
     app.Title = ui::kProductTitle;
     app.Initialize();
     tk::SetClipboard(std::make_unique<ui::TRusClipboard>());

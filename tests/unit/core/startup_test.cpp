@@ -24,10 +24,10 @@ struct StartupTest : ::testing::Test {
     tk::Application::Get().DestroyAllForms();
     tk::headless::Reset();
     BASS_Free();
-    audio::test_hooks::set_no_output_device(false);
+    audio::test_hooks::SetNoOutputDevice(false);
   }
   void TearDown() override {
-    audio::test_hooks::set_no_output_device(false);
+    audio::test_hooks::SetNoOutputDevice(false);
     tk::Application::Get().DestroyAllForms();
     BASS_Free();
   }
@@ -106,7 +106,7 @@ TEST_F(StartupTest, SecondaryWindowsStayHidden) {
 }
 
 TEST_F(StartupTest, NoAudioDeviceEndsTheProcessBeforeAnyWindowShows) {
-  audio::test_hooks::set_no_output_device(true);
+  audio::test_hooks::SetNoOutputDevice(true);
   try {
     ui::RunProgram();
     FAIL() << "the program must end during start-up";
