@@ -14,7 +14,7 @@
 #include <string>
 #include <thread>
 
-#include "audio/audio_testing.h"
+#include "audio/test_hooks.h"
 #include "audio/bass.h"
 
 namespace {
@@ -75,8 +75,8 @@ const Source kAac{"tone1000_96k_44100_s.aac", 246343 / 20};  // the file's avera
 // CPU seconds of our decoding of `seconds` of audio, unpaced, to the null output.
 bool ours_cpu(const Source &src, int seconds, double &cpu, double &audio_seconds) {
     const std::string url = src.url(seconds);
-    audio_testing::set_fast_pacing(true);
-    audio_testing::set_capture(&count_frames, nullptr);
+    audio::test_hooks::SetFastPacing(true);
+    audio::test_hooks::SetCapture(&count_frames, nullptr);
     g_frames = 0;
     const double c0 = cpu_seconds(RUSAGE_SELF);
     HSTREAM h = BASS_StreamCreateURL(url.c_str(), 0, 0, nullptr, nullptr);
@@ -94,8 +94,8 @@ bool ours_cpu(const Source &src, int seconds, double &cpu, double &audio_seconds
     cpu = cpu_seconds(RUSAGE_SELF) - c0;
     audio_seconds = static_cast<double>(g_frames.load()) / 44100.0;
     BASS_StreamFree(h);
-    audio_testing::set_capture(nullptr, nullptr);
-    audio_testing::set_fast_pacing(false);
+    audio::test_hooks::SetCapture(nullptr, nullptr);
+    audio::test_hooks::SetFastPacing(false);
     return audio_seconds > 0;
 }
 

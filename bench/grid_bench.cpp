@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
   // The window is made over an empty catalogue; then the fill of the real one is measured.
   std::string empty = std::string(argv[1]) + "/../empty-catalogue";
   std::filesystem::create_directories(empty + "/Stations");
-  base::SetExeFolderForTesting(mode == "naive" ? argv[1] : empty);
+  base::test_hooks::SetExeFolder(mode == "naive" ? argv[1] : empty);
   double before = PeakMiB();
   if (mode == "naive") {
     auto t0 = std::chrono::steady_clock::now();
@@ -83,7 +83,7 @@ int main(int argc, char** argv) {
   ui::TForm1* form = app.CreateForm<ui::TForm1>();
   form->NextGrid1.ClearRows();
   form->NextGrid2.ClearRows();
-  base::SetExeFolderForTesting(argv[1]);
+  base::test_hooks::SetExeFolder(argv[1]);
   before = PeakMiB();
   auto t0 = std::chrono::steady_clock::now();
   form->StationFolderScan();  // the scan, then both fills

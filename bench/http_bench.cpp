@@ -1,4 +1,4 @@
-// Measures http_get's body reading over loopback: a chunked body against the same body with
+// Measures net::HttpGet's body reading over loopback: a chunked body against the same body with
 // a Content-Length (the peer, measured in the same run), at two sizes, so that decoding that
 // grows faster than the body shows as a rising ratio.
 #include <arpa/inet.h>
@@ -71,7 +71,7 @@ double time_get(const std::string &response, size_t expect, int rounds) {
     for (int i = 0; i < rounds; ++i) {
         net::HttpGetResult r;
         const auto t = Clock::now();
-        const bool ok = net::http_get(srv.url(), opt, r);
+        const bool ok = net::HttpGet(srv.url(), opt, r);
         const double ms = std::chrono::duration<double, std::milli>(Clock::now() - t).count();
         if (!ok || r.body.size() != expect) return -1;
         if (best < 0 || ms < best) best = ms;
@@ -95,13 +95,13 @@ int main(int argc, char **argv) {
         const double peer = time_get(plain, size, rounds);
         const double ours = time_get(chunked, size, rounds);
         if (peer <= 0 || ours <= 0) {
-            std::printf("http_get %zu KiB: FAILED\n", size >> 10);
+            std::printf("HttpGet %zu KiB: FAILED\n", size >> 10);
             ok = false;
             continue;
         }
         const double ratio = ours / peer;
         if (first_ratio == 0) first_ratio = ratio;
-        std::printf("http_get %4zu KiB: chunked (1 KiB chunks) %.2f ms, Content-Length %.2f ms, ratio %.2f\n",
+        std::printf("HttpGet %4zu KiB: chunked (1 KiB chunks) %.2f ms, Content-Length %.2f ms, ratio %.2f\n",
                     size >> 10, ours, peer, ratio);
     }
     // a hostile body: 54 KiB of chunk sizes near 2^64
@@ -111,9 +111,9 @@ int main(int argc, char **argv) {
         Server srv(hostile);
         net::HttpGetResult r;
         const auto t = Clock::now();
-        const bool got = net::http_get(srv.url(), net::HttpGetOptions(), r);
+        const bool got = net::HttpGet(srv.url(), net::HttpGetOptions(), r);
         const double ms = std::chrono::duration<double, std::milli>(Clock::now() - t).count();
-        std::printf("http_get of 54 KiB of huge chunk sizes: %s in %.2f ms\n",
+        std::printf("HttpGet of 54 KiB of huge chunk sizes: %s in %.2f ms\n",
                     got ? "ACCEPTED" : r.error == net::Error::TooLarge ? "refused as too large" : "refused", ms);
         ok = ok && !got;
     }

@@ -12,37 +12,37 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     std::vector<std::vector<uint8_t>> whole, pieces;
     std::vector<uint8_t> frame;
     audio::AdtsFramer a;
-    a.push(rest, in.rest.size());
-    while (a.next(frame)) whole.push_back(frame);
+    a.Push(rest, in.rest.size());
+    while (a.Next(frame)) whole.push_back(frame);
     audio::AdtsFramer b;
     in.each_piece([&](const char *p, size_t n) {
-        b.push(reinterpret_cast<const uint8_t *>(p), n);
-        while (b.next(frame)) pieces.push_back(frame);
+        b.Push(reinterpret_cast<const uint8_t *>(p), n);
+        while (b.Next(frame)) pieces.push_back(frame);
     });
     FUZZ_CHECK(whole == pieces);
     size_t total = 0;
     for (const auto &f : whole) {
         audio::AdtsHeader h;
-        FUZZ_CHECK(f.size() >= audio::kAdtsHeaderBytes && audio::parse_adts_header(f.data(), h));
+        FUZZ_CHECK(f.size() >= audio::kAdtsHeaderBytes && audio::ParseAdtsHeader(f.data(), h));
         FUZZ_CHECK(h.length == f.size());
         total += f.size();
     }
-    FUZZ_CHECK(total + a.skipped() <= in.rest.size());
+    FUZZ_CHECK(total + a.Skipped() <= in.rest.size());
 
-    auto d1 = audio::make_aac_decoder(44100), d2 = audio::make_aac_decoder(44100);
+    auto d1 = audio::MakeAacDecoder(44100), d2 = audio::MakeAacDecoder(44100);
     std::vector<int16_t> pcm1, pcm2;
-    d1->feed(rest, in.rest.size());
-    while (d1->decode(pcm1) == audio::Decoder::Result::Produced) {
+    d1->Feed(rest, in.rest.size());
+    while (d1->Decode(pcm1) == audio::Decoder::Result::Produced) {
     }
     in.each_piece([&](const char *p, size_t n) {
-        d2->feed(reinterpret_cast<const uint8_t *>(p), n);
-        while (d2->decode(pcm2) == audio::Decoder::Result::Produced) {
+        d2->Feed(reinterpret_cast<const uint8_t *>(p), n);
+        while (d2->Decode(pcm2) == audio::Decoder::Result::Produced) {
         }
     });
     FUZZ_CHECK(pcm1 == pcm2);
     FUZZ_CHECK(pcm1.size() % 2 == 0);
 
     audio::Sniffed s;
-    if (audio::sniff_format(rest, in.rest.size(), audio::Format::Aac, s)) FUZZ_CHECK(s.offset < in.rest.size());
+    if (audio::SniffFormat(rest, in.rest.size(), audio::Format::Aac, s)) FUZZ_CHECK(s.offset < in.rest.size());
     return 0;
 }

@@ -1,4 +1,4 @@
-// http_get's body decoding: chunked bodies in pieces of any size and Content-Length values.
+// HttpGet's body decoding: chunked bodies in pieces of any size and Content-Length values.
 #include <cstdlib>
 
 #include "net/body.h"
@@ -11,13 +11,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
 
     net::ChunkedDecoder whole(limit);
     std::string body_whole;
-    const auto r_whole = whole.feed(in.rest.data(), in.rest.size(), body_whole);
+    const auto r_whole = whole.Feed(in.rest.data(), in.rest.size(), body_whole);
 
     net::ChunkedDecoder pieces(limit);
     std::string body_pieces;
     auto r_pieces = net::ChunkedDecoder::Result::More;
     in.each_piece([&](const char *p, size_t n) {
-        if (r_pieces == net::ChunkedDecoder::Result::More) r_pieces = pieces.feed(p, n, body_pieces);
+        if (r_pieces == net::ChunkedDecoder::Result::More) r_pieces = pieces.Feed(p, n, body_pieces);
     });
     FUZZ_CHECK(r_whole == r_pieces);
     FUZZ_CHECK(body_whole == body_pieces);
@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
 
     // Content-Length: digits only, the value exact or refused
     uint64_t v = 0;
-    if (net::parse_content_length(in.rest, v)) {
+    if (net::ParseContentLength(in.rest, v)) {
         bool digit = false;
         for (char c : in.rest) {
             FUZZ_CHECK(c == ' ' || c == '\t' || (c >= '0' && c <= '9'));

@@ -10,12 +10,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
 
     audio::IcyDemux whole(metaint);
     std::string audio_whole, meta_whole;
-    whole.feed(reinterpret_cast<const uint8_t *>(in.rest.data()), in.rest.size(), audio_whole, meta_whole);
+    whole.Feed(reinterpret_cast<const uint8_t *>(in.rest.data()), in.rest.size(), audio_whole, meta_whole);
 
     audio::IcyDemux pieces(metaint);
     std::string audio_pieces, meta_pieces;
     in.each_piece([&](const char *p, size_t n) {
-        if (pieces.feed(reinterpret_cast<const uint8_t *>(p), n, audio_pieces, meta_pieces))
+        if (pieces.Feed(reinterpret_cast<const uint8_t *>(p), n, audio_pieces, meta_pieces))
             FUZZ_CHECK(!meta_pieces.empty() && meta_pieces.size() <= 255 * 16);
     });
     FUZZ_CHECK(audio_whole == audio_pieces);
@@ -24,6 +24,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     FUZZ_CHECK(meta_whole.find('\0') == std::string::npos);
 
     uint32_t v = 0;
-    if (audio::parse_metaint(in.rest, v)) FUZZ_CHECK(v <= audio::kMaxMetaint);
+    if (audio::ParseMetaint(in.rest, v)) FUZZ_CHECK(v <= audio::kMaxMetaint);
     return 0;
 }

@@ -38,29 +38,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     std::vector<std::string> t1, t2;
     std::string t;
     audio::OggTitleScanner a, b;
-    a.feed(rest, in.rest.size());
-    if (a.take(t)) t1.push_back(t);
+    a.Feed(rest, in.rest.size());
+    if (a.Take(t)) t1.push_back(t);
     in.each_piece([&](const char *p, size_t n) {
-        b.feed(reinterpret_cast<const uint8_t *>(p), n);
-        if (b.take(t)) t2.push_back(t);
+        b.Feed(reinterpret_cast<const uint8_t *>(p), n);
+        if (b.Take(t)) t2.push_back(t);
     });
     // pieces may show a title that a later one replaces before the whole input is looked at
     FUZZ_CHECK(t1.empty() ? t2.empty() : !t2.empty() && t2.back() == t1.back());
     for (const auto &x : t2) FUZZ_CHECK(x.size() <= 2 * 1024 + 20);
 
-    auto d1 = audio::make_ogg_decoder(44100), d2 = audio::make_ogg_decoder(44100);
+    auto d1 = audio::MakeOggDecoder(44100), d2 = audio::MakeOggDecoder(44100);
     std::vector<int16_t> pcm1, pcm2;
-    d1->feed(rest, in.rest.size());
-    while (d1->decode(pcm1) == audio::Decoder::Result::Produced) {
+    d1->Feed(rest, in.rest.size());
+    while (d1->Decode(pcm1) == audio::Decoder::Result::Produced) {
     }
     in.each_piece([&](const char *p, size_t n) {
-        d2->feed(reinterpret_cast<const uint8_t *>(p), n);
-        while (d2->decode(pcm2) == audio::Decoder::Result::Produced) {
+        d2->Feed(reinterpret_cast<const uint8_t *>(p), n);
+        while (d2->Decode(pcm2) == audio::Decoder::Result::Produced) {
         }
     });
     FUZZ_CHECK(pcm1 == pcm2);
 
     audio::Sniffed s;
-    if (audio::sniff_format(rest, in.rest.size(), audio::Format::Ogg, s)) FUZZ_CHECK(s.offset < in.rest.size());
+    if (audio::SniffFormat(rest, in.rest.size(), audio::Format::Ogg, s)) FUZZ_CHECK(s.offset < in.rest.size());
     return 0;
 }

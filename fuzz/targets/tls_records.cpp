@@ -29,11 +29,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   {
     net::Socket s(sv[0]);
     net::TlsFailure why;
-    if (s.start_tls("localhost", net::Deadline::in_ms(1000), why) == net::IoStatus::Ok) {
+    if (s.StartTls("localhost", net::Deadline::InMs(1000), why) == net::IoStatus::Ok) {
       net::HttpHead head;
       net::HttpHeadLimits limits;
       limits.timeout_ms = 200;
-      net::read_http_head(s, limits, head);
+      net::ReadHttpHead(s, limits, head);
     }
   }  // closes the client's end, which ends the server's drain
   server.join();

@@ -11,7 +11,7 @@ void check(const net::Url &u) {
     FUZZ_CHECK(!u.target.empty() && u.target[0] == '/');
     FUZZ_CHECK(u.target.find(' ') == std::string::npos);
     net::Url again;
-    FUZZ_CHECK(net::parse_url(u.to_string(), again));
+    FUZZ_CHECK(net::ParseUrl(u.ToString(), again));
     FUZZ_CHECK(again.host == u.host && again.port == u.port && again.target == u.target);
 }
 
@@ -21,12 +21,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const std::string text(reinterpret_cast<const char *>(data), size);
     // the input as an address, and its two halves as an address and a reference
     net::Url u;
-    if (net::parse_url(text, u)) check(u);
+    if (net::ParseUrl(text, u)) check(u);
     const size_t mid = size / 2;
     net::Url base, out;
-    if (net::parse_url("http://" + text.substr(0, mid), base)) {
-        if (net::resolve_url(base, text.substr(mid), out)) check(out);
-        if (net::resolve_url(base, text, out)) check(out);
+    if (net::ParseUrl("http://" + text.substr(0, mid), base)) {
+        if (net::ResolveUrl(base, text.substr(mid), out)) check(out);
+        if (net::ResolveUrl(base, text, out)) check(out);
     }
     return 0;
 }

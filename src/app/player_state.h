@@ -35,7 +35,8 @@ struct PlayerState {
   std::atomic<uint32_t> AudioChannel{0};
   std::atomic<uintptr_t> StatusTarget{0};
   char UserAgentText[200] = {};
-  // The volume slider's position, kept by the main window for the stream worker's thread.
+  // The volume slider's position for the stream worker's thread, set through
+  // playback::library::SetVolume only.
   std::atomic<int32_t> SliderPosition{0};
   int32_t IsMuted = 0;
   int32_t SavedVolume = 0;

@@ -9,7 +9,7 @@ const int kRates[13] = {96000, 88200, 64000, 48000, 44100, 32000, 24000,
                         22050, 16000, 12000, 11025, 8000,  7350};
 }
 
-bool parse_adts_header(const uint8_t *p, AdtsHeader &h) {
+bool ParseAdtsHeader(const uint8_t *p, AdtsHeader &h) {
     if (p[0] != 0xFF || (p[1] & 0xF6) != 0xF0) return false;  // sync, layer 0
     h.mpeg_id = (p[1] >> 3) & 1;
     h.has_crc = (p[1] & 1) == 0;
@@ -23,21 +23,21 @@ bool parse_adts_header(const uint8_t *p, AdtsHeader &h) {
     return h.length > min;
 }
 
-bool same_adts_stream(const AdtsHeader &a, const AdtsHeader &b) {
+bool SameAdtsStream(const AdtsHeader &a, const AdtsHeader &b) {
     return a.mpeg_id == b.mpeg_id && a.profile == b.profile && a.rate_index == b.rate_index &&
            a.channel_config == b.channel_config && a.has_crc == b.has_crc;
 }
 
-bool find_adts_sync(const uint8_t *data, size_t n, int chain, size_t &offset, AdtsHeader &first,
+bool FindAdtsSync(const uint8_t *data, size_t n, int chain, size_t &offset, AdtsHeader &first,
                     int &kbps) {
     for (size_t i = 0; i + kAdtsHeaderBytes <= n; ++i) {
         AdtsHeader h0;
-        if (!parse_adts_header(data + i, h0)) continue;
+        if (!ParseAdtsHeader(data + i, h0)) continue;
         size_t pos = i + h0.length;
         int ok = 1;
         while (ok < chain && pos + kAdtsHeaderBytes <= n) {
             AdtsHeader h;
-            if (!parse_adts_header(data + pos, h) || !same_adts_stream(h, h0)) break;
+            if (!ParseAdtsHeader(data + pos, h) || !SameAdtsStream(h, h0)) break;
             ++ok;
             pos += h.length;
         }
@@ -53,7 +53,7 @@ bool find_adts_sync(const uint8_t *data, size_t n, int chain, size_t &offset, Ad
     return false;
 }
 
-void AdtsFramer::push(const uint8_t *data, size_t n) {
+void AdtsFramer::Push(const uint8_t *data, size_t n) {
     if (pos_ > 0 && pos_ * 2 >= buf_.size()) {
         buf_.erase(buf_.begin(), buf_.begin() + static_cast<std::ptrdiff_t>(pos_));
         pos_ = 0;
@@ -61,13 +61,13 @@ void AdtsFramer::push(const uint8_t *data, size_t n) {
     buf_.insert(buf_.end(), data, data + n);
 }
 
-bool AdtsFramer::next(std::vector<uint8_t> &frame) {
+bool AdtsFramer::Next(std::vector<uint8_t> &frame) {
     for (;;) {
         size_t left = buf_.size() - pos_;
         if (left < kAdtsHeaderBytes) return false;
         const uint8_t *p = buf_.data() + pos_;
         AdtsHeader h;
-        if (!parse_adts_header(p, h)) {
+        if (!ParseAdtsHeader(p, h)) {
             const void *ff = std::memchr(p + 1, 0xFF, left - 1);
             size_t step = ff ? static_cast<size_t>(static_cast<const uint8_t *>(ff) - p) : left;
             pos_ += step;
@@ -76,7 +76,7 @@ bool AdtsFramer::next(std::vector<uint8_t> &frame) {
         }
         if (left < h.length + kAdtsHeaderBytes) return false;  // wait for the next header
         AdtsHeader after;
-        if (parse_adts_header(p + h.length, after) && same_adts_stream(h, after)) {
+        if (ParseAdtsHeader(p + h.length, after) && SameAdtsStream(h, after)) {
             frame.assign(p, p + h.length);
             pos_ += h.length;
             return true;

@@ -20,24 +20,24 @@ struct AdtsHeader {
 constexpr size_t kAdtsHeaderBytes = 7;
 
 // Parses the seven header bytes at p; false for anything that is not a usable header.
-bool parse_adts_header(const uint8_t *p, AdtsHeader &out);
+bool ParseAdtsHeader(const uint8_t *p, AdtsHeader &out);
 // The fields that stay the same for the frames of one stream.
-bool same_adts_stream(const AdtsHeader &a, const AdtsHeader &b);
+bool SameAdtsStream(const AdtsHeader &a, const AdtsHeader &b);
 
 // Finds the first offset where `chain` frames of one stream follow each other exactly;
 // kbps is their average bitrate.
-bool find_adts_sync(const uint8_t *data, size_t n, int chain, size_t &offset, AdtsHeader &first,
+bool FindAdtsSync(const uint8_t *data, size_t n, int chain, size_t &offset, AdtsHeader &first,
                     int &kbps);
 
 // Cuts a byte stream into ADTS frames. A frame is passed on only when the next header
 // follows it with the same fixed fields; anything else is skipped a byte at a time.
 class AdtsFramer {
 public:
-    void push(const uint8_t *data, size_t n);
+    void Push(const uint8_t *data, size_t n);
     // The next confirmed frame (header included); false when more bytes are needed.
-    bool next(std::vector<uint8_t> &frame);
+    bool Next(std::vector<uint8_t> &frame);
     // Bytes skipped as not belonging to a confirmed frame.
-    uint64_t skipped() const { return skipped_; }
+    uint64_t Skipped() const { return skipped_; }
 
 private:
     std::vector<uint8_t> buf_;

@@ -55,25 +55,25 @@ public:
     AvCodec(const AvCodec &) = delete;
     AvCodec &operator=(const AvCodec &) = delete;
 
-    bool ok() const { return open_; }
+    bool Ok() const { return open_; }
 
     // Decodes one packet; a damaged one gives nothing.
-    void decode(const uint8_t *data, size_t n, const Sink &sink) {
+    void Decode(const uint8_t *data, size_t n, const Sink &sink) {
         if (!open_ || n == 0 || n > (1u << 24)) return;
         av_packet_unref(pkt_);
         if (av_new_packet(pkt_, static_cast<int>(n)) < 0) return;
         std::memcpy(pkt_->data, data, n);
         if (avcodec_send_packet(ctx_, pkt_) < 0) {
-            drain(sink);  // the decoder may still hold frames
+            Drain(sink);  // the decoder may still hold frames
             return;
         }
-        drain(sink);
+        Drain(sink);
     }
 
 private:
-    void drain(const Sink &sink) {
+    void Drain(const Sink &sink) {
         while (avcodec_receive_frame(ctx_, frame_) == 0) {
-            convert();
+            Convert();
             int ch = std::min(frame_->ch_layout.nb_channels, 2);
             if (ch > 0 && frame_->nb_samples > 0)
                 sink(pcm_.data(), static_cast<size_t>(frame_->nb_samples), frame_->sample_rate, ch);
@@ -81,13 +81,13 @@ private:
         }
     }
 
-    static int16_t from_float(float v) {
+    static int16_t FromFloat(float v) {
         if (!(v > -1.0f)) return -32768;  // NaN too
         if (v >= 1.0f) return 32767;
         return static_cast<int16_t>(std::lrint(v * 32767.0f));
     }
 
-    void convert() {
+    void Convert() {
         const int total = frame_->ch_layout.nb_channels;
         const int ch = std::min(total, 2);
         const size_t n = frame_->nb_samples > 0 ? static_cast<size_t>(frame_->nb_samples) : 0;
@@ -98,8 +98,8 @@ private:
             for (size_t i = 0; i < n; ++i) {
                 int16_t v = 0;
                 switch (fmt) {
-                case AV_SAMPLE_FMT_FLTP: v = from_float(reinterpret_cast<const float *>(frame_->extended_data[c])[i]); break;
-                case AV_SAMPLE_FMT_FLT: v = from_float(reinterpret_cast<const float *>(frame_->data[0])[i * total + c]); break;
+                case AV_SAMPLE_FMT_FLTP: v = FromFloat(reinterpret_cast<const float *>(frame_->extended_data[c])[i]); break;
+                case AV_SAMPLE_FMT_FLT: v = FromFloat(reinterpret_cast<const float *>(frame_->data[0])[i * total + c]); break;
                 case AV_SAMPLE_FMT_S16P: v = reinterpret_cast<const int16_t *>(frame_->extended_data[c])[i]; break;
                 case AV_SAMPLE_FMT_S16: v = reinterpret_cast<const int16_t *>(frame_->data[0])[i * total + c]; break;
                 default: break;  // not used by these decoders
@@ -120,16 +120,16 @@ class AacDecoder : public Decoder {
 public:
     explicit AacDecoder(int out_rate) : Decoder(out_rate), codec_(AV_CODEC_ID_AAC, {}, 0) {}
 
-    bool ok() const override { return codec_.ok(); }
-    void feed(const uint8_t *data, size_t n) override { framer_.push(data, n); }
+    bool Ok() const override { return codec_.Ok(); }
+    void Feed(const uint8_t *data, size_t n) override { framer_.Push(data, n); }
 
-    Result decode_some(std::vector<int16_t> &out) override {
-        if (!codec_.ok()) return Result::Failed;
+    Result DecodeSome(std::vector<int16_t> &out) override {
+        if (!codec_.Ok()) return Result::Failed;
         const size_t before = out.size();
         // the decoder reads the ADTS header itself, and follows changes of rate and channels
-        while (framer_.next(frame_)) {
-            codec_.decode(frame_.data(), frame_.size(), [&](const int16_t *pcm, size_t frames, int rate, int ch) {
-                emit(pcm, frames, rate, ch, out);
+        while (framer_.Next(frame_)) {
+            codec_.Decode(frame_.data(), frame_.size(), [&](const int16_t *pcm, size_t frames, int rate, int ch) {
+                Emit(pcm, frames, rate, ch, out);
             });
             if (out.size() > before) return Result::Produced;
         }
@@ -146,13 +146,13 @@ class OggDecoder : public Decoder {
 public:
     explicit OggDecoder(int out_rate) : Decoder(out_rate) {}
 
-    bool ok() const override { return true; }
-    void feed(const uint8_t *data, size_t n) override { reader_.feed(data, n); }
+    bool Ok() const override { return true; }
+    void Feed(const uint8_t *data, size_t n) override { reader_.Feed(data, n); }
 
-    Result decode_some(std::vector<int16_t> &out) override {
+    Result DecodeSome(std::vector<int16_t> &out) override {
         const size_t before = out.size();
         OggPacket pk;
-        while (reader_.next(pk)) {
+        while (reader_.Next(pk)) {
             if (pk.index == 0) {
                 // a new logical stream: the previous one's decoder ends here
                 codec_.reset();
@@ -162,11 +162,11 @@ public:
             const size_t need = kind_ == OggCodec::Vorbis ? 3 : 2;
             if (pk.index < need) {
                 headers_.emplace_back(pk.data, pk.data + pk.size);
-                if (headers_.size() == need) start();
+                if (headers_.size() == need) Start();
                 continue;
             }
             if (!codec_) continue;  // its headers were unusable
-            codec_->decode(pk.data, pk.size, [&](const int16_t *pcm, size_t frames, int rate, int ch) {
+            codec_->Decode(pk.data, pk.size, [&](const int16_t *pcm, size_t frames, int rate, int ch) {
                 size_t skip = static_cast<size_t>(std::min<int64_t>(skip_left_, static_cast<int64_t>(frames)));
                 skip_left_ -= static_cast<int64_t>(skip);
                 pcm += skip * static_cast<size_t>(ch);
@@ -177,7 +177,7 @@ public:
                     if (limit < static_cast<int64_t>(frames)) frames = limit > 0 ? static_cast<size_t>(limit) : 0;
                 }
                 played_ += static_cast<int64_t>(frames);
-                emit(pcm, frames, rate, ch, out);
+                Emit(pcm, frames, rate, ch, out);
             });
             if (out.size() > before) return Result::Produced;
         }
@@ -185,7 +185,7 @@ public:
     }
 
 private:
-    void start() {
+    void Start() {
         preskip_ = 0;
         played_ = 0;
         const std::vector<uint8_t> &id = headers_[0];
@@ -206,7 +206,7 @@ private:
             codec_ = std::make_unique<AvCodec>(AV_CODEC_ID_OPUS, id, 48000);
         }
         skip_left_ = preskip_;
-        if (!codec_->ok()) codec_.reset();
+        if (!codec_->Ok()) codec_.reset();
     }
 
     OggReader reader_;
@@ -220,7 +220,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<Decoder> make_aac_decoder(int out_rate) { return std::make_unique<AacDecoder>(out_rate); }
-std::unique_ptr<Decoder> make_ogg_decoder(int out_rate) { return std::make_unique<OggDecoder>(out_rate); }
+std::unique_ptr<Decoder> MakeAacDecoder(int out_rate) { return std::make_unique<AacDecoder>(out_rate); }
+std::unique_ptr<Decoder> MakeOggDecoder(int out_rate) { return std::make_unique<OggDecoder>(out_rate); }
 
 }  // namespace audio

@@ -29,7 +29,6 @@ typedef void *HWND;
 typedef uint64_t QWORD;
 typedef DWORD HSTREAM;
 typedef DWORD HSYNC;
-typedef DWORD HCHANNEL;
 
 /* Configuration options */
 #define BASS_CONFIG_NET_BUFFER    12 /* download buffer length in ms (default 5000) */

@@ -24,9 +24,9 @@ constexpr int kGatherPauseMs = 250;
 constexpr int kGatherLowDivisor = 4;
 
 // The pause before the first reconnect (the test hook may shorten it).
-int reconnect_first_pause_ms();
+int ReconnectFirstPauseMs();
 
 // Current time-outs (the test hook may shorten them).
-Timeouts current_timeouts();
+Timeouts CurrentTimeouts();
 
 }  // namespace audio

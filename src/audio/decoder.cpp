@@ -7,7 +7,7 @@
 
 namespace audio {
 
-void Resampler::reset(int in_rate, int out_rate) {
+void Resampler::Reset(int in_rate, int out_rate) {
     in_rate_ = in_rate;
     out_rate_ = out_rate;
     step_ = static_cast<double>(in_rate) / out_rate;
@@ -15,7 +15,7 @@ void Resampler::reset(int in_rate, int out_rate) {
     prev_[0] = prev_[1] = 0;
 }
 
-void Resampler::process(const int16_t *in, size_t frames, std::vector<int16_t> &out) {
+void Resampler::Process(const int16_t *in, size_t frames, std::vector<int16_t> &out) {
     if (frames == 0) return;
     if (in_rate_ == out_rate_) {
         out.insert(out.end(), in, in + frames * 2);
@@ -38,10 +38,10 @@ void Resampler::process(const int16_t *in, size_t frames, std::vector<int16_t> &
     prev_[1] = in[(frames - 1) * 2 + 1];
 }
 
-Decoder::Result Decoder::decode(std::vector<int16_t> &out) {
+Decoder::Result Decoder::Decode(std::vector<int16_t> &out) {
     if (failed_) return Result::Failed;
     out_start_ = out.size();
-    Result r = decode_some(out);
+    Result r = DecodeSome(out);
     if (failed_) {
         out.resize(out_start_);
         return Result::Failed;
@@ -49,7 +49,7 @@ Decoder::Result Decoder::decode(std::vector<int16_t> &out) {
     return r;
 }
 
-void Decoder::emit(const int16_t *pcm, size_t frames, int rate, int channels, std::vector<int16_t> &out) {
+void Decoder::Emit(const int16_t *pcm, size_t frames, int rate, int channels, std::vector<int16_t> &out) {
     if (failed_ || frames == 0 || channels < 1 || channels > 2) return;
     // A declared rate of 1 Hz would make tens of thousands of frames of each one.
     if (rate < kMinRate || rate > kMaxRate) {
@@ -62,7 +62,7 @@ void Decoder::emit(const int16_t *pcm, size_t frames, int rate, int channels, st
         failed_ = true;
         return;
     }
-    if (rate != in_rate_) resampler_.reset(rate, out_rate_);
+    if (rate != in_rate_) resampler_.Reset(rate, out_rate_);
     in_rate_ = rate;
     in_channels_ = channels;
     if (channels == 1) {
@@ -70,7 +70,7 @@ void Decoder::emit(const int16_t *pcm, size_t frames, int rate, int channels, st
         for (size_t i = 0; i < frames; ++i) stereo_[2 * i] = stereo_[2 * i + 1] = pcm[i];
         pcm = stereo_.data();
     }
-    resampler_.process(pcm, frames, out);
+    resampler_.Process(pcm, frames, out);
 }
 
 namespace {
@@ -111,12 +111,12 @@ public:
         if (handle_) mpg123_delete(handle_);
     }
 
-    bool ok() const override { return handle_ != nullptr; }
-    void feed(const uint8_t *data, size_t n) override {
+    bool Ok() const override { return handle_ != nullptr; }
+    void Feed(const uint8_t *data, size_t n) override {
         if (handle_ && n > 0) mpg123_feed(handle_, data, n);
     }
 
-    Result decode_some(std::vector<int16_t> &out) override {
+    Result DecodeSome(std::vector<int16_t> &out) override {
         if (!handle_) return Result::Failed;
         for (int guard = 0; guard < 16; ++guard) {
             off_t num = 0;
@@ -139,7 +139,7 @@ public:
             }
             if (bytes == 0 || rate_ <= 0 || channels_ <= 0) continue;
             size_t frames = bytes / (sizeof(int16_t) * static_cast<size_t>(channels_));
-            emit(reinterpret_cast<const int16_t *>(audio), frames, rate_, channels_, out);
+            Emit(reinterpret_cast<const int16_t *>(audio), frames, rate_, channels_, out);
             return Result::Produced;
         }
         return Result::NeedMore;
@@ -152,16 +152,16 @@ private:
 
 }  // namespace
 
-std::unique_ptr<Decoder> make_mpeg_decoder(int out_rate) { return std::make_unique<MpegDecoder>(out_rate); }
+std::unique_ptr<Decoder> MakeMpegDecoder(int out_rate) { return std::make_unique<MpegDecoder>(out_rate); }
 
-std::unique_ptr<Decoder> make_decoder(Format format, int out_rate) {
+std::unique_ptr<Decoder> MakeDecoder(Format format, int out_rate) {
     switch (format) {
-    case Format::Aac: return make_aac_decoder(out_rate);
-    case Format::Ogg: return make_ogg_decoder(out_rate);
+    case Format::Aac: return MakeAacDecoder(out_rate);
+    case Format::Ogg: return MakeOggDecoder(out_rate);
     case Format::Mpeg:
     case Format::Unknown: break;
     }
-    return make_mpeg_decoder(out_rate);
+    return MakeMpegDecoder(out_rate);
 }
 
 }  // namespace audio

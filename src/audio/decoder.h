@@ -15,9 +15,9 @@ namespace audio {
 // Linear-interpolating rate converter for interleaved stereo 16-bit frames.
 class Resampler {
 public:
-    void reset(int in_rate, int out_rate);
+    void Reset(int in_rate, int out_rate);
     // Converts `frames` stereo frames and appends the result to out.
-    void process(const int16_t *in, size_t frames, std::vector<int16_t> &out);
+    void Process(const int16_t *in, size_t frames, std::vector<int16_t> &out);
 
 private:
     int in_rate_ = 0, out_rate_ = 0;
@@ -32,32 +32,32 @@ public:
     Decoder(const Decoder &) = delete;
     Decoder &operator=(const Decoder &) = delete;
 
-    virtual bool ok() const = 0;
-    virtual void feed(const uint8_t *data, size_t n) = 0;
+    virtual bool Ok() const = 0;
+    virtual void Feed(const uint8_t *data, size_t n) = 0;
     enum class Result { Produced, NeedMore, Failed };
     // Decodes what the fed bytes allow, at least one frame's worth when Produced, and
     // appends it, converted, to out: never more than kMaxDecodeFrames frames. Audio at a
     // rate outside kMinRate..kMaxRate, or more than that, fails the stream for good.
-    Result decode(std::vector<int16_t> &out);
+    Result Decode(std::vector<int16_t> &out);
 
     static constexpr int kMinRate = 8000;
     static constexpr int kMaxRate = 192000;
     static constexpr size_t kMaxDecodeFrames = 1 << 17;
 
     // Rate and channels of the audio last decoded.
-    int in_rate() const { return in_rate_; }
-    int in_channels() const { return in_channels_; }
+    int InRate() const { return in_rate_; }
+    int InChannels() const { return in_channels_; }
 
 protected:
     explicit Decoder(int out_rate) : out_rate_(out_rate) {}
-    // The decoding step behind decode().
-    virtual Result decode_some(std::vector<int16_t> &out) = 0;
+    // The decoding step behind Decode().
+    virtual Result DecodeSome(std::vector<int16_t> &out) = 0;
     // Interleaved 16-bit PCM of `channels` (1 or 2) at `rate` into the output format.
-    void emit(const int16_t *pcm, size_t frames, int rate, int channels, std::vector<int16_t> &out);
+    void Emit(const int16_t *pcm, size_t frames, int rate, int channels, std::vector<int16_t> &out);
 
 private:
     int out_rate_;
-    size_t out_start_ = 0;  // out's size when decode() began
+    size_t out_start_ = 0;  // out's size when Decode() began
     bool failed_ = false;
     int in_rate_ = 0, in_channels_ = 0;
     Resampler resampler_;
@@ -65,9 +65,9 @@ private:
 };
 
 // A decoder for the format (Unknown gives MPEG).
-std::unique_ptr<Decoder> make_decoder(Format format, int out_rate);
-std::unique_ptr<Decoder> make_mpeg_decoder(int out_rate);
-std::unique_ptr<Decoder> make_aac_decoder(int out_rate);
-std::unique_ptr<Decoder> make_ogg_decoder(int out_rate);
+std::unique_ptr<Decoder> MakeDecoder(Format format, int out_rate);
+std::unique_ptr<Decoder> MakeMpegDecoder(int out_rate);
+std::unique_ptr<Decoder> MakeAacDecoder(int out_rate);
+std::unique_ptr<Decoder> MakeOggDecoder(int out_rate);
 
 }  // namespace audio

@@ -60,7 +60,7 @@ struct Engine {
     size_t retired_next = 0;
 };
 
-Engine &eng() {
+Engine &Eng() {
     static Engine *e = new Engine();  // never destroyed: detached threads may outlive main
     return *e;
 }
@@ -68,26 +68,19 @@ Engine &eng() {
 // Handles of streams and syncs: never reused within the process.
 std::atomic<DWORD> g_next_handle{1};
 
-DWORD new_handle() {
+DWORD NewHandle() {
     DWORD h;
     do h = g_next_handle.fetch_add(1); while (h == 0);
     return h;
 }
 
-std::shared_ptr<Stream> find_stream(DWORD h) {
-    if (h == 0) return nullptr;
-    std::lock_guard<std::mutex> l(eng().m);
-    if (!eng().initialized) return nullptr;
-    auto it = eng().streams.find(h);
-    return it == eng().streams.end() ? nullptr : it->second;
-}
 
-void retire_texts(Stream &s) {
-    auto texts = s.take_tag_texts();
-    std::lock_guard<std::mutex> l(eng().m);
+void RetireTexts(Stream &s) {
+    auto texts = s.TakeTagTexts();
+    std::lock_guard<std::mutex> l(Eng().m);
     for (auto &t : texts) {
-        eng().retired[eng().retired_next] = std::move(t);
-        eng().retired_next = (eng().retired_next + 1) % kRetiredTexts;
+        Eng().retired[Eng().retired_next] = std::move(t);
+        Eng().retired_next = (Eng().retired_next + 1) % kRetiredTexts;
     }
 }
 
@@ -95,26 +88,47 @@ thread_local int t_error = BASS_OK;
 
 // Sets the calling thread's error code and returns the given result.
 template <typename T>
-T fail(int code, T result) {
+T Fail(int code, T result) {
     t_error = code;
     return result;
 }
 template <typename T>
-T ok(T result) {
+T Ok(T result) {
     t_error = BASS_OK;
     return result;
 }
 
+using StreamMap = std::map<DWORD, std::shared_ptr<Stream>>;
+
+// The entry of a live stream, for a caller that holds the engine's lock; streams.end(), with
+// the thread's error code set, when the library is not started or the handle is no stream's.
+StreamMap::iterator LockedFind(DWORD h) {
+    StreamMap &streams = Eng().streams;
+    if (!Eng().initialized) {
+        t_error = BASS_ERROR_INIT;
+        return streams.end();
+    }
+    auto it = h == 0 ? streams.end() : streams.find(h);
+    if (it == streams.end()) t_error = BASS_ERROR_HANDLE;
+    return it;
+}
+
+std::shared_ptr<Stream> FindStream(DWORD h) {
+    std::lock_guard<std::mutex> l(Eng().m);
+    auto it = LockedFind(h);
+    return it == Eng().streams.end() ? nullptr : it->second;
+}
+
 // A stream's volume in Q15.
-int32_t volume_q15(const Stream &s) { return static_cast<int32_t>(std::lrint(s.volume.load() * 32768.0f)); }
+int32_t VolumeQ15(const Stream &s) { return static_cast<int32_t>(std::lrint(s.volume.load() * 32768.0f)); }
 
 // One frame's step of the gain toward its target.
-inline int32_t glide(int32_t g, int32_t target, int32_t step) {
+inline int32_t Glide(int32_t g, int32_t target, int32_t step) {
     return g < target ? std::min(target, g + step) : std::max(target, g - step);
 }
 
 // Mixes the playing streams into the sink until stopped. Throws when anything fails.
-void mix(Output &out) {
+void Mix(Output &out) {
     std::vector<int32_t> acc;
     std::vector<int16_t> tmp, mix;
     std::vector<std::shared_ptr<Stream>> list;
@@ -122,23 +136,23 @@ void mix(Output &out) {
     const int32_t step = std::max<int32_t>(1, static_cast<int32_t>(32768.0 / (out.rate * kVolumeRampMs / 1000.0)));
     Sink &sink = *out.sink;
     while (!out.stop.load()) {
-        if (hooks().output_faults.load() > 0 && hooks().output_faults.fetch_sub(1) > 0)
+        if (HookState().output_faults.load() > 0 && HookState().output_faults.fetch_sub(1) > 0)
             throw std::runtime_error("output fault (test hook)");
         {
             // Nothing plays: the device gets no silence and the thread sleeps.
-            std::unique_lock<std::mutex> l(eng().m);
-            eng().wake.wait(l, [&] {
-                return out.stop.load() || hooks().output_faults.load() > 0 ||
-                       (eng().generation == out.generation && !eng().playing.empty());
+            std::unique_lock<std::mutex> l(Eng().m);
+            Eng().wake.wait(l, [&] {
+                return out.stop.load() || HookState().output_faults.load() > 0 ||
+                       (Eng().generation == out.generation && !Eng().playing.empty());
             });
         }
         if (out.stop.load()) break;
-        size_t n = sink.wait_ready(100);
+        size_t n = sink.WaitReady(100);
         if (n == 0) continue;
         list.clear();
         {
-            std::lock_guard<std::mutex> l(eng().m);
-            if (eng().generation == out.generation) list = eng().playing;
+            std::lock_guard<std::mutex> l(Eng().m);
+            if (Eng().generation == out.generation) list = Eng().playing;
         }
         mix.resize(n * 2);
         size_t longest = 0;
@@ -147,12 +161,12 @@ void mix(Output &out) {
             // in place; the same samples as the sum below, without its two extra passes.
             Stream &s = *list[0];
             int16_t *m = mix.data();
-            longest = s.render(m, n);
-            const int32_t target = volume_q15(s);
+            longest = s.Render(m, n);
+            const int32_t target = VolumeQ15(s);
             int32_t g = s.gain < 0 ? target : s.gain;
             size_t i = 0;
             for (; i < longest && g != target; ++i) {
-                g = glide(g, target, step);
+                g = Glide(g, target, step);
                 m[2 * i] = static_cast<int16_t>((m[2 * i] * g) >> 15);
                 m[2 * i + 1] = static_cast<int16_t>((m[2 * i + 1] * g) >> 15);
             }
@@ -164,13 +178,13 @@ void mix(Output &out) {
             acc.assign(n * 2, 0);
             tmp.resize(n * 2);
             for (auto &s : list) {
-                size_t got = s->render(tmp.data(), n);
+                size_t got = s->Render(tmp.data(), n);
                 longest = std::max(longest, got);
-                const int32_t target = volume_q15(*s);
+                const int32_t target = VolumeQ15(*s);
                 int32_t g = s->gain < 0 ? target : s->gain;
                 size_t i = 0;
                 for (; i < got && g != target; ++i) {
-                    g = glide(g, target, step);
+                    g = Glide(g, target, step);
                     acc[2 * i] += (tmp[2 * i] * g) >> 15;
                     acc[2 * i + 1] += (tmp[2 * i + 1] * g) >> 15;
                 }
@@ -187,37 +201,37 @@ void mix(Output &out) {
                 mix[k] = static_cast<int16_t>(std::max(-32768, std::min(32767, acc[k])));
         }
         size_t frames = n;
-        if (sink.unpaced()) {
+        if (sink.Unpaced()) {
             if (longest == 0) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(2));
                 continue;
             }
             frames = longest;
         }
-        sink.write(mix.data(), frames);
-        hooks().output_blocks.fetch_add(1, std::memory_order_relaxed);
-        if (!list.empty()) call_capture(mix.data(), frames);
+        sink.Write(mix.data(), frames);
+        HookState().output_blocks.fetch_add(1, std::memory_order_relaxed);
+        if (!list.empty()) CallCapture(mix.data(), frames);
     }
 }
 
 // The output thread: mixes, and after a failure counts it and starts a fresh sink.
-void mixer_main(std::shared_ptr<Output> out) {
-    mark_library_thread();
+void MixerMain(std::shared_ptr<Output> out) {
+    MarkLibraryThread();
     int wait_ms = kRestartFirstMs;
     while (!out->stop.load()) {
         const auto started = std::chrono::steady_clock::now();
         try {
             if (!out->sink) {
-                auto sink = make_default_sink();
-                if (!sink->start(out->rate)) throw std::runtime_error("the output device did not start");
+                auto sink = MakeDefaultSink();
+                if (!sink->Start(out->rate)) throw std::runtime_error("the output device did not start");
                 out->sink = std::move(sink);
             }
-            mix(*out);
+            Mix(*out);
             return;
         } catch (...) {
             out->failures.fetch_add(1);
             try {
-                if (out->sink) out->sink->stop();
+                if (out->sink) out->sink->Stop();
             } catch (...) {
             }
             out->sink.reset();
@@ -229,25 +243,20 @@ void mixer_main(std::shared_ptr<Output> out) {
     }
 }
 
-Timeouts timeouts_now() {
-    Timeouts t = current_timeouts();
-    return t;
-}
-
 }  // namespace
 
-void wake_output() {
-    { std::lock_guard<std::mutex> l(eng().m); }
-    eng().wake.notify_all();
+void WakeOutput() {
+    { std::lock_guard<std::mutex> l(Eng().m); }
+    Eng().wake.notify_all();
 }
 
-int reconnect_first_pause_ms() {
-    int h = hooks().reconnect_ms.load();
+int ReconnectFirstPauseMs() {
+    int h = HookState().reconnect_ms.load();
     return h > 0 ? h : kReconnectFirstPauseMs;
 }
 
-Timeouts current_timeouts() {
-    Hooks &h = hooks();
+Timeouts CurrentTimeouts() {
+    Hooks &h = HookState();
     Timeouts t{kConnectTimeoutMs, kReadTimeoutMs, kStallTimeoutMs, kOpenTimeoutMs};
     if (h.open_ms.load() > 0) t.open_ms = h.open_ms.load();
     if (h.connect_ms.load() > 0) t.connect_ms = h.connect_ms.load();
@@ -268,23 +277,23 @@ BOOL BASS_Init(int device, DWORD freq, DWORD flags, HWND win, const void *clsid)
     (void)win;
     (void)clsid;
     try {
-        if (hooks().no_device.load()) return fail(BASS_ERROR_DRIVER, FALSE);
+        if (HookState().no_device.load()) return Fail(BASS_ERROR_DRIVER, FALSE);
         int rate = freq == 0 ? 44100 : static_cast<int>(std::min<DWORD>(192000, std::max<DWORD>(8000, freq)));
-        std::lock_guard<std::mutex> l(eng().m);
-        if (eng().initialized) return fail(BASS_ERROR_ALREADY, FALSE);
+        std::lock_guard<std::mutex> l(Eng().m);
+        if (Eng().initialized) return Fail(BASS_ERROR_ALREADY, FALSE);
         auto out = std::make_shared<Output>();
-        out->sink = make_default_sink();
+        out->sink = MakeDefaultSink();
         out->rate = rate;
-        if (!out->sink->start(rate)) return fail(BASS_ERROR_DRIVER, FALSE);
-        out->generation = eng().generation + 1;
-        out->thread = std::thread(mixer_main, out);
-        eng().generation = out->generation;
-        eng().out_rate = rate;
-        eng().output = out;
-        eng().initialized = true;
-        return ok(TRUE);
+        if (!out->sink->Start(rate)) return Fail(BASS_ERROR_DRIVER, FALSE);
+        out->generation = Eng().generation + 1;
+        out->thread = std::thread(MixerMain, out);
+        Eng().generation = out->generation;
+        Eng().out_rate = rate;
+        Eng().output = out;
+        Eng().initialized = true;
+        return Ok(TRUE);
     } catch (...) {
-        return fail(BASS_ERROR_MEM, FALSE);
+        return Fail(BASS_ERROR_MEM, FALSE);
     }
 }
 
@@ -293,21 +302,21 @@ BOOL BASS_Free(void) {
         std::shared_ptr<Output> out;
         std::vector<std::shared_ptr<Stream>> all;
         {
-            std::lock_guard<std::mutex> l(eng().m);
-            if (!eng().initialized) return fail(BASS_ERROR_INIT, FALSE);
-            eng().initialized = false;
-            ++eng().generation;
-            for (auto &kv : eng().streams) all.push_back(kv.second);
-            all.insert(all.end(), eng().pending.begin(), eng().pending.end());
-            eng().streams.clear();
-            eng().pending.clear();
-            eng().playing.clear();
-            out = std::move(eng().output);
+            std::lock_guard<std::mutex> l(Eng().m);
+            if (!Eng().initialized) return Fail(BASS_ERROR_INIT, FALSE);
+            Eng().initialized = false;
+            ++Eng().generation;
+            for (auto &kv : Eng().streams) all.push_back(kv.second);
+            all.insert(all.end(), Eng().pending.begin(), Eng().pending.end());
+            Eng().streams.clear();
+            Eng().pending.clear();
+            Eng().playing.clear();
+            out = std::move(Eng().output);
         }
-        for (auto &s : all) s->set_playing(false);
+        for (auto &s : all) s->SetPlaying(false);
         if (out) {
             out->stop.store(true);
-            wake_output();
+            WakeOutput();
             // the output thread makes no callbacks (but the test capture) and ends within one pass
             if (out->thread.joinable()) {
                 if (out->thread.get_id() == std::this_thread::get_id())
@@ -315,44 +324,44 @@ BOOL BASS_Free(void) {
                 else
                     out->thread.join();
             }
-            if (out->sink) out->sink->stop();
+            if (out->sink) out->sink->Stop();
         }
         for (auto &s : all) {
-            s->shutdown();
-            retire_texts(*s);
+            s->Shutdown();
+            RetireTexts(*s);
         }
-        return ok(TRUE);
+        return Ok(TRUE);
     } catch (...) {
-        return fail(BASS_ERROR_UNKNOWN, FALSE);
+        return Fail(BASS_ERROR_UNKNOWN, FALSE);
     }
 }
 
 DWORD BASS_SetConfig(DWORD option, DWORD value) {
     try {
-        std::lock_guard<std::mutex> l(eng().m);
+        std::lock_guard<std::mutex> l(Eng().m);
         switch (option) {
         case BASS_CONFIG_NET_BUFFER:
-            eng().buffer_ms = std::max<DWORD>(100, std::min<DWORD>(60000, value));
-            return ok<DWORD>(TRUE);
+            Eng().buffer_ms = std::max<DWORD>(100, std::min<DWORD>(60000, value));
+            return Ok<DWORD>(TRUE);
         case BASS_CONFIG_NET_PREBUF:
-            eng().prebuf = std::min<DWORD>(100, value);
-            return ok<DWORD>(TRUE);
+            Eng().prebuf = std::min<DWORD>(100, value);
+            return Ok<DWORD>(TRUE);
         case BASS_CONFIG_NET_AGENT:
-            return ok<DWORD>(TRUE);  // the agent is a text, set through BASS_SetConfigPtr; kept as it is
+            return Ok<DWORD>(TRUE);  // the agent is a text, set through BASS_SetConfigPtr; kept as it is
         case BASS_CONFIG_NET_PLAYLIST:
-            eng().follow_playlists = value != 0;
-            return ok<DWORD>(TRUE);
+            Eng().follow_playlists = value != 0;
+            return Ok<DWORD>(TRUE);
         default:
-            return fail<DWORD>(BASS_ERROR_ILLTYPE, FALSE);
+            return Fail<DWORD>(BASS_ERROR_ILLTYPE, FALSE);
         }
     } catch (...) {
-        return fail<DWORD>(BASS_ERROR_UNKNOWN, FALSE);
+        return Fail<DWORD>(BASS_ERROR_UNKNOWN, FALSE);
     }
 }
 
 DWORD BASS_SetConfigPtr(DWORD option, const void *value) {
     try {
-        if (option != BASS_CONFIG_NET_AGENT) return fail<DWORD>(BASS_ERROR_ILLTYPE, FALSE);
+        if (option != BASS_CONFIG_NET_AGENT) return Fail<DWORD>(BASS_ERROR_ILLTYPE, FALSE);
         std::string agent = kDefaultAgent;
         if (value) {
             const char *p = static_cast<const char *>(value);
@@ -364,11 +373,11 @@ DWORD BASS_SetConfigPtr(DWORD option, const void *value) {
                                        [](char c) { return c == '\r' || c == '\n'; }),
                         agent.end());
         }
-        std::lock_guard<std::mutex> l(eng().m);
-        eng().agent = agent;
-        return ok<DWORD>(TRUE);
+        std::lock_guard<std::mutex> l(Eng().m);
+        Eng().agent = agent;
+        return Ok<DWORD>(TRUE);
     } catch (...) {
-        return fail<DWORD>(BASS_ERROR_MEM, FALSE);
+        return Fail<DWORD>(BASS_ERROR_MEM, FALSE);
     }
 }
 
@@ -376,43 +385,43 @@ HSTREAM BASS_StreamCreateURL(const char *url, DWORD offset, DWORD flags, DOWNLOA
                              void *user) {
     (void)offset;  // live streams start where the server starts them
     try {
-        if (!url) return fail<HSTREAM>(BASS_ERROR_ILLPARAM, 0);
+        if (!url) return Fail<HSTREAM>(BASS_ERROR_ILLPARAM, 0);
         StreamConfig cfg;
         uint64_t gen;
         std::shared_ptr<Stream> s;
         {
-            std::lock_guard<std::mutex> l(eng().m);
-            if (!eng().initialized) return fail<HSTREAM>(BASS_ERROR_INIT, 0);
+            std::lock_guard<std::mutex> l(Eng().m);
+            if (!Eng().initialized) return Fail<HSTREAM>(BASS_ERROR_INIT, 0);
             cfg.url = url;
-            cfg.open.user_agent = eng().agent;
-            cfg.open.follow_playlists = eng().follow_playlists;
-            cfg.open.timeouts = timeouts_now();
-            cfg.buffer_ms = eng().buffer_ms;
-            cfg.prebuf_percent = eng().prebuf;
-            cfg.out_rate = eng().out_rate;
+            cfg.open.user_agent = Eng().agent;
+            cfg.open.follow_playlists = Eng().follow_playlists;
+            cfg.open.timeouts = CurrentTimeouts();
+            cfg.buffer_ms = Eng().buffer_ms;
+            cfg.prebuf_percent = Eng().prebuf;
+            cfg.out_rate = Eng().out_rate;
             cfg.download_proc = proc;
             cfg.download_user = user;
             cfg.status_flag = (flags & BASS_STREAM_STATUS) != 0;
-            gen = eng().generation;
+            gen = Eng().generation;
             s = std::make_shared<Stream>(std::move(cfg));
-            eng().pending.push_back(s);
+            Eng().pending.push_back(s);
         }
-        int error = s->open();
+        int error = s->Open();
         {
-            std::lock_guard<std::mutex> l(eng().m);
-            auto &p = eng().pending;
+            std::lock_guard<std::mutex> l(Eng().m);
+            auto &p = Eng().pending;
             p.erase(std::remove(p.begin(), p.end(), s), p.end());
-            if (error == BASS_OK && eng().initialized && eng().generation == gen) {
-                DWORD h = new_handle();
-                s->set_handle(h);
-                eng().streams[h] = s;
-                return ok(h);
+            if (error == BASS_OK && Eng().initialized && Eng().generation == gen) {
+                DWORD h = NewHandle();
+                s->SetHandle(h);
+                Eng().streams[h] = s;
+                return Ok(h);
             }
         }
-        s->shutdown();
-        return fail<HSTREAM>(error == BASS_OK ? BASS_ERROR_ABORTED : error, 0);
+        s->Shutdown();
+        return Fail<HSTREAM>(error == BASS_OK ? BASS_ERROR_ABORTED : error, 0);
     } catch (...) {
-        return fail<HSTREAM>(BASS_ERROR_MEM, 0);
+        return Fail<HSTREAM>(BASS_ERROR_MEM, 0);
     }
 }
 
@@ -420,117 +429,114 @@ BOOL BASS_StreamFree(HSTREAM handle) {
     try {
         std::shared_ptr<Stream> s;
         {
-            std::lock_guard<std::mutex> l(eng().m);
-            if (!eng().initialized) return fail(BASS_ERROR_INIT, FALSE);
-            auto it = eng().streams.find(handle);
-            if (handle == 0 || it == eng().streams.end()) return fail(BASS_ERROR_HANDLE, FALSE);
+            std::lock_guard<std::mutex> l(Eng().m);
+            auto it = LockedFind(handle);
+            if (it == Eng().streams.end()) return FALSE;
             s = it->second;
-            eng().streams.erase(it);
-            auto &p = eng().playing;
+            Eng().streams.erase(it);
+            auto &p = Eng().playing;
             p.erase(std::remove(p.begin(), p.end(), s), p.end());
         }
-        s->set_playing(false);
-        s->shutdown();
-        retire_texts(*s);
-        return ok(TRUE);
+        s->SetPlaying(false);
+        s->Shutdown();
+        RetireTexts(*s);
+        return Ok(TRUE);
     } catch (...) {
-        return fail(BASS_ERROR_UNKNOWN, FALSE);
+        return Fail(BASS_ERROR_UNKNOWN, FALSE);
     }
 }
 
 QWORD BASS_StreamGetFilePosition(HSTREAM handle, DWORD mode) {
     const QWORD bad = ~static_cast<QWORD>(0);
     try {
-        auto s = find_stream(handle);
-        if (!s) return fail(BASS_ERROR_HANDLE, bad);
-        QWORD v = s->file_position(mode);
-        return v == bad ? fail(BASS_ERROR_ILLTYPE, bad) : ok(v);
+        auto s = FindStream(handle);
+        if (!s) return Fail(BASS_ERROR_HANDLE, bad);
+        QWORD v = s->FilePosition(mode);
+        return v == bad ? Fail(BASS_ERROR_ILLTYPE, bad) : Ok(v);
     } catch (...) {
-        return fail(BASS_ERROR_UNKNOWN, bad);
+        return Fail(BASS_ERROR_UNKNOWN, bad);
     }
 }
 
 const char *BASS_ChannelGetTags(DWORD handle, DWORD tags) {
     try {
-        auto s = find_stream(handle);
-        if (!s) return fail<const char *>(BASS_ERROR_HANDLE, nullptr);
-        if (tags != BASS_TAG_META) return fail<const char *>(BASS_ERROR_ILLTYPE, nullptr);
-        const char *t = s->meta_tag();
-        return t ? ok(t) : fail<const char *>(BASS_ERROR_NOTAVAIL, nullptr);  // no title yet
+        auto s = FindStream(handle);
+        if (!s) return Fail<const char *>(BASS_ERROR_HANDLE, nullptr);
+        if (tags != BASS_TAG_META) return Fail<const char *>(BASS_ERROR_ILLTYPE, nullptr);
+        const char *t = s->MetaTag();
+        return t ? Ok(t) : Fail<const char *>(BASS_ERROR_NOTAVAIL, nullptr);  // no title yet
     } catch (...) {
-        return fail<const char *>(BASS_ERROR_UNKNOWN, nullptr);
+        return Fail<const char *>(BASS_ERROR_UNKNOWN, nullptr);
     }
 }
 
 HSYNC BASS_ChannelSetSync(DWORD handle, DWORD type, QWORD param, SYNCPROC *proc, void *user) {
     (void)param;
     try {
-        auto s = find_stream(handle);
-        if (!s) return fail<HSYNC>(BASS_ERROR_HANDLE, 0);
+        auto s = FindStream(handle);
+        if (!s) return Fail<HSYNC>(BASS_ERROR_HANDLE, 0);
         // the mix-time and one-time bits are accepted and make no difference here
         DWORD kind = type & 0x00FFFFFF;
-        if (kind != BASS_SYNC_META && kind != BASS_SYNC_DOWNLOAD) return fail<HSYNC>(BASS_ERROR_ILLTYPE, 0);
-        if (!proc) return fail<HSYNC>(BASS_ERROR_ILLPARAM, 0);
-        return ok(s->add_sync(kind, new_handle(), proc, user));
+        if (kind != BASS_SYNC_META && kind != BASS_SYNC_DOWNLOAD) return Fail<HSYNC>(BASS_ERROR_ILLTYPE, 0);
+        if (!proc) return Fail<HSYNC>(BASS_ERROR_ILLPARAM, 0);
+        return Ok(s->AddSync(kind, NewHandle(), proc, user));
     } catch (...) {
-        return fail<HSYNC>(BASS_ERROR_MEM, 0);
+        return Fail<HSYNC>(BASS_ERROR_MEM, 0);
     }
 }
 
 BOOL BASS_ChannelPlay(DWORD handle, BOOL restart) {
     (void)restart;  // a live stream cannot start over; playback goes on from the buffer
     try {
-        std::lock_guard<std::mutex> l(eng().m);
-        if (!eng().initialized) return fail(BASS_ERROR_INIT, FALSE);
-        auto it = eng().streams.find(handle);
-        if (handle == 0 || it == eng().streams.end()) return fail(BASS_ERROR_HANDLE, FALSE);
-        auto &p = eng().playing;
+        std::lock_guard<std::mutex> l(Eng().m);
+        auto it = LockedFind(handle);
+        if (it == Eng().streams.end()) return FALSE;
+        auto &p = Eng().playing;
         if (std::find(p.begin(), p.end(), it->second) == p.end()) {
-            it->second->set_playing(true);
+            it->second->SetPlaying(true);
             p.push_back(it->second);
-            eng().wake.notify_all();
+            Eng().wake.notify_all();
         }
-        return ok(TRUE);
+        return Ok(TRUE);
     } catch (...) {
-        return fail(BASS_ERROR_MEM, FALSE);
+        return Fail(BASS_ERROR_MEM, FALSE);
     }
 }
 
 BOOL BASS_ChannelStop(DWORD handle) {
     try {
-        std::lock_guard<std::mutex> l(eng().m);
-        if (!eng().initialized) return fail(BASS_ERROR_INIT, FALSE);
-        auto it = eng().streams.find(handle);
-        if (handle == 0 || it == eng().streams.end()) return fail(BASS_ERROR_HANDLE, FALSE);
+        std::lock_guard<std::mutex> l(Eng().m);
+        auto it = LockedFind(handle);
+        if (it == Eng().streams.end()) return FALSE;
         // the download goes on until the buffer is full, then waits
-        it->second->set_playing(false);
-        auto &p = eng().playing;
+        it->second->SetPlaying(false);
+        auto &p = Eng().playing;
         p.erase(std::remove(p.begin(), p.end(), it->second), p.end());
-        return ok(TRUE);
+        return Ok(TRUE);
     } catch (...) {
-        return fail(BASS_ERROR_UNKNOWN, FALSE);
+        return Fail(BASS_ERROR_UNKNOWN, FALSE);
     }
 }
 
 BOOL BASS_ChannelSetAttribute(DWORD handle, DWORD attrib, float value) {
     try {
-        auto s = find_stream(handle);
-        if (!s) return fail(BASS_ERROR_HANDLE, FALSE);
-        if (attrib != BASS_ATTRIB_VOL) return fail(BASS_ERROR_ILLTYPE, FALSE);
-        if (std::isnan(value)) return fail(BASS_ERROR_ILLPARAM, FALSE);
+        auto s = FindStream(handle);
+        if (!s) return Fail(BASS_ERROR_HANDLE, FALSE);
+        if (attrib != BASS_ATTRIB_VOL) return Fail(BASS_ERROR_ILLTYPE, FALSE);
+        if (std::isnan(value)) return Fail(BASS_ERROR_ILLPARAM, FALSE);
         s->volume.store(std::max(0.0f, std::min(1.0f, value)));
-        return ok(TRUE);
+        return Ok(TRUE);
     } catch (...) {
-        return fail(BASS_ERROR_UNKNOWN, FALSE);
+        return Fail(BASS_ERROR_UNKNOWN, FALSE);
     }
 }
 
 int BASS_ErrorGetCode(void) { return t_error; }
 
 DWORD BASS_GetOutputFailures(void) {
-    std::lock_guard<std::mutex> l(eng().m);
-    if (!eng().initialized || !eng().output) return fail<DWORD>(BASS_ERROR_INIT, 0);
-    return ok(eng().output->failures.load());
+    std::lock_guard<std::mutex> l(Eng().m);
+    if (!Eng().initialized || !Eng().output) return Fail<DWORD>(BASS_ERROR_INIT, 0);
+    return Ok(Eng().output->failures.load());
 }
 
 }  // extern "C"

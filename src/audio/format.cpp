@@ -12,7 +12,7 @@ namespace {
 constexpr int kChain = 4;  // consecutive frames that prove MPEG audio or ADTS
 }
 
-Format format_from_type(const std::string &content_type) {
+Format FormatFromType(const std::string &content_type) {
     std::string t;
     for (char c : content_type) {
         if (c == ';') break;
@@ -39,23 +39,23 @@ Format format_from_type(const std::string &content_type) {
 
 namespace {
 
-bool sniff_one(Format f, const uint8_t *d, size_t n, Sniffed &out) {
+bool SniffOne(Format f, const uint8_t *d, size_t n, Sniffed &out) {
     size_t offset = 0;
     int kbps = 0;
     switch (f) {
     case Format::Mpeg: {
         MpegFrame frame;
-        if (!find_mpeg_sync(d, n, kChain, offset, frame)) return false;
+        if (!FindMpegSync(d, n, kChain, offset, frame)) return false;
         kbps = frame.bitrate_kbps;
         break;
     }
     case Format::Aac: {
         AdtsHeader h;
-        if (!find_adts_sync(d, n, kChain, offset, h, kbps)) return false;
+        if (!FindAdtsSync(d, n, kChain, offset, h, kbps)) return false;
         break;
     }
     case Format::Ogg:
-        if (!find_ogg_page(d, n, offset, kbps)) return false;
+        if (!FindOggPage(d, n, offset, kbps)) return false;
         break;
     case Format::Unknown: return false;
     }
@@ -67,12 +67,12 @@ bool sniff_one(Format f, const uint8_t *d, size_t n, Sniffed &out) {
 
 }  // namespace
 
-bool sniff_format(const uint8_t *data, size_t n, Format expected, Sniffed &out) {
-    if (sniff_one(expected, data, n, out)) return true;
+bool SniffFormat(const uint8_t *data, size_t n, Format expected, Sniffed &out) {
+    if (SniffOne(expected, data, n, out)) return true;
     bool found = false;
     for (Format f : {Format::Ogg, Format::Aac, Format::Mpeg}) {
         Sniffed s;
-        if (f != expected && sniff_one(f, data, n, s) && (!found || s.offset < out.offset)) {
+        if (f != expected && SniffOne(f, data, n, s) && (!found || s.offset < out.offset)) {
             out = s;
             found = true;
         }

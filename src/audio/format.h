@@ -9,7 +9,7 @@ namespace audio {
 enum class Format { Unknown, Mpeg, Aac, Ogg };
 
 // The format a Content-Type names (parameters and case ignored); Unknown for other types.
-Format format_from_type(const std::string &content_type);
+Format FormatFromType(const std::string &content_type);
 
 struct Sniffed {
     Format format = Format::Unknown;
@@ -20,6 +20,6 @@ struct Sniffed {
 // Recognises MPEG audio (a chain of frames), ADTS (a chain of frames) or Ogg (a page with
 // a valid checksum) in data. The `expected` format wins when its data is there; otherwise
 // whichever starts first.
-bool sniff_format(const uint8_t *data, size_t n, Format expected, Sniffed &out);
+bool SniffFormat(const uint8_t *data, size_t n, Format expected, Sniffed &out);
 
 }  // namespace audio

@@ -1,10 +1,10 @@
-// Internal state behind the test hooks (audio_testing.h).
+// Internal state behind the test hooks (test_hooks.h).
 #pragma once
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 
-#include "audio/audio_testing.h"
+#include "audio/test_hooks.h"
 #include "audio/source.h"
 
 namespace audio {
@@ -17,12 +17,12 @@ struct Hooks {
     std::atomic<int> reconnect_ms{0};
     std::atomic<uint64_t> output_blocks{0}, download_reads{0};
 };
-Hooks &hooks();
+Hooks &HookState();
 
 // Wakes the output thread to look at its work again (it sleeps while nothing plays).
-void wake_output();
+void WakeOutput();
 
 // Calls the capture hook, if any, with mixed output.
-void call_capture(const int16_t *frames, size_t count);
+void CallCapture(const int16_t *frames, size_t count);
 
 }  // namespace audio

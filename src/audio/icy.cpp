@@ -4,7 +4,7 @@
 
 namespace audio {
 
-bool parse_metaint(const std::string &text, uint32_t &out) {
+bool ParseMetaint(const std::string &text, uint32_t &out) {
     size_t i = 0;
     while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
     if (i < text.size() && text[i] == '+') ++i;
@@ -20,7 +20,7 @@ bool parse_metaint(const std::string &text, uint32_t &out) {
     return true;
 }
 
-bool IcyDemux::feed(const uint8_t *data, size_t n, std::string &audio, std::string &meta) {
+bool IcyDemux::Feed(const uint8_t *data, size_t n, std::string &audio, std::string &meta) {
     if (metaint_ == 0) {
         audio.append(reinterpret_cast<const char *>(data), n);
         return false;

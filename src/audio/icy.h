@@ -11,7 +11,7 @@ constexpr uint32_t kMaxMetaint = 1024 * 1024;
 
 // Parses an icy-metaint value. "0" gives 0 (no metadata); 1..kMaxMetaint are accepted;
 // anything else (negative, too large, junk) is false and the stream fails to open.
-bool parse_metaint(const std::string &text, uint32_t &out);
+bool ParseMetaint(const std::string &text, uint32_t &out);
 
 class IcyDemux {
 public:
@@ -20,9 +20,9 @@ public:
     // Appends the audio bytes of data to audio. Each completed metadata block that is not
     // empty (cut at its first NUL) replaces meta, so only the latest text is kept; returns
     // true when there was one. A block cut off by the end of the body is never completed.
-    bool feed(const uint8_t *data, size_t n, std::string &audio, std::string &meta);
+    bool Feed(const uint8_t *data, size_t n, std::string &audio, std::string &meta);
 
-    uint32_t metaint() const { return metaint_; }
+    uint32_t Metaint() const { return metaint_; }
 
 private:
     enum class State { Audio, Length, Meta };

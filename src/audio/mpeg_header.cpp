@@ -2,7 +2,7 @@
 
 namespace audio {
 
-bool parse_mpeg_header(const uint8_t *p, MpegFrame &f) {
+bool ParseMpegHeader(const uint8_t *p, MpegFrame &f) {
     if (p[0] != 0xFF || (p[1] & 0xE0) != 0xE0) return false;
     int ver_bits = (p[1] >> 3) & 3;
     int layer_bits = (p[1] >> 1) & 3;
@@ -35,15 +35,15 @@ bool parse_mpeg_header(const uint8_t *p, MpegFrame &f) {
     return f.length >= 4;
 }
 
-bool find_mpeg_sync(const uint8_t *data, size_t n, int chain, size_t &offset, MpegFrame &first) {
+bool FindMpegSync(const uint8_t *data, size_t n, int chain, size_t &offset, MpegFrame &first) {
     for (size_t i = 0; i + 4 <= n; ++i) {
         MpegFrame f0;
-        if (!parse_mpeg_header(data + i, f0)) continue;
+        if (!ParseMpegHeader(data + i, f0)) continue;
         size_t pos = i + f0.length;
         int ok = 1;
         while (ok < chain && pos + 4 <= n) {
             MpegFrame f;
-            if (!parse_mpeg_header(data + pos, f) || f.version != f0.version ||
+            if (!ParseMpegHeader(data + pos, f) || f.version != f0.version ||
                 f.layer != f0.layer || f.sample_rate != f0.sample_rate)
                 break;
             ++ok;

@@ -16,10 +16,10 @@ struct MpegFrame {
 
 // Parses four header bytes; false for anything that is not a usable frame header
 // (free-format bitrate included).
-bool parse_mpeg_header(const uint8_t *p, MpegFrame &out);
+bool ParseMpegHeader(const uint8_t *p, MpegFrame &out);
 
 // Finds the first offset where `chain` frames of the same version, layer and rate follow
 // each other exactly. Returns false if none fits in the data.
-bool find_mpeg_sync(const uint8_t *data, size_t n, int chain, size_t &offset, MpegFrame &first);
+bool FindMpegSync(const uint8_t *data, size_t n, int chain, size_t &offset, MpegFrame &first);
 
 }  // namespace audio

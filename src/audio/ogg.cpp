@@ -14,20 +14,20 @@ namespace {
 constexpr long kMaxPendingBody = 1 << 20;
 constexpr size_t kMaxTitleBytes = 1024;
 
-uint32_t le32(const uint8_t *p) {
+uint32_t Le32(const uint8_t *p) {
     return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
            static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
 }
 
-bool starts_with(const uint8_t *p, size_t n, const char *tag, size_t len) {
+bool StartsWith(const uint8_t *p, size_t n, const char *tag, size_t len) {
     return n >= len && std::memcmp(p, tag, len) == 0;
 }
 
 }  // namespace
 
-OggCodec ogg_codec_of(const uint8_t *p, size_t n) {
-    if (starts_with(p, n, "\x01vorbis", 7) && n >= 30) return OggCodec::Vorbis;
-    if (starts_with(p, n, "OpusHead", 8) && n >= 19) return OggCodec::Opus;
+OggCodec OggCodecOf(const uint8_t *p, size_t n) {
+    if (StartsWith(p, n, "\x01vorbis", 7) && n >= 30) return OggCodec::Vorbis;
+    if (StartsWith(p, n, "OpusHead", 8) && n >= 19) return OggCodec::Opus;
     return OggCodec::None;
 }
 
@@ -49,7 +49,7 @@ OggReader::~OggReader() {
     ogg_sync_clear(&s_->sync);
 }
 
-void OggReader::feed(const uint8_t *data, size_t n) {
+void OggReader::Feed(const uint8_t *data, size_t n) {
     while (n > 0) {
         size_t part = n < 65536 ? n : 65536;
         char *buf = ogg_sync_buffer(&s_->sync, static_cast<long>(part));
@@ -61,7 +61,7 @@ void OggReader::feed(const uint8_t *data, size_t n) {
     }
 }
 
-bool OggReader::next(OggPacket &out) {
+bool OggReader::Next(OggPacket &out) {
     State &s = *s_;
     for (;;) {
         if (s.have_stream) {
@@ -69,7 +69,7 @@ bool OggReader::next(OggPacket &out) {
             int r = ogg_stream_packetout(&s.stream, &op);
             if (r == 1) {
                 // the first page only showed how the first packet starts
-                if (s.index == 0 && ogg_codec_of(op.packet, static_cast<size_t>(op.bytes)) != s.codec) {
+                if (s.index == 0 && OggCodecOf(op.packet, static_cast<size_t>(op.bytes)) != s.codec) {
                     s.have_stream = false;
                     continue;
                 }
@@ -89,7 +89,7 @@ bool OggReader::next(OggPacket &out) {
         if (r < 0) continue;  // bytes skipped to the next page
         int serial = ogg_page_serialno(&pg);
         if (ogg_page_bos(&pg)) {
-            OggCodec c = ogg_codec_of(pg.body, static_cast<size_t>(pg.body_len));
+            OggCodec c = OggCodecOf(pg.body, static_cast<size_t>(pg.body_len));
             if (c == OggCodec::None) continue;  // a stream we do not play
             ogg_stream_reset_serialno(&s.stream, serial);
             s.have_stream = true;
@@ -106,17 +106,17 @@ bool OggReader::next(OggPacket &out) {
     }
 }
 
-bool ogg_comment_title(const uint8_t *p, size_t n, std::string &title) {
+bool OggCommentTitle(const uint8_t *p, size_t n, std::string &title) {
     size_t at;
-    if (starts_with(p, n, "\x03vorbis", 7))
+    if (StartsWith(p, n, "\x03vorbis", 7))
         at = 7;
-    else if (starts_with(p, n, "OpusTags", 8))
+    else if (StartsWith(p, n, "OpusTags", 8))
         at = 8;
     else
         return false;
     auto field = [&](const uint8_t *&text, size_t &len) {
         if (n - at < 4) return false;
-        uint32_t l = le32(p + at);
+        uint32_t l = Le32(p + at);
         at += 4;
         if (l > n - at) return false;
         text = p + at;
@@ -128,7 +128,7 @@ bool ogg_comment_title(const uint8_t *p, size_t n, std::string &title) {
     size_t len;
     if (!field(text, len)) return false;  // vendor
     if (n - at < 4) return false;
-    uint32_t count = le32(p + at);
+    uint32_t count = Le32(p + at);
     at += 4;
     std::string artist, name;
     for (uint32_t i = 0; i < count; ++i) {
@@ -148,23 +148,23 @@ bool ogg_comment_title(const uint8_t *p, size_t n, std::string &title) {
     return true;
 }
 
-void OggTitleScanner::feed(const uint8_t *data, size_t n) {
-    reader_.feed(data, n);
+void OggTitleScanner::Feed(const uint8_t *data, size_t n) {
+    reader_.Feed(data, n);
     OggPacket pk;
-    while (reader_.next(pk)) {
+    while (reader_.Next(pk)) {
         std::string t;
-        if (pk.index == 1 && ogg_comment_title(pk.data, pk.size, t)) pending_ = "StreamTitle='" + t + "';";
+        if (pk.index == 1 && OggCommentTitle(pk.data, pk.size, t)) pending_ = "StreamTitle='" + t + "';";
     }
 }
 
-bool OggTitleScanner::take(std::string &meta) {
+bool OggTitleScanner::Take(std::string &meta) {
     if (pending_.empty()) return false;
     meta.swap(pending_);
     pending_.clear();
     return true;
 }
 
-bool find_ogg_page(const uint8_t *data, size_t n, size_t &offset, int &kbps) {
+bool FindOggPage(const uint8_t *data, size_t n, size_t &offset, int &kbps) {
     ogg_sync_state sync;
     ogg_sync_init(&sync);
     bool found = false;
@@ -185,8 +185,8 @@ bool find_ogg_page(const uint8_t *data, size_t n, size_t &offset, int &kbps) {
             offset = skipped;
             kbps = 0;
             const uint8_t *b = pg.body;
-            if (ogg_page_bos(&pg) && ogg_codec_of(b, static_cast<size_t>(pg.body_len)) == OggCodec::Vorbis) {
-                int32_t nominal = static_cast<int32_t>(le32(b + 20));
+            if (ogg_page_bos(&pg) && OggCodecOf(b, static_cast<size_t>(pg.body_len)) == OggCodec::Vorbis) {
+                int32_t nominal = static_cast<int32_t>(Le32(b + 20));
                 if (nominal > 0) kbps = nominal / 1000;
             }
             break;

@@ -11,7 +11,7 @@ namespace audio {
 enum class OggCodec { None, Vorbis, Opus };
 
 // The codec whose identification header starts the packet, if any.
-OggCodec ogg_codec_of(const uint8_t *packet, size_t n);
+OggCodec OggCodecOf(const uint8_t *packet, size_t n);
 
 struct OggPacket {
     const uint8_t *data = nullptr;  // valid until the next call of the reader
@@ -32,9 +32,9 @@ public:
     OggReader(const OggReader &) = delete;
     OggReader &operator=(const OggReader &) = delete;
 
-    void feed(const uint8_t *data, size_t n);
+    void Feed(const uint8_t *data, size_t n);
     // The next packet; false when more bytes are needed.
-    bool next(OggPacket &out);
+    bool Next(OggPacket &out);
 
 private:
     struct State;
@@ -43,14 +43,14 @@ private:
 
 // "ARTIST - TITLE" (or whichever of the two there is) from a Vorbis comment header
 // ("\x03vorbis...") or an Opus tags header ("OpusTags..."); false when it names neither.
-bool ogg_comment_title(const uint8_t *packet, size_t n, std::string &title);
+bool OggCommentTitle(const uint8_t *packet, size_t n, std::string &title);
 
 // Watches stream bytes for the comment headers of new logical streams.
 class OggTitleScanner {
 public:
-    void feed(const uint8_t *data, size_t n);
+    void Feed(const uint8_t *data, size_t n);
     // A title not yet taken, in the form the ICY metadata uses (StreamTitle='...';).
-    bool take(std::string &meta);
+    bool Take(std::string &meta);
 
 private:
     OggReader reader_;
@@ -59,6 +59,6 @@ private:
 
 // Finds the first complete Ogg page (checksum verified) in data; kbps is the nominal bitrate
 // of a Vorbis stream starting there, else 0.
-bool find_ogg_page(const uint8_t *data, size_t n, size_t &offset, int &kbps);
+bool FindOggPage(const uint8_t *data, size_t n, size_t &offset, int &kbps);
 
 }  // namespace audio

@@ -12,14 +12,14 @@ constexpr int kBlockMs = 20;
 
 class NullSink : public Sink {
 public:
-    bool start(int rate) override {
+    bool Start(int rate) override {
         rate_ = rate;
         next_ = std::chrono::steady_clock::now();
         return true;
     }
-    size_t wait_ready(int timeout_ms) override {
+    size_t WaitReady(int timeout_ms) override {
         size_t block = static_cast<size_t>(rate_) * kBlockMs / 1000;
-        if (unpaced()) return block;
+        if (Unpaced()) return block;
         auto now = std::chrono::steady_clock::now();
         if (next_ < now - std::chrono::milliseconds(200)) next_ = now;  // do not catch up after a hiccup
         if (next_ > now + std::chrono::milliseconds(timeout_ms)) {
@@ -30,9 +30,9 @@ public:
         next_ += std::chrono::milliseconds(kBlockMs);
         return block;
     }
-    void write(const int16_t *, size_t) override {}
-    void stop() override {}
-    bool unpaced() const override { return hooks().fast_pacing.load(); }
+    void Write(const int16_t *, size_t) override {}
+    void Stop() override {}
+    bool Unpaced() const override { return HookState().fast_pacing.load(); }
 
 private:
     int rate_ = 44100;
@@ -41,6 +41,6 @@ private:
 
 }  // namespace
 
-std::unique_ptr<Sink> make_default_sink() { return std::make_unique<NullSink>(); }
+std::unique_ptr<Sink> MakeDefaultSink() { return std::make_unique<NullSink>(); }
 
 }  // namespace audio

@@ -15,9 +15,9 @@ constexpr int kBufferMs = 50;
 
 class WaveOutSink : public Sink {
 public:
-    ~WaveOutSink() override { stop(); }
+    ~WaveOutSink() override { Stop(); }
 
-    bool start(int rate) override {
+    bool Start(int rate) override {
         if (waveOutGetNumDevs() == 0) return false;
         event_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
         if (!event_) return false;
@@ -46,14 +46,14 @@ public:
         return true;
     }
 
-    size_t wait_ready(int timeout_ms) override {
+    size_t WaitReady(int timeout_ms) override {
         if (!wo_) return 0;
         if (!(hdr_[next_].dwFlags & WHDR_INQUEUE)) return frames_;
         WaitForSingleObject(event_, static_cast<DWORD>(timeout_ms));
         return (hdr_[next_].dwFlags & WHDR_INQUEUE) ? 0 : frames_;
     }
 
-    void write(const int16_t *frames, size_t count) override {
+    void Write(const int16_t *frames, size_t count) override {
         if (!wo_) return;
         WAVEHDR &h = hdr_[next_];
         if (count > frames_) count = frames_;
@@ -63,7 +63,7 @@ public:
         next_ = (next_ + 1) % kBuffers;
     }
 
-    void stop() override {
+    void Stop() override {
         if (wo_) {
             waveOutReset(wo_);
             for (int i = 0; i < kBuffers; ++i) waveOutUnprepareHeader(wo_, &hdr_[i], sizeof(WAVEHDR));
@@ -87,6 +87,6 @@ private:
 
 }  // namespace
 
-std::unique_ptr<Sink> make_default_sink() { return std::make_unique<WaveOutSink>(); }
+std::unique_ptr<Sink> MakeDefaultSink() { return std::make_unique<WaveOutSink>(); }
 
 }  // namespace audio

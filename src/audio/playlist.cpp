@@ -11,7 +11,7 @@
 namespace audio {
 namespace {
 
-void append_utf8(std::string &out, uint32_t cp) {
+void AppendUtf8(std::string &out, uint32_t cp) {
     if (cp < 0x80) {
         out += static_cast<char>(cp);
     } else if (cp < 0x800) {
@@ -31,7 +31,7 @@ void append_utf8(std::string &out, uint32_t cp) {
 
 // UTF-16 after its mark, as UTF-8; a lone surrogate becomes U+FFFD, an odd last byte is
 // dropped.
-std::string utf16_to_utf8(const std::string &s, bool big_endian) {
+std::string Utf16ToUtf8(const std::string &s, bool big_endian) {
     std::string out;
     out.reserve(s.size() / 2);
     auto unit = [&](size_t i) {
@@ -43,27 +43,27 @@ std::string utf16_to_utf8(const std::string &s, bool big_endian) {
         if (u >= 0xD800 && u < 0xDC00 && i + 3 < s.size()) {
             uint32_t lo = unit(i + 2);
             if (lo >= 0xDC00 && lo < 0xE000) {
-                append_utf8(out, 0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00));
+                AppendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (lo - 0xDC00));
                 i += 2;
                 continue;
             }
         }
-        append_utf8(out, u >= 0xD800 && u < 0xE000 ? 0xFFFD : u);
+        AppendUtf8(out, u >= 0xD800 && u < 0xE000 ? 0xFFFD : u);
     }
     return out;
 }
 
 // The text of a playlist without its byte-order mark: UTF-8's is dropped, a UTF-16 text is
 // decoded to UTF-8; anything else stays as it came.
-std::string strip_bom(const std::string &s) {
+std::string StripBom(const std::string &s) {
     auto byte = [&](size_t i) { return static_cast<unsigned char>(s[i]); };
     if (s.size() >= 3 && byte(0) == 0xEF && byte(1) == 0xBB && byte(2) == 0xBF) return s.substr(3);
-    if (s.size() >= 2 && byte(0) == 0xFF && byte(1) == 0xFE) return utf16_to_utf8(s, false);
-    if (s.size() >= 2 && byte(0) == 0xFE && byte(1) == 0xFF) return utf16_to_utf8(s, true);
+    if (s.size() >= 2 && byte(0) == 0xFF && byte(1) == 0xFE) return Utf16ToUtf8(s, false);
+    if (s.size() >= 2 && byte(0) == 0xFE && byte(1) == 0xFF) return Utf16ToUtf8(s, true);
     return s;
 }
 
-std::vector<std::string> split_lines(const std::string &body) {
+std::vector<std::string> SplitLines(const std::string &body) {
     std::vector<std::string> lines;
     size_t pos = 0;
     while (pos < body.size()) {
@@ -75,22 +75,22 @@ std::vector<std::string> split_lines(const std::string &body) {
     return lines;
 }
 
-bool starts_with_ci(const std::string &s, const char *prefix) {
+bool StartsWithCi(const std::string &s, const char *prefix) {
     size_t n = std::char_traits<char>::length(prefix);
-    return s.size() >= n && net::ascii_lower(s.substr(0, n)) == prefix;
+    return s.size() >= n && net::AsciiLower(s.substr(0, n)) == prefix;
 }
 
-bool looks_like_url(const std::string &line) {
+bool LooksLikeUrl(const std::string &line) {
     static const char *const kSchemes[] = {"http://", "https://", "icy://", "mms://", "mmsh://"};
     for (const char *p : kSchemes)
-        if (starts_with_ci(line, p)) return true;
+        if (StartsWithCi(line, p)) return true;
     return false;
 }
 
 }  // namespace
 
-PlaylistKind playlist_kind_from_type(const std::string &content_type) {
-    std::string t = net::ascii_lower(net::trim(content_type.substr(0, content_type.find(';'))));
+PlaylistKind PlaylistKindFromType(const std::string &content_type) {
+    std::string t = net::AsciiLower(net::Trim(content_type.substr(0, content_type.find(';'))));
     static const char *const kM3u[] = {"audio/x-mpegurl", "audio/mpegurl", "application/x-mpegurl",
                                        "application/mpegurl", "application/vnd.apple.mpegurl",
                                        "audio/m3u", "audio/x-m3u"};
@@ -107,43 +107,43 @@ PlaylistKind playlist_kind_from_type(const std::string &content_type) {
     return PlaylistKind::None;
 }
 
-PlaylistKind playlist_kind_from_body(const std::string &raw) {
-    std::string body = strip_bom(raw);
+PlaylistKind PlaylistKindFromBody(const std::string &raw) {
+    std::string body = StripBom(raw);
     size_t b = 0;
     while (b < body.size() && std::isspace(static_cast<unsigned char>(body[b]))) ++b;
     std::string head = body.substr(b, 256);
-    if (starts_with_ci(head, "#extm3u")) return PlaylistKind::M3u;
-    if (starts_with_ci(head, "[playlist]")) return PlaylistKind::Pls;
-    if (starts_with_ci(head, "<asx") || starts_with_ci(head, "[reference]")) return PlaylistKind::Asx;
+    if (StartsWithCi(head, "#extm3u")) return PlaylistKind::M3u;
+    if (StartsWithCi(head, "[playlist]")) return PlaylistKind::Pls;
+    if (StartsWithCi(head, "<asx") || StartsWithCi(head, "[reference]")) return PlaylistKind::Asx;
     // A text of URL lines: printable text whose first non-comment line is a URL.
     for (unsigned char c : head)
         if (c < 0x20 && c != '\r' && c != '\n' && c != '\t') return PlaylistKind::None;
-    for (const std::string &l : split_lines(head)) {
-        std::string t = net::trim(l);
+    for (const std::string &l : SplitLines(head)) {
+        std::string t = net::Trim(l);
         if (t.empty() || t[0] == '#') continue;
-        return looks_like_url(t) ? PlaylistKind::UrlList : PlaylistKind::None;
+        return LooksLikeUrl(t) ? PlaylistKind::UrlList : PlaylistKind::None;
     }
     return PlaylistKind::None;
 }
 
-std::vector<std::string> parse_playlist(PlaylistKind kind, const std::string &raw) {
-    std::string body = strip_bom(raw);
+std::vector<std::string> ParsePlaylist(PlaylistKind kind, const std::string &raw) {
+    std::string body = StripBom(raw);
     std::vector<std::string> out;
     switch (kind) {
     case PlaylistKind::None:
         break;
     case PlaylistKind::M3u:
     case PlaylistKind::UrlList:
-        for (const std::string &l : split_lines(body)) {
-            std::string t = net::trim(l);
+        for (const std::string &l : SplitLines(body)) {
+            std::string t = net::Trim(l);
             if (!t.empty() && t[0] != '#') out.push_back(t);
         }
         break;
     case PlaylistKind::Pls: {
         std::multimap<long, std::string> files;
-        for (const std::string &l : split_lines(body)) {
-            std::string t = net::trim(l);
-            if (!starts_with_ci(t, "file")) continue;
+        for (const std::string &l : SplitLines(body)) {
+            std::string t = net::Trim(l);
+            if (!StartsWithCi(t, "file")) continue;
             size_t eq = t.find('=');
             if (eq == std::string::npos) continue;
             std::string num = t.substr(4, eq - 4);
@@ -151,26 +151,26 @@ std::vector<std::string> parse_playlist(PlaylistKind kind, const std::string &ra
                     return std::isdigit(static_cast<unsigned char>(c));
                 }))
                 continue;
-            std::string v = net::trim(t.substr(eq + 1));
+            std::string v = net::Trim(t.substr(eq + 1));
             if (!v.empty()) files.emplace(std::strtol(num.c_str(), nullptr, 10), v);
         }
         for (auto &f : files) out.push_back(f.second);
         break;
     }
     case PlaylistKind::Asx: {
-        std::string low = net::ascii_lower(body);
-        if (starts_with_ci(net::trim(body.substr(0, 64)), "[reference]")) {
+        std::string low = net::AsciiLower(body);
+        if (StartsWithCi(net::Trim(body.substr(0, 64)), "[reference]")) {
             // The INI form Windows Media servers send: "Ref1=address" lines.
-            for (const std::string &l : split_lines(body)) {
-                std::string t = net::trim(l);
+            for (const std::string &l : SplitLines(body)) {
+                std::string t = net::Trim(l);
                 size_t eq = t.find('=');
-                if (!starts_with_ci(t, "ref") || eq == std::string::npos) continue;
-                std::string num = net::trim(t.substr(3, eq - 3));
+                if (!StartsWithCi(t, "ref") || eq == std::string::npos) continue;
+                std::string num = net::Trim(t.substr(3, eq - 3));
                 if (num.empty() || !std::all_of(num.begin(), num.end(), [](char c) {
                         return std::isdigit(static_cast<unsigned char>(c));
                     }))
                     continue;
-                std::string v = net::trim(t.substr(eq + 1));
+                std::string v = net::Trim(t.substr(eq + 1));
                 if (!v.empty()) out.push_back(v);
             }
             break;
@@ -203,7 +203,7 @@ std::vector<std::string> parse_playlist(PlaylistKind kind, const std::string &ra
                     char q = body[v];
                     size_t close = body.find(q, v + 1);
                     if (close != std::string::npos) {
-                        std::string url = net::trim(body.substr(v + 1, close - v - 1));
+                        std::string url = net::Trim(body.substr(v + 1, close - v - 1));
                         // entity decoding for the common case
                         size_t amp;
                         while ((amp = url.find("&amp;")) != std::string::npos) url.replace(amp, 5, "&");

@@ -11,9 +11,9 @@
 namespace audio {
 namespace {
 
-bool aborted(const OpenParams &p) { return p.abort && p.abort->load(); }
+bool Aborted(const OpenParams &p) { return p.abort && p.abort->load(); }
 
-int code_of(net::Error e) {
+int CodeOf(net::Error e) {
     switch (e) {
     case net::Error::None: return BASS_OK;
     case net::Error::BadUrl: return BASS_ERROR_FILEOPEN;
@@ -35,7 +35,7 @@ int code_of(net::Error e) {
     return BASS_ERROR_PROTOCOL;
 }
 
-std::string head_block(const net::HttpHead &h) {
+std::string HeadBlock(const net::HttpHead &h) {
     std::string block;
     for (const std::string &l : h.lines) {
         block += l;
@@ -50,29 +50,29 @@ std::string head_block(const net::HttpHead &h) {
 class OpeningBody {
 public:
     OpeningBody(AudioSource &src, const OpenParams &p)
-        : src_(src), p_(p), by_(p.deadline.within_ms(p.timeouts.read_ms)) {}
+        : src_(src), p_(p), by_(p.deadline.WithinMs(p.timeouts.read_ms)) {}
 
     // Reads more bytes through the demuxer; BASS_OK, or why nothing more will come
     // (the caller decides whether an ended body is a failure).
-    int read_more() {
+    int ReadMore() {
         if (src_.ended) return BASS_ERROR_FILEFORM;
-        if (aborted(p_)) return BASS_ERROR_ABORTED;
+        if (Aborted(p_)) return BASS_ERROR_ABORTED;
         if (raw_ >= kMaxOpenBytes) return BASS_ERROR_TOOLARGE;
         uint8_t buf[8192];
         size_t got = 0;
-        net::IoStatus st = src_.sock.recv(buf, sizeof buf, got, by_);
+        net::IoStatus st = src_.sock.Recv(buf, sizeof buf, got, by_);
         if (st != net::IoStatus::Ok) {
             src_.ended = true;
             if (st == net::IoStatus::Timeout) return BASS_ERROR_TIMEOUT;
             if (st == net::IoStatus::Aborted) return BASS_ERROR_ABORTED;
             return BASS_ERROR_FILEFORM;
         }
-        take(buf, got);
+        Take(buf, got);
         return BASS_OK;
     }
-    void take(const uint8_t *data, size_t n) {
+    void Take(const uint8_t *data, size_t n) {
         raw_ += n;
-        src_.icy.feed(data, n, src_.audio, src_.meta);
+        src_.icy.Feed(data, n, src_.audio, src_.meta);
     }
 
 private:
@@ -82,29 +82,29 @@ private:
     size_t raw_ = 0;
 };
 
-int open_at_depth(const std::string &url, const OpenParams &p, AudioSource &out, int depth);
+int OpenAtDepth(const std::string &url, const OpenParams &p, AudioSource &out, int depth);
 
-int follow_playlist(PlaylistKind kind, AudioSource &src, OpeningBody &body, const net::Url &base,
+int FollowPlaylist(PlaylistKind kind, AudioSource &src, OpeningBody &body, const net::Url &base,
                     const OpenParams &p, AudioSource &out, int depth) {
     if (depth >= kMaxPlaylistDepth) return BASS_ERROR_REDIRECTS;
     while (!src.ended && src.audio.size() <= kMaxPlaylistBytes) {
-        int r = body.read_more();
+        int r = body.ReadMore();
         if (r == BASS_ERROR_FILEFORM) break;  // the end of the list
         if (r != BASS_OK) return r;
     }
     if (src.audio.size() > kMaxPlaylistBytes) return BASS_ERROR_TOOLARGE;
-    src.sock.close();
+    src.sock.Close();
     int result = BASS_ERROR_FILEFORM;  // no usable entry
     size_t tried = 0;
-    for (const std::string &e : parse_playlist(kind, src.audio)) {
-        if (aborted(p)) return BASS_ERROR_ABORTED;
-        if (p.deadline.passed()) return BASS_ERROR_TIMEOUT;
+    for (const std::string &e : ParsePlaylist(kind, src.audio)) {
+        if (Aborted(p)) return BASS_ERROR_ABORTED;
+        if (p.deadline.Passed()) return BASS_ERROR_TIMEOUT;
         if (tried >= kMaxPlaylistEntries) break;
         net::Url target;
-        if (!net::resolve_url(base, e, target)) continue;  // unsupported scheme or junk
+        if (!net::ResolveUrl(base, e, target)) continue;  // unsupported scheme or junk
         ++tried;
         AudioSource sub;
-        result = open_at_depth(target.to_string(), p, sub, depth + 1);
+        result = OpenAtDepth(target.ToString(), p, sub, depth + 1);
         if (result == BASS_OK) {
             out = std::move(sub);
             return BASS_OK;
@@ -113,7 +113,7 @@ int follow_playlist(PlaylistKind kind, AudioSource &src, OpeningBody &body, cons
     return result;
 }
 
-int open_at_depth(const std::string &url, const OpenParams &p, AudioSource &out, int depth) {
+int OpenAtDepth(const std::string &url, const OpenParams &p, AudioSource &out, int depth) {
     net::RequestOptions ro;
     ro.headers = {{"User-Agent", p.user_agent}, {"Accept", "*/*"}, {"Icy-MetaData", "1"}};
     ro.version = "HTTP/1.0";
@@ -125,56 +125,56 @@ int open_at_depth(const std::string &url, const OpenParams &p, AudioSource &out,
     ro.max_redirects = kMaxRedirects;
     ro.abort = p.abort;
     net::Response resp;
-    if (net::Error e = net::open_response(url, ro, p.deadline, resp); e != net::Error::None)
-        return code_of(e);
+    if (net::Error e = net::OpenResponse(url, ro, p.deadline, resp); e != net::Error::None)
+        return CodeOf(e);
     const net::HttpHead &head = resp.head;
     if (head.status != 200) return BASS_ERROR_HTTP + head.status;
-    if (const std::string *te = head.find("transfer-encoding"))
+    if (const std::string *te = head.Find("transfer-encoding"))
         if (te->find("chunked") != std::string::npos) return BASS_ERROR_PROTOCOL;  // not for audio
 
     AudioSource src;
     src.sock = std::move(resp.sock);
-    src.url = resp.url.to_string();
+    src.url = resp.url.ToString();
     uint32_t metaint = 0;
-    if (const std::string *mi = head.find("icy-metaint"))
-        if (!parse_metaint(*mi, metaint)) return BASS_ERROR_PROTOCOL;
+    if (const std::string *mi = head.Find("icy-metaint"))
+        if (!ParseMetaint(*mi, metaint)) return BASS_ERROR_PROTOCOL;
     src.icy = IcyDemux(metaint);
     OpeningBody body(src, p);
-    body.take(reinterpret_cast<const uint8_t *>(head.body_start.data()), head.body_start.size());
+    body.Take(reinterpret_cast<const uint8_t *>(head.body_start.data()), head.body_start.size());
 
     std::string ctype;
-    if (const std::string *ct = head.find("content-type")) ctype = *ct;
+    if (const std::string *ct = head.Find("content-type")) ctype = *ct;
 
     if (p.follow_playlists) {
-        PlaylistKind kind = playlist_kind_from_type(ctype);
+        PlaylistKind kind = PlaylistKindFromType(ctype);
         if (kind == PlaylistKind::None) {
             // sniff the first bytes
             while (src.audio.size() < 64 && !src.ended) {
-                int r = body.read_more();
+                int r = body.ReadMore();
                 if (r != BASS_OK && r != BASS_ERROR_FILEFORM) return r;
             }
-            kind = playlist_kind_from_body(src.audio);
+            kind = PlaylistKindFromBody(src.audio);
         }
-        if (kind != PlaylistKind::None) return follow_playlist(kind, src, body, resp.url, p, out, depth);
+        if (kind != PlaylistKind::None) return FollowPlaylist(kind, src, body, resp.url, p, out, depth);
     }
 
     // Format recognition: frames or an Ogg page within the first kProbeBytes; the
     // Content-Type's format is looked for first.
-    const Format expected = format_from_type(ctype);
+    const Format expected = FormatFromType(ctype);
     Sniffed sniffed;
     for (;;) {
-        if (sniff_format(reinterpret_cast<const uint8_t *>(src.audio.data()),
+        if (SniffFormat(reinterpret_cast<const uint8_t *>(src.audio.data()),
                          src.audio.size() < kProbeBytes ? src.audio.size() : kProbeBytes, expected, sniffed))
             break;
         if (src.audio.size() >= kProbeBytes) return BASS_ERROR_FILEFORM;
-        int r = body.read_more();
+        int r = body.ReadMore();
         // bytes came but no frames: not audio, however slowly it came
         if (r == BASS_ERROR_TIMEOUT && !src.audio.empty()) return BASS_ERROR_FILEFORM;
         if (r != BASS_OK) return r;
     }
     src.format = sniffed.format;
     src.bitrate_kbps = sniffed.bitrate_kbps;
-    if (const std::string *br = head.find("icy-br")) {
+    if (const std::string *br = head.Find("icy-br")) {
         // "128" or "128,128"
         int v = 0, digits = 0;
         for (char c : *br) {
@@ -184,17 +184,17 @@ int open_at_depth(const std::string &url, const OpenParams &p, AudioSource &out,
         }
         if (v >= 8 && v <= 640) src.bitrate_kbps = v;
     }
-    if (p.on_head) p.on_head(head_block(head));
-    if (aborted(p)) return BASS_ERROR_ABORTED;
+    if (p.on_head) p.on_head(HeadBlock(head));
+    if (Aborted(p)) return BASS_ERROR_ABORTED;
     out = std::move(src);
     return BASS_OK;
 }
 
 }  // namespace
 
-int open_audio_source(const std::string &url, const OpenParams &params, AudioSource &out) {
+int OpenAudioSource(const std::string &url, const OpenParams &params, AudioSource &out) {
     try {
-        return open_at_depth(url, params, out, 0);
+        return OpenAtDepth(url, params, out, 0);
     } catch (const std::bad_alloc &) {
         return BASS_ERROR_MEM;
     } catch (...) {

@@ -54,6 +54,6 @@ constexpr size_t kMaxOpenBytes = 1 << 20;    // body bytes (metadata included) r
 
 // Opens url; BASS_OK, or the error code of the failure (bass.h). For a playlist whose
 // entries all fail, the code is that of the last entry tried.
-int open_audio_source(const std::string &url, const OpenParams &params, AudioSource &out);
+int OpenAudioSource(const std::string &url, const OpenParams &params, AudioSource &out);
 
 }  // namespace audio

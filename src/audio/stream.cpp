@@ -13,49 +13,49 @@ namespace audio {
 Stream::Stream(StreamConfig cfg) : cfg_(std::move(cfg)) {}
 
 Stream::~Stream() {
-    // only reached without shutdown() when the download thread dropped the last reference
+    // only reached without Shutdown() when the download thread dropped the last reference
     if (thread_.joinable()) thread_.detach();
 }
 
-int Stream::open() {
+int Stream::Open() {
     auto self = shared_from_this();
     try {
         std::lock_guard<std::mutex> tl(thread_m_);
-        thread_ = std::thread([self] { self->thread_main(); });
+        thread_ = std::thread([self] { self->ThreadMain(); });
         thread_id_ = thread_.get_id();
     } catch (...) {
         return BASS_ERROR_MEM;
     }
-    opened_.wait();  // the thread ends the opening by its deadline
+    opened_.Wait();  // the thread ends the opening by its deadline
     std::lock_guard<std::mutex> l(m_);
     return open_error_;
 }
 
-void Stream::finish_open(int error) {
-    if (opened_.is_set()) return;
+void Stream::FinishOpen(int error) {
+    if (opened_.IsSet()) return;
     {
         std::lock_guard<std::mutex> l(m_);
         open_error_ = error;
     }
-    opened_.set();
+    opened_.Set();
 }
 
-void Stream::thread_main() {
-    mark_library_thread();
+void Stream::ThreadMain() {
+    MarkLibraryThread();
     try {
         AudioSource src;
         OpenParams p = cfg_.open;
         p.abort = &abort_;
-        p.deadline = net::Deadline::in_ms(p.timeouts.open_ms);
+        p.deadline = net::Deadline::InMs(p.timeouts.open_ms);
         if (cfg_.status_flag && cfg_.download_proc) {
             DOWNLOADPROC *proc = cfg_.download_proc;
             void *user = cfg_.download_user;
             p.on_head = [proc, user](const std::string &block) { proc(block.data(), 0, user); };
         }
-        int error = open_audio_source(cfg_.url, p, src);
+        int error = OpenAudioSource(cfg_.url, p, src);
         if (error == BASS_OK) {
-            decoder_ = make_decoder(src.format, cfg_.out_rate);
-            if (!decoder_->ok()) error = BASS_ERROR_UNKNOWN;
+            decoder_ = MakeDecoder(src.format, cfg_.out_rate);
+            if (!decoder_->Ok()) error = BASS_ERROR_UNKNOWN;
             if (src.format == Format::Ogg) ogg_titles_ = std::make_unique<OggTitleScanner>();
         }
         if (error == BASS_OK) {
@@ -71,13 +71,13 @@ void Stream::thread_main() {
         }
         if (error == BASS_OK) {
             // the title that arrived while opening: stored, no syncs exist yet
-            publish_meta(src.meta);
-            scan_titles(src.audio);
+            PublishMeta(src.meta);
+            ScanTitles(src.audio);
         }
-        finish_open(error);
+        FinishOpen(error);
         if (error == BASS_OK) {
-            download_loop(src);
-            if (!abort_.load() && playing_.load()) reconnect();
+            DownloadLoop(src);
+            if (!abort_.load() && playing_.load()) Reconnect();
             // Ended for good: what was downloaded is all there is, so a fill measured against
             // the end is complete.
             {
@@ -85,12 +85,12 @@ void Stream::thread_main() {
                 end_bytes_ = downloaded_;
                 connected_ = false;
             }
-            if (!abort_.load()) fire(BASS_SYNC_DOWNLOAD);
+            if (!abort_.load()) Fire(BASS_SYNC_DOWNLOAD);
         }
     } catch (const std::bad_alloc &) {
-        finish_open(BASS_ERROR_MEM);
+        FinishOpen(BASS_ERROR_MEM);
     } catch (...) {
-        finish_open(BASS_ERROR_UNKNOWN);
+        FinishOpen(BASS_ERROR_UNKNOWN);
     }
     {
         std::lock_guard<std::mutex> l(m_);
@@ -98,10 +98,10 @@ void Stream::thread_main() {
         connected_ = false;
     }
     cv_.notify_all();
-    ended_.set();
+    ended_.Set();
 }
 
-uint64_t Stream::download_loop(AudioSource &src) {
+uint64_t Stream::DownloadLoop(AudioSource &src) {
     uint64_t received = 0;
     if (src.ended) return received;
     std::vector<uint8_t> buf(16384);
@@ -124,12 +124,12 @@ uint64_t Stream::download_loop(AudioSource &src) {
             space = free();
         }
         size_t got = 0;
-        net::IoStatus st = src.sock.recv(buf.data(), std::min(space, buf.size()), got,
+        net::IoStatus st = src.sock.Recv(buf.data(), std::min(space, buf.size()), got,
                                          cfg_.open.timeouts.stall_ms);
         if (st != net::IoStatus::Ok) break;  // end of body, stall, abort or error
-        hooks().download_reads.fetch_add(1, std::memory_order_relaxed);
+        HookState().download_reads.fetch_add(1, std::memory_order_relaxed);
         audio.clear();
-        bool new_meta = src.icy.feed(buf.data(), got, audio, meta);
+        bool new_meta = src.icy.Feed(buf.data(), got, audio, meta);
         {
             std::lock_guard<std::mutex> l(m_);
             size_t cap = ring_.size();
@@ -140,15 +140,15 @@ uint64_t Stream::download_loop(AudioSource &src) {
             downloaded_ += audio.size();
         }
         received += audio.size();
-        if (new_meta) publish_meta(meta);
-        scan_titles(audio);
-        if (got < buf.size()) gather();
+        if (new_meta) PublishMeta(meta);
+        ScanTitles(audio);
+        if (got < buf.size()) Gather();
     }
-    src.sock.close();
+    src.sock.Close();
     return received;
 }
 
-void Stream::gather() {
+void Stream::Gather() {
     // A playing stream with plenty buffered reads a few times a second rather than for every
     // small packet: the socket keeps the bytes meanwhile. A low buffer ends the pause early.
     if (!playing_.load()) return;
@@ -161,8 +161,8 @@ void Stream::gather() {
     gathering_ = false;
 }
 
-void Stream::reconnect() {
-    int pause = reconnect_first_pause_ms();
+void Stream::Reconnect() {
+    int pause = ReconnectFirstPauseMs();
     // A stop, a free or a new start (which frees this stream) ends the tries at once.
     auto cancelled = [this] { return abort_.load() || !playing_.load(); };
     for (int tries = 0; tries < kReconnectTries && !cancelled(); ++tries) {
@@ -176,8 +176,8 @@ void Stream::reconnect() {
         AudioSource src;
         OpenParams p = cfg_.open;
         p.abort = &abort_;
-        p.deadline = net::Deadline::in_ms(p.timeouts.open_ms);
-        if (open_audio_source(cfg_.url, p, src) != BASS_OK) continue;
+        p.deadline = net::Deadline::InMs(p.timeouts.open_ms);
+        if (OpenAudioSource(cfg_.url, p, src) != BASS_OK) continue;
         {
             // What the opening read goes into the buffer as far as it fits.
             std::lock_guard<std::mutex> l(m_);
@@ -188,18 +188,18 @@ void Stream::reconnect() {
             downloaded_ += n;
             connected_ = !src.ended;
         }
-        publish_meta(src.meta);
-        scan_titles(src.audio);
-        if (download_loop(src) > 0 || !src.audio.empty()) {
+        PublishMeta(src.meta);
+        ScanTitles(src.audio);
+        if (DownloadLoop(src) > 0 || !src.audio.empty()) {
             if (cancelled()) return;
             // It played again: a later drop gets its full set of tries.
             tries = -1;
-            pause = reconnect_first_pause_ms();
+            pause = ReconnectFirstPauseMs();
         }
     }
 }
 
-void Stream::fire(DWORD type) {
+void Stream::Fire(DWORD type) {
     std::vector<Sync> to_call;
     {
         std::lock_guard<std::mutex> l(m_);
@@ -213,7 +213,7 @@ void Stream::fire(DWORD type) {
     }
 }
 
-void Stream::publish_meta(const std::string &text) {
+void Stream::PublishMeta(const std::string &text) {
     if (text.empty()) return;
     {
         std::lock_guard<std::mutex> l(m_);
@@ -225,17 +225,17 @@ void Stream::publish_meta(const std::string &text) {
         tags_[tag_next_] = std::move(copy);
         tag_next_ = (tag_next_ + 1) % kTagRing;
     }
-    fire(BASS_SYNC_META);
+    Fire(BASS_SYNC_META);
 }
 
-void Stream::scan_titles(const std::string &audio) {
+void Stream::ScanTitles(const std::string &audio) {
     if (!ogg_titles_ || audio.empty()) return;
-    ogg_titles_->feed(reinterpret_cast<const uint8_t *>(audio.data()), audio.size());
+    ogg_titles_->Feed(reinterpret_cast<const uint8_t *>(audio.data()), audio.size());
     std::string meta;
-    if (ogg_titles_->take(meta)) publish_meta(meta);
+    if (ogg_titles_->Take(meta)) PublishMeta(meta);
 }
 
-void Stream::shutdown() {
+void Stream::Shutdown() {
     abort_.store(true);
     {
         std::lock_guard<std::mutex> l(m_);
@@ -253,11 +253,11 @@ void Stream::shutdown() {
         if (t.joinable()) t.detach();  // called from a callback on the download thread; it ends by itself
         return;
     }
-    ended_.wait();
+    ended_.Wait();
     if (t.joinable()) t.join();
 }
 
-QWORD Stream::file_position(DWORD mode) {
+QWORD Stream::FilePosition(DWORD mode) {
     std::lock_guard<std::mutex> l(m_);
     switch (mode) {
     case BASS_FILEPOS_CURRENT: return consumed_;
@@ -269,18 +269,18 @@ QWORD Stream::file_position(DWORD mode) {
     }
 }
 
-const char *Stream::meta_tag() {
+const char *Stream::MetaTag() {
     std::lock_guard<std::mutex> l(m_);
     return current_tag_;
 }
 
-DWORD Stream::add_sync(DWORD type, DWORD id, SYNCPROC *proc, void *user) {
+DWORD Stream::AddSync(DWORD type, DWORD id, SYNCPROC *proc, void *user) {
     std::lock_guard<std::mutex> l(m_);
     syncs_.push_back(Sync{type, id, proc, user});
     return id;
 }
 
-void Stream::set_playing(bool on) {
+void Stream::SetPlaying(bool on) {
     if (on && !playing_.load() && cfg_.prebuf_percent > 0) {
         std::lock_guard<std::mutex> l(m_);
         waiting_prebuf_ = true;
@@ -292,7 +292,7 @@ void Stream::set_playing(bool on) {
     }
 }
 
-std::vector<std::unique_ptr<char[]>> Stream::take_tag_texts() {
+std::vector<std::unique_ptr<char[]>> Stream::TakeTagTexts() {
     std::vector<std::unique_ptr<char[]>> out;
     std::lock_guard<std::mutex> l(m_);
     for (auto &t : tags_)
@@ -301,7 +301,7 @@ std::vector<std::unique_ptr<char[]>> Stream::take_tag_texts() {
     return out;
 }
 
-size_t Stream::render(int16_t *out, size_t frames) {
+size_t Stream::Render(int16_t *out, size_t frames) {
     std::lock_guard<std::mutex> dl(decode_m_);
     if (!decoder_ || ring_.empty()) return 0;
     size_t produced = 0;
@@ -317,7 +317,7 @@ size_t Stream::render(int16_t *out, size_t frames) {
         }
         pcm_.clear();
         pcm_pos_ = 0;
-        Decoder::Result r = decoder_->decode(pcm_);
+        Decoder::Result r = decoder_->Decode(pcm_);
         if (r == Decoder::Result::Produced) continue;
         if (r == Decoder::Result::Failed) break;
         size_t n = 0;
@@ -344,7 +344,7 @@ size_t Stream::render(int16_t *out, size_t frames) {
         }
         if (n == 0) break;
         if (wake) cv_.notify_all();
-        decoder_->feed(chunk, n);
+        decoder_->Feed(chunk, n);
     }
     return produced;
 }

@@ -35,48 +35,48 @@ public:
 
     // Starts the download thread, which opens the source; blocks until it is open or failed
     // (handling sent messages meanwhile). BASS_OK or the reason of the failure.
-    int open();
+    int Open();
     // Stops the download and waits until its thread has ended, handling sent messages
     // meanwhile; called on the download thread itself (from a callback), it returns at once
     // and the thread ends by itself. Callable from any thread and more than once.
-    void shutdown();
+    void Shutdown();
 
-    void set_handle(DWORD h) { handle_.store(h); }
-    DWORD handle() const { return handle_.load(); }
+    void SetHandle(DWORD h) { handle_.store(h); }
+    DWORD Handle() const { return handle_.load(); }
 
     // File positions (END, DOWNLOAD, CURRENT, CONNECTED, BUFFER); all ones if unsupported.
-    QWORD file_position(DWORD mode);
-    const char *meta_tag();
+    QWORD FilePosition(DWORD mode);
+    const char *MetaTag();
     // BASS_SYNC_META or BASS_SYNC_DOWNLOAD.
-    DWORD add_sync(DWORD type, DWORD id, SYNCPROC *proc, void *user);
+    DWORD AddSync(DWORD type, DWORD id, SYNCPROC *proc, void *user);
 
     // Playback state, used by the mixer.
-    void set_playing(bool on);
-    bool playing() const { return playing_.load(); }
+    void SetPlaying(bool on);
+    bool Playing() const { return playing_.load(); }
     std::atomic<float> volume{1.0f};
     int32_t gain = -1;  // mixer's current gain in Q15; negative until the first block
 
     // Decodes up to `frames` stereo frames into out; returns the frames produced.
-    size_t render(int16_t *out, size_t frames);
+    size_t Render(int16_t *out, size_t frames);
 
     // Texts that tag pointers handed out may still refer to; moved out on free.
-    std::vector<std::unique_ptr<char[]>> take_tag_texts();
+    std::vector<std::unique_ptr<char[]>> TakeTagTexts();
 
 private:
-    void thread_main();
+    void ThreadMain();
     // Reads the source into the buffer until it ends, stalls or the stream is freed; the
     // audio bytes it received.
-    uint64_t download_loop(AudioSource &src);
+    uint64_t DownloadLoop(AudioSource &src);
     // After the connection of a playing stream ended: connects again, with growing pauses,
     // until it gets audio again or the tries run out.
-    void reconnect();
-    void fire(DWORD type);
-    void publish_meta(const std::string &text);
+    void Reconnect();
+    void Fire(DWORD type);
+    void PublishMeta(const std::string &text);
     // Titles from the comment headers of an Ogg stream's logical streams (download thread).
-    void scan_titles(const std::string &audio);
+    void ScanTitles(const std::string &audio);
     // Pauses the download of a playing stream while its buffer is well filled.
-    void gather();
-    void finish_open(int error);
+    void Gather();
+    void FinishOpen(int error);
 
     StreamConfig cfg_;
     std::atomic<DWORD> handle_{0};

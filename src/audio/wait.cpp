@@ -18,7 +18,7 @@ std::atomic<WaitPump> g_pump{nullptr};
 thread_local bool t_library_thread = false;
 
 // Handles what other threads sent to this one.
-void pump_once() {
+void PumpOnce() {
 #ifdef _WIN32
     MSG msg;
     PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
@@ -30,8 +30,8 @@ void pump_once() {
 
 void SetWaitPump(WaitPump pump) { g_pump.store(pump); }
 
-void mark_library_thread() { t_library_thread = true; }
-bool on_library_thread() { return t_library_thread; }
+void MarkLibraryThread() { t_library_thread = true; }
+bool OnLibraryThread() { return t_library_thread; }
 
 Latch::Latch() {
 #ifdef _WIN32
@@ -45,7 +45,7 @@ Latch::~Latch() {
 #endif
 }
 
-void Latch::set() {
+void Latch::Set() {
     {
         std::lock_guard<std::mutex> l(m_);
         set_ = true;
@@ -56,44 +56,44 @@ void Latch::set() {
     cv_.notify_all();
 }
 
-bool Latch::is_set() {
+bool Latch::IsSet() {
     std::lock_guard<std::mutex> l(m_);
     return set_;
 }
 
-bool Latch::wait(net::Deadline deadline) {
+bool Latch::Wait(net::Deadline deadline) {
     const bool pumping = !t_library_thread;
 #ifdef _WIN32
     if (pumping && event_) {
         HANDLE h = static_cast<HANDLE>(event_);
         for (;;) {
-            if (is_set()) return true;
-            int left = deadline.left_ms();
+            if (IsSet()) return true;
+            int left = deadline.LeftMs();
             if (left <= 0) return false;
             // wakes for the event and for messages sent by other threads
             DWORD r = MsgWaitForMultipleObjectsEx(1, &h, static_cast<DWORD>(left < kPumpSliceMs ? left : kPumpSliceMs),
                                                   QS_SENDMESSAGE, 0);
             if (r == WAIT_OBJECT_0) return true;
-            pump_once();
+            PumpOnce();
         }
     }
 #endif
     std::unique_lock<std::mutex> l(m_);
     for (;;) {
         if (set_) return true;
-        int left = deadline.left_ms();
+        int left = deadline.LeftMs();
         if (left <= 0) return false;
         if (!pumping || !g_pump.load()) {
-            if (deadline.is_never())
+            if (deadline.IsNever())
                 cv_.wait(l, [this] { return set_; });
             else
-                cv_.wait_until(l, deadline.at(), [this] { return set_; });
+                cv_.wait_until(l, deadline.At(), [this] { return set_; });
             continue;
         }
         cv_.wait_for(l, std::chrono::milliseconds(left < kPumpSliceMs ? left : kPumpSliceMs));
         if (set_) return true;
         l.unlock();
-        pump_once();
+        PumpOnce();
         l.lock();
     }
 }

@@ -15,12 +15,12 @@ public:
     Latch(const Latch &) = delete;
     Latch &operator=(const Latch &) = delete;
 
-    void set();
-    bool is_set();
-    // Waits until set or the deadline passes; returns is_set(). A thread other than the
+    void Set();
+    bool IsSet();
+    // Waits until set or the deadline passes; returns IsSet(). A thread other than the
     // library's own keeps handling sent messages meanwhile: on Windows the wait also wakes
     // for them, and the installed wait pump runs at least every few milliseconds.
-    bool wait(net::Deadline deadline = net::Deadline());
+    bool Wait(net::Deadline deadline = net::Deadline());
 
 private:
     std::mutex m_;
@@ -33,7 +33,7 @@ private:
 
 // Marks the calling thread as one of the library's (download and output threads): its
 // waits do not pump, as its sent messages, if any, are not the program's.
-void mark_library_thread();
-bool on_library_thread();
+void MarkLibraryThread();
+bool OnLibraryThread();
 
 }  // namespace audio

@@ -41,7 +41,9 @@ std::filesystem::path ExeFolder() {
 
 std::filesystem::path BesideExe(const std::string& name) { return ExeFolder() / PathFromAnsi(name); }
 
-void SetExeFolderForTesting(const std::filesystem::path& folder) { g_test_folder = folder; }
+namespace test_hooks {
+void SetExeFolder(const std::filesystem::path& folder) { g_test_folder = folder; }
+}  // namespace test_hooks
 
 std::filesystem::path PathFromAnsi(const std::string& name) {
 #ifdef _WIN32

@@ -10,8 +10,6 @@ std::filesystem::path ExePath();
 std::filesystem::path ExeFolder();
 // A file beside the executable; `name` is in Windows-1251.
 std::filesystem::path BesideExe(const std::string& name);
-// Tests place the "executable" in a temporary folder.
-void SetExeFolderForTesting(const std::filesystem::path& folder);
 
 // File names in Windows-1251 bytes, as the rest of the program sees them.
 std::filesystem::path PathFromAnsi(const std::string& name);
@@ -26,5 +24,10 @@ bool DeleteFileAt(const std::filesystem::path& path);
 // Puts `replacement` in the place of `target` in one step (the target may exist); false
 // when it could not be done, and then the target is as it was.
 bool ReplaceFileWith(const std::filesystem::path& target, const std::filesystem::path& replacement);
+
+namespace test_hooks {
+// Tests place the "executable" in a temporary folder.
+void SetExeFolder(const std::filesystem::path& folder);
+}  // namespace test_hooks
 
 }  // namespace base

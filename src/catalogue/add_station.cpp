@@ -96,7 +96,7 @@ void AddCandidatesFromFile(const std::filesystem::path& file, Candidates& out) {
     out.rejected.push_back({shown, kSegmented});
     return;
   }
-  if (audio::playlist_kind_from_body(StripBom(body)) == audio::PlaylistKind::None) {
+  if (audio::PlaylistKindFromBody(StripBom(body)) == audio::PlaylistKind::None) {
     out.rejected.push_back({shown, kNotPlaylist});
     return;
   }

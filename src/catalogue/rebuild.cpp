@@ -175,12 +175,12 @@ void CheckTarget(const fs::path& folder) {
                          " was not changed");
 }
 
-namespace testing_hooks {
+namespace test_hooks {
 namespace {
 MoveHook g_move_hook;
 }
 void SetMoveHook(MoveHook hook) { g_move_hook = std::move(hook); }
-}  // namespace testing_hooks
+}  // namespace test_hooks
 
 namespace {
 
@@ -191,7 +191,7 @@ bool Exists(const fs::path& p) {
 
 bool Move(const fs::path& from, const fs::path& to) {
   std::error_code ec;
-  if (testing_hooks::g_move_hook) testing_hooks::g_move_hook(from, to, ec);
+  if (test_hooks::g_move_hook) test_hooks::g_move_hook(from, to, ec);
   if (!ec) fs::rename(from, to, ec);
   return !ec;
 }
@@ -342,7 +342,7 @@ BuildReport BuildCatalogue(const fs::path& folder, const std::vector<NewStation>
     if (outcome == net::RowOutcome::TooLarge) report.logos[row] = LogoKind::TooLarge;
     if (options.on_logo) options.on_logo(row, report.logos[row]);
   };
-  net::download_list(urls, names, fresh, dl);
+  net::DownloadList(urls, names, fresh, dl);
   if (options.http.abort && options.http.abort->load()) throw base::Error("The rebuild was stopped");
   // Stations without a logo address get the no-logo marker as well.
   for (size_t i = 0; i < stations.size(); ++i) {

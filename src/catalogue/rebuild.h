@@ -88,12 +88,12 @@ std::filesystem::path NewFolderOf(const std::filesystem::path& folder);
 std::filesystem::path OldFolderOf(const std::filesystem::path& folder);
 std::filesystem::path SwapFolderOf(const std::filesystem::path& folder);
 
-namespace testing_hooks {
+namespace test_hooks {
 // Called before each rename of the swap and its recovery; an error it sets stands for the
 // rename's own.
 using MoveHook = std::function<void(const std::filesystem::path& from, const std::filesystem::path& to,
                                     std::error_code& ec)>;
 void SetMoveHook(MoveHook hook);
-}  // namespace testing_hooks
+}  // namespace test_hooks
 
 }  // namespace catalogue

@@ -17,10 +17,10 @@ namespace text {
 
 bool IsHttpAddress(const std::string& s) {
   net::Url u;
-  return net::parse_url(s, u) && !u.host.empty();
+  return net::ParseUrl(s, u) && !u.host.empty();
 }
 
-std::string Lower(const std::string& s) { return net::ascii_lower(s); }
+std::string Lower(const std::string& s) { return net::AsciiLower(s); }
 
 std::string StripBom(const std::string& s) {
   return s.compare(0, 3, "\xEF\xBB\xBF") == 0 ? s.substr(3) : s;
@@ -31,7 +31,7 @@ std::vector<std::string> Lines(const std::string& body) {
   size_t pos = 0;
   while (pos <= body.size()) {
     size_t nl = body.find_first_of("\r\n", pos);
-    out.push_back(net::trim(body.substr(pos, nl == std::string::npos ? std::string::npos : nl - pos)));
+    out.push_back(net::Trim(body.substr(pos, nl == std::string::npos ? std::string::npos : nl - pos)));
     if (nl == std::string::npos) break;
     pos = nl + 1;
   }
@@ -43,7 +43,7 @@ std::string ExtinfTitle(const std::string& line) {
   bool quoted = false;
   for (size_t i = 0; i < line.size(); ++i) {
     if (line[i] == '"') quoted = !quoted;
-    if (line[i] == ',' && !quoted) return net::trim(line.substr(i + 1));
+    if (line[i] == ',' && !quoted) return net::Trim(line.substr(i + 1));
   }
   return "";
 }
@@ -56,7 +56,7 @@ std::string XmlText(const std::string& body, const std::string& low, const char*
   size_t gt = low.find('>', a);
   size_t b = low.find(close, a);
   if (gt == std::string::npos || b == std::string::npos || b > end || gt > b) return "";
-  std::string t = net::trim(body.substr(gt + 1, b - gt - 1));
+  std::string t = net::Trim(body.substr(gt + 1, b - gt - 1));
   for (auto [ent, ch] : std::initializer_list<std::pair<const char*, const char*>>{
            {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&apos;", "'"}, {"&amp;", "&"}}) {
     size_t p;
@@ -88,8 +88,8 @@ std::multimap<std::string, std::string> TitlesByAddress(audio::PlaylistKind kind
       for (const std::string& l : Lines(body)) {
         size_t eq = l.find('=');
         if (eq == std::string::npos) continue;
-        std::string key = Lower(net::trim(l.substr(0, eq)));
-        std::string value = net::trim(l.substr(eq + 1));
+        std::string key = Lower(net::Trim(l.substr(0, eq)));
+        std::string value = net::Trim(l.substr(eq + 1));
         if (key.compare(0, 4, "file") == 0) files[key.substr(4)] = value;
         if (key.compare(0, 5, "title") == 0) names[key.substr(5)] = value;
       }
@@ -109,7 +109,7 @@ std::multimap<std::string, std::string> TitlesByAddress(audio::PlaylistKind kind
           if (q != std::string::npos && q < end) {
             size_t q2 = body.find(body[q], q + 1);
             if (q2 != std::string::npos) {
-              std::string url = net::trim(body.substr(q + 1, q2 - q - 1));
+              std::string url = net::Trim(body.substr(q + 1, q2 - q - 1));
               size_t amp;
               while ((amp = url.find("&amp;")) != std::string::npos) url.replace(amp, 5, "&");
               titles.emplace(url, title);
@@ -128,7 +128,7 @@ std::multimap<std::string, std::string> TitlesByAddress(audio::PlaylistKind kind
 
 std::string HostOf(const std::string& url) {
   net::Url u;
-  if (!net::parse_url(net::trim(url), u)) return "";
+  if (!net::ParseUrl(net::Trim(url), u)) return "";
   std::string h = Lower(u.host);
   if (h.compare(0, 4, "www.") == 0 && h.size() > 4) h = h.substr(4);
   return h;
@@ -147,10 +147,10 @@ std::string FitName(std::string s) {
       out.push_back(c);
     }
   }
-  out = net::trim(out);
+  out = net::Trim(out);
   if (out.size() > kMaxStationNameLength) {
     size_t cut = out.rfind(' ', kMaxStationNameLength);
-    out = net::trim(out.substr(0, cut != std::string::npos && cut >= kMaxStationNameLength / 2 ? cut : kMaxStationNameLength));
+    out = net::Trim(out.substr(0, cut != std::string::npos && cut >= kMaxStationNameLength / 2 ? cut : kMaxStationNameLength));
   }
   // A name without a letter or a digit ("-", "?") names nothing.
   bool meaningful = std::any_of(out.begin(), out.end(), [](char c) {
@@ -162,11 +162,11 @@ std::string FitName(std::string s) {
 
 // The address made comparable: scheme and host in lower case, default port dropped.
 std::string Comparable(const std::string& url) {
-  std::string t = net::trim(url);
+  std::string t = net::Trim(url);
   net::Url u;
-  if (!net::parse_url(t, u)) return t;
-  u.host = net::ascii_lower(u.host);
-  return u.to_string();
+  if (!net::ParseUrl(t, u)) return t;
+  u.host = net::AsciiLower(u.host);
+  return u.ToString();
 }
 
 }  // namespace text
@@ -200,11 +200,11 @@ std::vector<Candidate> CandidatesFromText(const std::string& utf8) {
 
 std::vector<Candidate> PlaylistEntries(const std::string& raw) {
   std::string body = StripBom(raw);
-  audio::PlaylistKind kind = audio::playlist_kind_from_body(body);
+  audio::PlaylistKind kind = audio::PlaylistKindFromBody(body);
   std::vector<Candidate> out;
   if (kind == audio::PlaylistKind::None) return out;
   std::multimap<std::string, std::string> titles = TitlesByAddress(kind, body);
-  for (const std::string& url : audio::parse_playlist(kind, body)) {
+  for (const std::string& url : audio::ParsePlaylist(kind, body)) {
     std::string title;
     auto it = titles.find(url);
     if (it != titles.end()) {
@@ -223,7 +223,7 @@ std::string ShortcutAddress(const std::string& body) {
       in_section = Lower(l) == "[internetshortcut]";
       continue;
     }
-    if (in_section && Lower(l.substr(0, 4)) == "url=") return net::trim(l.substr(4));
+    if (in_section && Lower(l.substr(0, 4)) == "url=") return net::Trim(l.substr(4));
   }
   return "";
 }
@@ -231,7 +231,7 @@ std::string ShortcutAddress(const std::string& body) {
 void Deduplicate(std::vector<Candidate>& items) {
   std::vector<Candidate> kept;
   for (Candidate& c : items) {
-    c.url = net::trim(c.url);
+    c.url = net::Trim(c.url);
     bool seen = std::any_of(kept.begin(), kept.end(), [&](const Candidate& k) { return SameAddress(k.url, c.url); });
     if (!seen) kept.push_back(std::move(c));
     if (kept.size() == kMaxAddedStations) break;
@@ -244,7 +244,7 @@ std::string StationName(const std::string& icy_name, const std::string& entry_ti
     std::string name = FitName(base::Utf8ToCp1251(source));
     if (!name.empty()) return name;
   }
-  return FitName(base::Utf8ToCp1251(net::trim(url)));
+  return FitName(base::Utf8ToCp1251(net::Trim(url)));
 }
 
 bool SameAddress(const std::string& a, const std::string& b) { return Comparable(a) == Comparable(b); }

@@ -5,7 +5,7 @@ namespace {
 
 constexpr size_t kMaxSizeLine = 4096;  // chunk size plus extensions
 
-int hex_value(char c) {
+int HexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
@@ -14,7 +14,7 @@ int hex_value(char c) {
 
 }  // namespace
 
-bool parse_content_length(const std::string &text, uint64_t &out) {
+bool ParseContentLength(const std::string &text, uint64_t &out) {
     size_t i = 0, n = text.size();
     while (i < n && (text[i] == ' ' || text[i] == '\t')) ++i;
     while (n > i && (text[n - 1] == ' ' || text[n - 1] == '\t')) --n;
@@ -31,7 +31,7 @@ bool parse_content_length(const std::string &text, uint64_t &out) {
     return true;
 }
 
-ChunkedDecoder::Result ChunkedDecoder::feed(const char *data, size_t n, std::string &body) {
+ChunkedDecoder::Result ChunkedDecoder::Feed(const char *data, size_t n, std::string &body) {
     auto fail = [this](Result r) {
         state_ = State::Failed;
         failure_ = r;
@@ -59,7 +59,7 @@ ChunkedDecoder::Result ChunkedDecoder::feed(const char *data, size_t n, std::str
                 break;
             }
             if (state_ == State::Extension) break;
-            int h = hex_value(c);
+            int h = HexValue(c);
             if (h < 0) {
                 if (digits_ == 0 || (c != ';' && c != ' ' && c != '\t')) return fail(Result::Malformed);
                 state_ = State::Extension;

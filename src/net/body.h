@@ -8,7 +8,7 @@ namespace net {
 
 // Parses a Content-Length value: decimal digits, surrounding blanks allowed. Values that do
 // not fit in 64 bits are false like any other malformed text.
-bool parse_content_length(const std::string &text, uint64_t &out);
+bool ParseContentLength(const std::string &text, uint64_t &out);
 
 // Decodes a chunked body incrementally, bytes in pieces of any size. The decoded body may
 // not exceed max_body: a chunk size beyond that is refused as soon as its line is read.
@@ -19,7 +19,7 @@ public:
     explicit ChunkedDecoder(size_t max_body) : max_body_(max_body) {}
     // Appends the decoded bytes of data to body. Done after the last chunk's size line
     // (trailers and anything after them are not read).
-    Result feed(const char *data, size_t n, std::string &body);
+    Result Feed(const char *data, size_t n, std::string &body);
 
 private:
     enum class State { Size, Extension, SizeLf, Data, DataCr, DataLf, Done, Failed };

@@ -4,14 +4,14 @@
 
 namespace net {
 
-Error read_body(Response &resp, size_t max_body, Deadline read_by, std::string &body) {
+Error ReadBody(Response &resp, size_t max_body, Deadline read_by, std::string &body) {
     bool chunked = false;
-    if (const std::string *te = resp.head.find("transfer-encoding"))
+    if (const std::string *te = resp.head.Find("transfer-encoding"))
         chunked = te->find("chunked") != std::string::npos;
     bool sized = false;
     uint64_t length = 0;
-    if (const std::string *cl = resp.head.find("content-length"); cl && !chunked) {
-        if (!parse_content_length(*cl, length)) return Error::Body;
+    if (const std::string *cl = resp.head.Find("content-length"); cl && !chunked) {
+        if (!ParseContentLength(*cl, length)) return Error::Body;
         if (length > max_body) return Error::TooLarge;
         sized = true;
     }
@@ -20,7 +20,7 @@ Error read_body(Response &resp, size_t max_body, Deadline read_by, std::string &
     // Takes received bytes; true once the body is complete.
     auto take = [&](const char *data, size_t n, Error &e) {
         if (chunked) {
-            switch (dechunk.feed(data, n, body)) {
+            switch (dechunk.Feed(data, n, body)) {
             case ChunkedDecoder::Result::More: return false;
             case ChunkedDecoder::Result::Done: return true;
             case ChunkedDecoder::Result::TooLarge: e = Error::TooLarge; return true;
@@ -45,7 +45,7 @@ Error read_body(Response &resp, size_t max_body, Deadline read_by, std::string &
     char buf[8192];
     while (!complete) {
         size_t got = 0;
-        IoStatus st = resp.sock.recv(buf, sizeof buf, got, read_by);
+        IoStatus st = resp.sock.Recv(buf, sizeof buf, got, read_by);
         if (st == IoStatus::Ok) {
             complete = take(buf, got, e);
             continue;
@@ -58,7 +58,7 @@ Error read_body(Response &resp, size_t max_body, Deadline read_by, std::string &
     return e;
 }
 
-RequestOptions request_options(const HttpGetOptions &opt) {
+RequestOptions RequestOptionsFor(const HttpGetOptions &opt) {
     RequestOptions ro;
     ro.headers = opt.headers;
     ro.connect_ms = opt.connect_ms;
@@ -69,22 +69,22 @@ RequestOptions request_options(const HttpGetOptions &opt) {
     return ro;
 }
 
-bool http_get(const std::string &url, const HttpGetOptions &opt, HttpGetResult &res) {
+bool HttpGet(const std::string &url, const HttpGetOptions &opt, HttpGetResult &res) {
     res = HttpGetResult();
     auto fail = [&res](Error e) {
         res.error = e;
         return false;
     };
-    const Deadline deadline = Deadline::in_ms(opt.total_ms);
+    const Deadline deadline = Deadline::InMs(opt.total_ms);
     Response resp;
-    if (Error e = open_response(url, request_options(opt), deadline, resp); e != Error::None) return fail(e);
+    if (Error e = OpenResponse(url, RequestOptionsFor(opt), deadline, resp); e != Error::None) return fail(e);
     std::string body;
-    if (Error e = read_body(resp, opt.max_body, deadline.within_ms(opt.read_ms), body); e != Error::None)
+    if (Error e = ReadBody(resp, opt.max_body, deadline.WithinMs(opt.read_ms), body); e != Error::None)
         return fail(e);
     res.status = resp.head.status;
     res.head = std::move(resp.head);
     res.body = std::move(body);
-    res.url = resp.url.to_string();
+    res.url = resp.url.ToString();
     return true;
 }
 

@@ -33,12 +33,12 @@ struct HttpGetResult {
 // True when a response arrived (check result.status); false with result.error otherwise.
 // Redirects 301/302/303/307/308 are followed. The body ends at Content-Length or at the
 // close of the connection; chunked bodies are decoded.
-bool http_get(const std::string &url, const HttpGetOptions &options, HttpGetResult &result);
+bool HttpGet(const std::string &url, const HttpGetOptions &options, HttpGetResult &result);
 
 // The request settings of a fetch with these options.
-RequestOptions request_options(const HttpGetOptions &options);
+RequestOptions RequestOptionsFor(const HttpGetOptions &options);
 
 // Reads the body of an opened response into body (at most max_body bytes) by read_by.
-Error read_body(Response &resp, size_t max_body, Deadline read_by, std::string &body);
+Error ReadBody(Response &resp, size_t max_body, Deadline read_by, std::string &body);
 
 }  // namespace net

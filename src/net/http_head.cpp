@@ -8,7 +8,7 @@ namespace net {
 namespace {
 
 // Position just past the empty line that ends the head, or npos.
-size_t find_head_end(const std::string &buf, size_t from, size_t &text_end) {
+size_t FindHeadEnd(const std::string &buf, size_t from, size_t &text_end) {
     for (size_t i = from; i < buf.size(); ++i) {
         if (buf[i] != '\n') continue;
         // "\n\n" or "\n\r\n"
@@ -26,13 +26,13 @@ size_t find_head_end(const std::string &buf, size_t from, size_t &text_end) {
 
 }  // namespace
 
-const std::string *HttpHead::find(const std::string &lower_name) const {
+const std::string *HttpHead::Find(const std::string &lower_name) const {
     for (const auto &h : headers)
         if (h.first == lower_name) return &h.second;
     return nullptr;
 }
 
-HeadResult parse_http_head(const std::string &text, size_t max_lines, HttpHead &out) {
+HeadResult ParseHttpHead(const std::string &text, size_t max_lines, HttpHead &out) {
     out = HttpHead();
     size_t pos = 0;
     while (pos <= text.size()) {
@@ -65,18 +65,18 @@ HeadResult parse_http_head(const std::string &text, size_t max_lines, HttpHead &
         const std::string &l = out.lines[i];
         size_t c = l.find(':');
         if (c == std::string::npos || c == 0) continue;  // tolerated, ignored
-        std::string name = ascii_lower(trim(l.substr(0, c)));
+        std::string name = AsciiLower(Trim(l.substr(0, c)));
         if (name.empty()) continue;  // only blanks before the colon
-        out.headers.emplace_back(name, trim(l.substr(c + 1)));
+        out.headers.emplace_back(name, Trim(l.substr(c + 1)));
     }
     return HeadResult::Ok;
 }
 
-bool HeadScanner::feed(const char *data, size_t n) {
+bool HeadScanner::Feed(const char *data, size_t n) {
     if (too_large_ || body_at_ != std::string::npos) return true;
     buf_.append(data, n);
     size_t text_end = 0;
-    size_t end = find_head_end(buf_, scanned_ > 2 ? scanned_ - 2 : 0, text_end);
+    size_t end = FindHeadEnd(buf_, scanned_ > 2 ? scanned_ - 2 : 0, text_end);
     for (size_t i = scanned_; i < (end == std::string::npos ? buf_.size() : text_end); ++i)
         if (buf_[i] == '\n') ++newlines_;
     scanned_ = buf_.size();
@@ -89,37 +89,37 @@ bool HeadScanner::feed(const char *data, size_t n) {
     return too_large_;
 }
 
-HeadResult HeadScanner::finish(HttpHead &out) const {
+HeadResult HeadScanner::Finish(HttpHead &out) const {
     if (too_large_ || (body_at_ != std::string::npos && text_end_ + 2 > limits_.max_bytes))
         return HeadResult::TooLarge;
     if (body_at_ == std::string::npos) return HeadResult::Malformed;
-    HeadResult r = parse_http_head(buf_.substr(0, text_end_), limits_.max_lines, out);
+    HeadResult r = ParseHttpHead(buf_.substr(0, text_end_), limits_.max_lines, out);
     if (r == HeadResult::Ok) out.body_start = buf_.substr(body_at_);
     return r;
 }
 
-HeadResult read_http_head(Socket &sock, const HttpHeadLimits &limits, Deadline deadline, HttpHead &out) {
-    deadline = deadline.within_ms(limits.timeout_ms);
+HeadResult ReadHttpHead(Socket &sock, const HttpHeadLimits &limits, Deadline deadline, HttpHead &out) {
+    deadline = deadline.WithinMs(limits.timeout_ms);
     HeadScanner scanner(limits);
     char chunk[4096];
     for (;;) {
         size_t got = 0;
-        switch (sock.recv(chunk, sizeof chunk, got, deadline)) {
+        switch (sock.Recv(chunk, sizeof chunk, got, deadline)) {
         case IoStatus::Ok: break;
         case IoStatus::Closed: return HeadResult::Closed;
         case IoStatus::Timeout: return HeadResult::Timeout;
         case IoStatus::Aborted: return HeadResult::Aborted;
         default: return HeadResult::Error;
         }
-        if (scanner.feed(chunk, got)) return scanner.finish(out);
+        if (scanner.Feed(chunk, got)) return scanner.Finish(out);
     }
 }
 
-std::string build_get_request(const Url &url,
+std::string BuildGetRequest(const Url &url,
                               const std::vector<std::pair<std::string, std::string>> &headers,
                               const char *version) {
     std::string r = "GET " + url.target + " " + version + "\r\n";
-    r += "Host: " + url.host_header() + "\r\n";
+    r += "Host: " + url.HostHeader() + "\r\n";
     for (const auto &h : headers) r += h.first + ": " + h.second + "\r\n";
     r += "\r\n";
     return r;

@@ -18,7 +18,7 @@ struct HttpHead {
     std::string body_start;          // bytes after the head that arrived with it
 
     // First value of a header (name in lower case), or nullptr.
-    const std::string *find(const std::string &lower_name) const;
+    const std::string *Find(const std::string &lower_name) const;
 };
 
 struct HttpHeadLimits {
@@ -35,10 +35,10 @@ class HeadScanner {
 public:
     explicit HeadScanner(const HttpHeadLimits &limits) : limits_(limits) {}
     // Takes the next bytes; true once the head is complete or over the limits.
-    bool feed(const char *data, size_t n);
-    // After feed returned true: Ok (the head in out, the bytes after it in body_start),
+    bool Feed(const char *data, size_t n);
+    // After Feed returned true: Ok (the head in out, the bytes after it in body_start),
     // TooLarge or Malformed.
-    HeadResult finish(HttpHead &out) const;
+    HeadResult Finish(HttpHead &out) const;
 
 private:
     HttpHeadLimits limits_;
@@ -51,16 +51,16 @@ private:
 };
 
 // Reads the head within limits.timeout_ms and by the deadline.
-HeadResult read_http_head(Socket &sock, const HttpHeadLimits &limits, Deadline deadline, HttpHead &out);
-inline HeadResult read_http_head(Socket &sock, const HttpHeadLimits &limits, HttpHead &out) {
-    return read_http_head(sock, limits, Deadline(), out);
+HeadResult ReadHttpHead(Socket &sock, const HttpHeadLimits &limits, Deadline deadline, HttpHead &out);
+inline HeadResult ReadHttpHead(Socket &sock, const HttpHeadLimits &limits, HttpHead &out) {
+    return ReadHttpHead(sock, limits, Deadline(), out);
 }
 
-// Parses a complete head text (without the final empty line); used by read_http_head.
-HeadResult parse_http_head(const std::string &text, size_t max_lines, HttpHead &out);
+// Parses a complete head text (without the final empty line); used by ReadHttpHead.
+HeadResult ParseHttpHead(const std::string &text, size_t max_lines, HttpHead &out);
 
 // "GET target HTTP/1.0" with Host and the given extra header lines, ended by an empty line.
-std::string build_get_request(const Url &url,
+std::string BuildGetRequest(const Url &url,
                               const std::vector<std::pair<std::string, std::string>> &headers,
                               const char *version = "HTTP/1.0");
 

@@ -8,7 +8,7 @@
 namespace net {
 namespace {
 
-bool write_file(const std::filesystem::path &path, const std::string &bytes) {
+bool WriteFileBytes(const std::filesystem::path &path, const std::string &bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     if (!out) return false;
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -16,30 +16,30 @@ bool write_file(const std::filesystem::path &path, const std::string &bytes) {
     return !out.fail();
 }
 
-RowOutcome fetch_row(const std::string &url, const std::filesystem::path &file, const HttpGetOptions &opt,
+RowOutcome FetchRow(const std::string &url, const std::filesystem::path &file, const HttpGetOptions &opt,
                      size_t &body_size) {
-    const Deadline deadline = Deadline::in_ms(opt.total_ms);
+    const Deadline deadline = Deadline::InMs(opt.total_ms);
     Response resp;
-    if (open_response(url, request_options(opt), deadline, resp) != Error::None) return RowOutcome::NoAnswer;
+    if (OpenResponse(url, RequestOptionsFor(opt), deadline, resp) != Error::None) return RowOutcome::NoAnswer;
     // The server answered: the file exists from here on.
-    if (!write_file(file, std::string())) return RowOutcome::WriteFailed;
+    if (!WriteFileBytes(file, std::string())) return RowOutcome::WriteFailed;
     if (resp.head.status >= 400) return RowOutcome::Empty;
-    if (const std::string *cl = resp.head.find("content-length")) {
+    if (const std::string *cl = resp.head.Find("content-length")) {
         uint64_t length = 0;
-        if (parse_content_length(*cl, length) && length == 0) return RowOutcome::Empty;
+        if (ParseContentLength(*cl, length) && length == 0) return RowOutcome::Empty;
     }
     std::string body;
-    Error e = read_body(resp, opt.max_body, deadline.within_ms(opt.read_ms), body);
+    Error e = ReadBody(resp, opt.max_body, deadline.WithinMs(opt.read_ms), body);
     if (e == Error::TooLarge) return RowOutcome::TooLarge;
     if (e != Error::None || body.empty()) return RowOutcome::Empty;
-    if (!write_file(file, body)) return RowOutcome::WriteFailed;
+    if (!WriteFileBytes(file, body)) return RowOutcome::WriteFailed;
     body_size = body.size();
     return RowOutcome::Body;
 }
 
 }  // namespace
 
-std::vector<RowOutcome> download_list(const std::vector<std::string> &urls,
+std::vector<RowOutcome> DownloadList(const std::vector<std::string> &urls,
                                       const std::vector<std::string> &names,
                                       const std::filesystem::path &folder,
                                       const ListDownloadOptions &options) {
@@ -53,7 +53,7 @@ std::vector<RowOutcome> download_list(const std::vector<std::string> &urls,
         uint64_t left = options.total_max - std::min(total, options.total_max);
         if (left < opt.max_body) opt.max_body = static_cast<size_t>(left);
         size_t size = 0;
-        out[i] = fetch_row(urls[i], folder / names[i], opt, size);
+        out[i] = FetchRow(urls[i], folder / names[i], opt, size);
         total += size;
         if (options.on_done) options.on_done(i, out[i]);
     }

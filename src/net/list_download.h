@@ -31,7 +31,7 @@ struct ListDownloadOptions {
 // For every row whose address is not empty, in row order: fetches urls[i] and writes the
 // body to folder / names[i]. The file is made as soon as the server answers. Throws nothing
 // but what the callbacks throw.
-std::vector<RowOutcome> download_list(const std::vector<std::string> &urls,
+std::vector<RowOutcome> DownloadList(const std::vector<std::string> &urls,
                                       const std::vector<std::string> &names,
                                       const std::filesystem::path &folder,
                                       const ListDownloadOptions &options);

@@ -3,7 +3,7 @@
 namespace net {
 namespace {
 
-Error from_io(IoStatus s) {
+Error FromIo(IoStatus s) {
     switch (s) {
     case IoStatus::Ok: return Error::None;
     case IoStatus::Timeout: return Error::Timeout;
@@ -16,7 +16,7 @@ Error from_io(IoStatus s) {
     return Error::Refused;
 }
 
-Error from_head(HeadResult r) {
+Error FromHead(HeadResult r) {
     switch (r) {
     case HeadResult::Ok: return Error::None;
     case HeadResult::Timeout: return Error::Timeout;
@@ -29,7 +29,7 @@ Error from_head(HeadResult r) {
     return Error::BadHead;
 }
 
-Error from_tls(TlsFailure f) {
+Error FromTls(TlsFailure f) {
     switch (f) {
     case TlsFailure::UnknownIssuer: return Error::CertUnknownIssuer;
     case TlsFailure::Expired: return Error::CertExpired;
@@ -43,43 +43,43 @@ Error from_tls(TlsFailure f) {
 
 }  // namespace
 
-bool is_redirect(int status) {
+bool IsRedirect(int status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
-Error open_response(const std::string &url_text, const RequestOptions &opt, Deadline deadline,
+Error OpenResponse(const std::string &url_text, const RequestOptions &opt, Deadline deadline,
                     Response &out) {
     Url url;
-    if (!parse_url(url_text, url)) return Error::BadUrl;
+    if (!ParseUrl(url_text, url)) return Error::BadUrl;
     for (int hop = 0;; ++hop) {
         Socket sock;
-        sock.set_abort_flag(opt.abort);
-        IoStatus c = sock.connect(url.host, url.port, opt.connect_ms, deadline);
-        if (c != IoStatus::Ok) return from_io(c);
-        Deadline read_by = deadline.within_ms(opt.read_ms);
-        if (url.tls()) {
+        sock.SetAbortFlag(opt.abort);
+        IoStatus c = sock.Connect(url.host, url.port, opt.connect_ms, deadline);
+        if (c != IoStatus::Ok) return FromIo(c);
+        Deadline read_by = deadline.WithinMs(opt.read_ms);
+        if (url.Tls()) {
             // The handshake counts as part of the answer's time.
             TlsFailure why = TlsFailure::None;
-            IoStatus t = sock.start_tls(url.host, read_by, why);
+            IoStatus t = sock.StartTls(url.host, read_by, why);
             if (t != IoStatus::Ok) {
-                if (why != TlsFailure::None) return from_tls(why);
-                return t == IoStatus::Error ? Error::TlsHandshake : from_io(t);
+                if (why != TlsFailure::None) return FromTls(why);
+                return t == IoStatus::Error ? Error::TlsHandshake : FromIo(t);
             }
         }
         std::vector<std::pair<std::string, std::string>> headers = opt.headers;
         headers.emplace_back("Connection", "close");
-        std::string req = build_get_request(url, headers, opt.version);
-        if (!sock.send_all(req.data(), req.size(), read_by)) {
+        std::string req = BuildGetRequest(url, headers, opt.version);
+        if (!sock.SendAll(req.data(), req.size(), read_by)) {
             if (opt.abort && opt.abort->load()) return Error::Aborted;
-            return read_by.passed() ? Error::Timeout : Error::Send;
+            return read_by.Passed() ? Error::Timeout : Error::Send;
         }
         HttpHead head;
-        Error e = from_head(read_http_head(sock, opt.head_limits, read_by, head));
+        Error e = FromHead(ReadHttpHead(sock, opt.head_limits, read_by, head));
         if (e != Error::None) return e;
-        if (is_redirect(head.status)) {
-            const std::string *loc = head.find("location");
+        if (IsRedirect(head.status)) {
+            const std::string *loc = head.Find("location");
             Url next;
-            if (loc && resolve_url(url, *loc, next)) {
+            if (loc && ResolveUrl(url, *loc, next)) {
                 if (hop >= opt.max_redirects) return Error::TooManyRedirects;
                 url = next;
                 continue;

@@ -1,4 +1,4 @@
-// One GET request with its redirects: what http_get and the audio source both use.
+// One GET request with its redirects: what HttpGet and the audio source both use.
 #pragma once
 #include <atomic>
 #include <string>
@@ -49,12 +49,12 @@ struct Response {
 };
 
 // Statuses that are followed to their Location.
-bool is_redirect(int status);
+bool IsRedirect(int status);
 
 // Requests url and follows redirects (at most options.max_redirects hops) until a response
 // that is not a redirect, or a redirect without a usable Location, arrives. Everything
 // ends by the deadline. "Connection: close" is always sent.
-Error open_response(const std::string &url, const RequestOptions &options, Deadline deadline,
+Error OpenResponse(const std::string &url, const RequestOptions &options, Deadline deadline,
                     Response &out);
 
 }  // namespace net

@@ -7,7 +7,7 @@
 #include <mutex>
 #include <thread>
 
-#include "net/net_testing.h"
+#include "net/test_hooks.h"
 #include "net/socket.h"
 #include "net/sys.h"
 
@@ -21,13 +21,13 @@ struct Hooks {
     int delay_ms = 0;
     std::map<std::string, std::vector<std::string>> hosts;
 };
-Hooks &hooks() {
+Hooks &HookState() {
     static Hooks *h = new Hooks();  // lookup threads may outlive main
     return *h;
 }
 
 // getaddrinfo for TCP; numeric_only makes it fail at once for names.
-int system_lookup(const std::string &host, uint16_t port, bool numeric_only, std::vector<Address> &out) {
+int SystemLookup(const std::string &host, uint16_t port, bool numeric_only, std::vector<Address> &out) {
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
@@ -50,21 +50,21 @@ int system_lookup(const std::string &host, uint16_t port, bool numeric_only, std
 }
 
 // Runs on the helper thread.
-bool name_lookup(const std::string &host, uint16_t port, std::vector<Address> &out) {
+bool NameLookup(const std::string &host, uint16_t port, std::vector<Address> &out) {
     int delay;
     std::vector<std::string> fixed;
     {
-        std::lock_guard<std::mutex> l(hooks().m);
-        delay = hooks().delay_ms;
-        auto it = hooks().hosts.find(host);
-        if (it != hooks().hosts.end()) fixed = it->second;
+        std::lock_guard<std::mutex> l(HookState().m);
+        delay = HookState().delay_ms;
+        auto it = HookState().hosts.find(host);
+        if (it != HookState().hosts.end()) fixed = it->second;
     }
     if (delay > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delay));
     if (!fixed.empty()) {
-        for (const std::string &a : fixed) system_lookup(a, port, true, out);
+        for (const std::string &a : fixed) SystemLookup(a, port, true, out);
         return !out.empty();
     }
-    return system_lookup(host, port, false, out) == 0 && !out.empty();
+    return SystemLookup(host, port, false, out) == 0 && !out.empty();
 }
 
 struct Job {
@@ -77,17 +77,17 @@ struct Job {
 
 }  // namespace
 
-LookupStatus lookup(const std::string &host, uint16_t port, Deadline deadline,
+LookupStatus Lookup(const std::string &host, uint16_t port, Deadline deadline,
                     const std::atomic<bool> *abort, std::vector<Address> &out) {
-    init();
+    Init();
     out.clear();
-    if (system_lookup(host, port, true, out) == 0 && !out.empty()) return LookupStatus::Ok;
+    if (SystemLookup(host, port, true, out) == 0 && !out.empty()) return LookupStatus::Ok;
     out.clear();
     auto job = std::make_shared<Job>();
     try {
         std::thread([job, host, port] {
             std::vector<Address> found;
-            bool ok = name_lookup(host, port, found);
+            bool ok = NameLookup(host, port, found);
             std::lock_guard<std::mutex> l(job->m);
             job->ok = ok;
             job->result = std::move(found);
@@ -96,13 +96,13 @@ LookupStatus lookup(const std::string &host, uint16_t port, Deadline deadline,
         }).detach();
     } catch (...) {
         // no thread to spare: look up here, without a time-out
-        return name_lookup(host, port, out) ? LookupStatus::Ok : LookupStatus::NotFound;
+        return NameLookup(host, port, out) ? LookupStatus::Ok : LookupStatus::NotFound;
     }
     std::unique_lock<std::mutex> l(job->m);
     for (;;) {
         if (job->done) break;
         if (abort && abort->load()) return LookupStatus::Aborted;
-        int left = deadline.left_ms();
+        int left = deadline.LeftMs();
         if (left <= 0) return LookupStatus::Timeout;
         job->cv.wait_for(l, std::chrono::milliseconds(left < kWaitSliceMs ? left : kWaitSliceMs));
     }
@@ -111,26 +111,26 @@ LookupStatus lookup(const std::string &host, uint16_t port, Deadline deadline,
     return LookupStatus::Ok;
 }
 
-namespace testing {
+namespace test_hooks {
 
-void set_lookup_delay_ms(int ms) {
-    std::lock_guard<std::mutex> l(hooks().m);
-    hooks().delay_ms = ms;
+void SetLookupDelayMs(int ms) {
+    std::lock_guard<std::mutex> l(HookState().m);
+    HookState().delay_ms = ms;
 }
 
-void set_host(const std::string &name, const std::vector<std::string> &addresses) {
-    std::lock_guard<std::mutex> l(hooks().m);
+void SetHost(const std::string &name, const std::vector<std::string> &addresses) {
+    std::lock_guard<std::mutex> l(HookState().m);
     if (addresses.empty())
-        hooks().hosts.erase(name);
+        HookState().hosts.erase(name);
     else
-        hooks().hosts[name] = addresses;
+        HookState().hosts[name] = addresses;
 }
 
-void reset() {
-    std::lock_guard<std::mutex> l(hooks().m);
-    hooks().delay_ms = 0;
-    hooks().hosts.clear();
+void Reset() {
+    std::lock_guard<std::mutex> l(HookState().m);
+    HookState().delay_ms = 0;
+    HookState().hosts.clear();
 }
 
-}  // namespace testing
+}  // namespace test_hooks
 }  // namespace net

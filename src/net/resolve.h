@@ -22,7 +22,7 @@ enum class LookupStatus { Ok, NotFound, Timeout, Aborted };
 // Resolves host (a name or a numeric address) for TCP. Names are looked up on a helper
 // thread; when the deadline passes or *abort is set first, that thread is left to finish
 // by itself and Timeout or Aborted is returned at once.
-LookupStatus lookup(const std::string &host, uint16_t port, Deadline deadline,
+LookupStatus Lookup(const std::string &host, uint16_t port, Deadline deadline,
                     const std::atomic<bool> *abort, std::vector<Address> &out);
 
 }  // namespace net

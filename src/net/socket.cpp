@@ -12,9 +12,9 @@ namespace {
 // Longest single wait, so that an abort request is noticed quickly.
 constexpr int kWaitSliceMs = 50;
 
-sock_t to_sock(intptr_t fd) { return static_cast<sock_t>(fd); }
+sock_t ToSock(intptr_t fd) { return static_cast<sock_t>(fd); }
 
-bool set_nonblocking(sock_t s) {
+bool SetNonblocking(sock_t s) {
 #ifdef _WIN32
     u_long on = 1;
     return ioctlsocket(s, FIONBIO, &on) == 0;
@@ -24,7 +24,7 @@ bool set_nonblocking(sock_t s) {
 #endif
 }
 
-bool would_block(int err) {
+bool WouldBlock(int err) {
 #ifdef _WIN32
     return err == WSAEWOULDBLOCK || err == WSAEINPROGRESS || err == WSAEINTR;
 #else
@@ -33,7 +33,7 @@ bool would_block(int err) {
 }
 
 // One wait of at most ms: 1 ready (or failed: the next call tells), 0 not yet, -1 error.
-int wait_once(sock_t s, bool for_read, bool for_connect, int ms) {
+int WaitOnce(sock_t s, bool for_read, bool for_connect, int ms) {
 #ifdef _WIN32
     // select, not WSAPoll: before Windows 10 2004 WSAPoll never reports a refused connect,
     // while select puts it in the exception set.
@@ -64,7 +64,7 @@ int wait_once(sock_t s, bool for_read, bool for_connect, int ms) {
 
 }  // namespace
 
-void init() {
+void Init() {
 #ifdef _WIN32
     static std::once_flag once;
     std::call_once(once, [] {
@@ -75,56 +75,56 @@ void init() {
 }
 
 Socket::Socket(intptr_t connected_fd) : fd_(connected_fd) {
-    if (fd_ != -1) set_nonblocking(to_sock(fd_));
+    if (fd_ != -1) SetNonblocking(ToSock(fd_));
 }
 
-Socket::~Socket() { close(); }
+Socket::~Socket() { Close(); }
 
 Socket::Socket(Socket &&o) noexcept : fd_(o.fd_), abort_(o.abort_), tls_(std::move(o.tls_)) {
     o.fd_ = -1;
-    if (tls_) tls_->rebind(*this);
+    if (tls_) tls_->Rebind(*this);
 }
 
 Socket &Socket::operator=(Socket &&o) noexcept {
     if (this != &o) {
-        close();
+        Close();
         fd_ = o.fd_;
         abort_ = o.abort_;
         tls_ = std::move(o.tls_);
-        if (tls_) tls_->rebind(*this);
+        if (tls_) tls_->Rebind(*this);
         o.fd_ = -1;
     }
     return *this;
 }
 
-bool Socket::is_open() const { return fd_ != -1; }
+bool Socket::IsOpen() const { return fd_ != -1; }
 
-void Socket::close() {
+void Socket::Close() {
     tls_.reset();
     if (fd_ != -1) {
-        close_socket(to_sock(fd_));
+        CloseSocket(ToSock(fd_));
         fd_ = -1;
     }
 }
 
-IoStatus Socket::wait(Wait what, Deadline deadline) {
+IoStatus Socket::WaitFor(Wait what, Deadline deadline) {
     for (;;) {
-        if (aborted()) return IoStatus::Aborted;
-        int left = deadline.left_ms();
+        if (Aborted()) return IoStatus::Aborted;
+        int left = deadline.LeftMs();
         if (left <= 0) return IoStatus::Timeout;
-        int r = wait_once(to_sock(fd_), what == Wait::Read, what == Wait::Connect,
+        int r = WaitOnce(ToSock(fd_), what == Wait::Read, what == Wait::Connect,
                           left < kWaitSliceMs ? left : kWaitSliceMs);
         if (r > 0) return IoStatus::Ok;
         if (r < 0) return IoStatus::Error;
     }
 }
 
-IoStatus Socket::connect(const std::string &host, uint16_t port, int attempt_ms, Deadline deadline) {
-    init();
-    close();
-    if (aborted()) return IoStatus::Aborted;
+IoStatus Socket::Connect(const std::string &host, uint16_t port, int attempt_ms, Deadline deadline) {
+    Init();
+    Close();
+    if (Aborted()) return IoStatus::Aborted;
     std::vector<Address> addrs;
-    switch (lookup(host, port, deadline.within_ms(kLookupTimeoutMs), abort_, addrs)) {
+    switch (Lookup(host, port, deadline.WithinMs(kLookupTimeoutMs), abort_, addrs)) {
     case LookupStatus::Ok: break;
     case LookupStatus::NotFound: return IoStatus::NotFound;
     case LookupStatus::Timeout: return IoStatus::Timeout;
@@ -134,30 +134,30 @@ IoStatus Socket::connect(const std::string &host, uint16_t port, int attempt_ms,
     // IPv4 address); the result is that of the last attempt.
     IoStatus result = IoStatus::Refused;
     for (const Address &a : addrs) {
-        if (aborted()) return IoStatus::Aborted;
-        if (deadline.passed()) return IoStatus::Timeout;
+        if (Aborted()) return IoStatus::Aborted;
+        if (deadline.Passed()) return IoStatus::Timeout;
         sock_t s = ::socket(a.family, a.socktype, a.protocol);
         if (s == kBadSocket) {
             result = IoStatus::Error;
             continue;
         }
-        if (!set_nonblocking(s)) {
-            close_socket(s);
+        if (!SetNonblocking(s)) {
+            CloseSocket(s);
             result = IoStatus::Error;
             continue;
         }
         fd_ = static_cast<intptr_t>(s);
         int r = ::connect(s, reinterpret_cast<const sockaddr *>(a.raw.data()),
                           static_cast<socklen_t>(a.raw.size()));
-        if (r != 0 && !would_block(last_socket_error())) {
-            close();
+        if (r != 0 && !WouldBlock(LastSocketError())) {
+            Close();
             result = IoStatus::Refused;
             continue;
         }
         if (r != 0) {
-            IoStatus w = wait(Wait::Connect, deadline.within_ms(attempt_ms));
+            IoStatus w = WaitFor(Wait::Connect, deadline.WithinMs(attempt_ms));
             if (w != IoStatus::Ok) {
-                close();
+                Close();
                 if (w == IoStatus::Aborted) return w;
                 result = w;
                 continue;
@@ -166,7 +166,7 @@ IoStatus Socket::connect(const std::string &host, uint16_t port, int attempt_ms,
             socklen_t len = sizeof err;
             if (getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char *>(&err), &len) != 0 ||
                 err != 0) {
-                close();
+                Close();
                 result = IoStatus::Refused;
                 continue;
             }
@@ -178,42 +178,42 @@ IoStatus Socket::connect(const std::string &host, uint16_t port, int attempt_ms,
     return result;
 }
 
-IoStatus Socket::start_tls(const std::string &host, Deadline deadline, TlsFailure &why) {
+IoStatus Socket::StartTls(const std::string &host, Deadline deadline, TlsFailure &why) {
     why = TlsFailure::None;
     if (fd_ == -1) return IoStatus::Error;
     std::unique_ptr<TlsChannel> ch;
-    IoStatus st = TlsChannel::open(*this, host, deadline, ch, why);
+    IoStatus st = TlsChannel::Open(*this, host, deadline, ch, why);
     if (st != IoStatus::Ok) {
-        close();
+        Close();
         return st;
     }
     tls_ = std::move(ch);
     return IoStatus::Ok;
 }
 
-bool Socket::send_all(const void *data, size_t len, Deadline deadline) {
-    if (tls_) return tls_->send_all(data, len, deadline);
-    return raw_send_all(data, len, deadline);
+bool Socket::SendAll(const void *data, size_t len, Deadline deadline) {
+    if (tls_) return tls_->SendAll(data, len, deadline);
+    return RawSendAll(data, len, deadline);
 }
 
-IoStatus Socket::recv(void *buf, size_t len, size_t &got, Deadline deadline) {
-    if (tls_) return tls_->recv(buf, len, got, deadline);
-    return raw_recv(buf, len, got, deadline);
+IoStatus Socket::Recv(void *buf, size_t len, size_t &got, Deadline deadline) {
+    if (tls_) return tls_->Recv(buf, len, got, deadline);
+    return RawRecv(buf, len, got, deadline);
 }
 
-bool Socket::raw_send_all(const void *data, size_t len, Deadline deadline) {
+bool Socket::RawSendAll(const void *data, size_t len, Deadline deadline) {
     const char *p = static_cast<const char *>(data);
     while (len > 0) {
         if (fd_ == -1) return false;
-        if (wait(Wait::Write, deadline) != IoStatus::Ok) return false;
+        if (WaitFor(Wait::Write, deadline) != IoStatus::Ok) return false;
         int chunk = len > 65536 ? 65536 : static_cast<int>(len);
 #ifdef MSG_NOSIGNAL
-        auto n = ::send(to_sock(fd_), p, chunk, MSG_NOSIGNAL);
+        auto n = ::send(ToSock(fd_), p, chunk, MSG_NOSIGNAL);
 #else
-        auto n = ::send(to_sock(fd_), p, chunk, 0);
+        auto n = ::send(ToSock(fd_), p, chunk, 0);
 #endif
         if (n < 0) {
-            if (would_block(last_socket_error())) continue;
+            if (WouldBlock(LastSocketError())) continue;
             return false;
         }
         p += n;
@@ -222,20 +222,20 @@ bool Socket::raw_send_all(const void *data, size_t len, Deadline deadline) {
     return true;
 }
 
-IoStatus Socket::raw_recv(void *buf, size_t len, size_t &got, Deadline deadline) {
+IoStatus Socket::RawRecv(void *buf, size_t len, size_t &got, Deadline deadline) {
     got = 0;
     if (fd_ == -1) return IoStatus::Error;
     for (;;) {
-        IoStatus w = wait(Wait::Read, deadline);
+        IoStatus w = WaitFor(Wait::Read, deadline);
         if (w != IoStatus::Ok) return w;
         int chunk = len > 65536 ? 65536 : static_cast<int>(len);
-        auto n = ::recv(to_sock(fd_), static_cast<char *>(buf), chunk, 0);
+        auto n = ::recv(ToSock(fd_), static_cast<char *>(buf), chunk, 0);
         if (n > 0) {
             got = static_cast<size_t>(n);
             return IoStatus::Ok;
         }
         if (n == 0) return IoStatus::Closed;
-        if (!would_block(last_socket_error())) return IoStatus::Error;
+        if (!WouldBlock(LastSocketError())) return IoStatus::Error;
     }
 }
 

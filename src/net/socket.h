@@ -37,45 +37,45 @@ public:
     Socket &operator=(Socket &&other) noexcept;
 
     // Every wait polls in short slices and gives up with Aborted as soon as *abort is set.
-    void set_abort_flag(const std::atomic<bool> *abort) { abort_ = abort; }
+    void SetAbortFlag(const std::atomic<bool> *abort) { abort_ = abort; }
 
     // Resolves host (name or numeric address) and tries each of its addresses in turn,
     // each for at most attempt_ms, until one accepts. The lookup (at most
     // kLookupTimeoutMs) and all attempts end by the deadline.
-    IoStatus connect(const std::string &host, uint16_t port, int attempt_ms,
+    IoStatus Connect(const std::string &host, uint16_t port, int attempt_ms,
                      Deadline deadline = Deadline());
     // Makes the connection a TLS client connection to host (the name is sent to the server
-    // and checked against its certificate), by the deadline; send_all and recv then carry
+    // and checked against its certificate), by the deadline; SendAll and Recv then carry
     // the plain text. Not Ok: the socket is closed, and why says what TLS found wrong.
-    IoStatus start_tls(const std::string &host, Deadline deadline, TlsFailure &why);
-    bool is_tls() const { return tls_ != nullptr; }
+    IoStatus StartTls(const std::string &host, Deadline deadline, TlsFailure &why);
+    bool IsTls() const { return tls_ != nullptr; }
 
     // Sends all bytes; false on error, time-out or abort.
-    bool send_all(const void *data, size_t len, Deadline deadline);
-    bool send_all(const void *data, size_t len, int timeout_ms) {
-        return send_all(data, len, Deadline::in_ms(timeout_ms));
+    bool SendAll(const void *data, size_t len, Deadline deadline);
+    bool SendAll(const void *data, size_t len, int timeout_ms) {
+        return SendAll(data, len, Deadline::InMs(timeout_ms));
     }
     // Receives up to len bytes; got is set on Ok.
-    IoStatus recv(void *buf, size_t len, size_t &got, Deadline deadline);
-    IoStatus recv(void *buf, size_t len, size_t &got, int timeout_ms) {
-        return recv(buf, len, got, Deadline::in_ms(timeout_ms));
+    IoStatus Recv(void *buf, size_t len, size_t &got, Deadline deadline);
+    IoStatus Recv(void *buf, size_t len, size_t &got, int timeout_ms) {
+        return Recv(buf, len, got, Deadline::InMs(timeout_ms));
     }
-    void close();
-    bool is_open() const;
+    void Close();
+    bool IsOpen() const;
 
 private:
     friend class TlsChannel;
-    bool raw_send_all(const void *data, size_t len, Deadline deadline);
-    IoStatus raw_recv(void *buf, size_t len, size_t &got, Deadline deadline);
+    bool RawSendAll(const void *data, size_t len, Deadline deadline);
+    IoStatus RawRecv(void *buf, size_t len, size_t &got, Deadline deadline);
     enum class Wait { Read, Write, Connect };
-    IoStatus wait(Wait what, Deadline deadline);
-    bool aborted() const { return abort_ && abort_->load(); }
+    IoStatus WaitFor(Wait what, Deadline deadline);
+    bool Aborted() const { return abort_ && abort_->load(); }
     intptr_t fd_ = -1;
     const std::atomic<bool> *abort_ = nullptr;
     std::unique_ptr<TlsChannel> tls_;
 };
 
 // Call once before any socket use (Winsock start-up; nothing elsewhere). Safe to call repeatedly.
-void init();
+void Init();
 
 }  // namespace net

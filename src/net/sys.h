@@ -7,8 +7,8 @@
 namespace net {
 using sock_t = SOCKET;
 const sock_t kBadSocket = INVALID_SOCKET;
-inline int last_socket_error() { return WSAGetLastError(); }
-inline void close_socket(sock_t s) { closesocket(s); }
+inline int LastSocketError() { return WSAGetLastError(); }
+inline void CloseSocket(sock_t s) { closesocket(s); }
 }  // namespace net
 #else
 #include <arpa/inet.h>
@@ -23,7 +23,7 @@ inline void close_socket(sock_t s) { closesocket(s); }
 namespace net {
 using sock_t = int;
 const sock_t kBadSocket = -1;
-inline int last_socket_error() { return errno; }
-inline void close_socket(sock_t s) { ::close(s); }
+inline int LastSocketError() { return errno; }
+inline void CloseSocket(sock_t s) { ::close(s); }
 }  // namespace net
 #endif

@@ -4,8 +4,8 @@
 
 namespace net {
 
-std::string ascii_lower(std::string s);
+std::string AsciiLower(std::string s);
 // Without leading and trailing white space (blanks, tabs, CR, LF).
-std::string trim(const std::string &s);
+std::string Trim(const std::string &s);
 
 }  // namespace net

@@ -12,7 +12,7 @@
 
 namespace net {
 
-const char *tls_failure_name(TlsFailure f) {
+const char *TlsFailureName(TlsFailure f) {
     switch (f) {
     case TlsFailure::None: return "none";
     case TlsFailure::Handshake: return "handshake failed";
@@ -49,17 +49,17 @@ TlsChannel::~TlsChannel() = default;
 
 // The record layer's I/O: whole writes, reads of what is there. A time-out or abort is
 // reported as "would block" with the socket's status kept in last_.
-int TlsChannel::bio_send(void *ctx, const unsigned char *buf, size_t len) {
+int TlsChannel::BioSend(void *ctx, const unsigned char *buf, size_t len) {
     auto *ch = static_cast<TlsChannel *>(ctx);
-    if (ch->sock_->raw_send_all(buf, len, ch->deadline_)) return static_cast<int>(len);
-    ch->last_ = ch->sock_->aborted() ? IoStatus::Aborted : ch->deadline_.passed() ? IoStatus::Timeout : IoStatus::Error;
+    if (ch->sock_->RawSendAll(buf, len, ch->deadline_)) return static_cast<int>(len);
+    ch->last_ = ch->sock_->Aborted() ? IoStatus::Aborted : ch->deadline_.Passed() ? IoStatus::Timeout : IoStatus::Error;
     return ch->last_ == IoStatus::Error ? MBEDTLS_ERR_NET_SEND_FAILED : MBEDTLS_ERR_SSL_WANT_WRITE;
 }
 
-int TlsChannel::bio_recv(void *ctx, unsigned char *buf, size_t len) {
+int TlsChannel::BioRecv(void *ctx, unsigned char *buf, size_t len) {
     auto *ch = static_cast<TlsChannel *>(ctx);
     size_t got = 0;
-    IoStatus st = ch->sock_->raw_recv(buf, len, got, ch->deadline_);
+    IoStatus st = ch->sock_->RawRecv(buf, len, got, ch->deadline_);
     ch->last_ = st;
     switch (st) {
     case IoStatus::Ok: return static_cast<int>(got);
@@ -70,7 +70,7 @@ int TlsChannel::bio_recv(void *ctx, unsigned char *buf, size_t len) {
     }
 }
 
-IoStatus TlsChannel::open(Socket &sock, const std::string &host, Deadline deadline,
+IoStatus TlsChannel::Open(Socket &sock, const std::string &host, Deadline deadline,
                           std::unique_ptr<TlsChannel> &out, TlsFailure &why) {
     why = TlsFailure::None;
     std::unique_ptr<TlsChannel> ch(new TlsChannel(sock));
@@ -87,14 +87,14 @@ IoStatus TlsChannel::open(Socket &sock, const std::string &host, Deadline deadli
     mbedtls_ssl_conf_rng(&t.conf, mbedtls_ctr_drbg_random, &t.drbg);
     mbedtls_ssl_conf_min_tls_version(&t.conf, MBEDTLS_SSL_VERSION_TLS1_2);
     mbedtls_ssl_conf_max_tls_version(&t.conf, MBEDTLS_SSL_VERSION_TLS1_3);
-    // The chain is judged after the handshake, by tls_verify.
+    // The chain is judged after the handshake, by TlsVerify.
     mbedtls_ssl_conf_authmode(&t.conf, MBEDTLS_SSL_VERIFY_OPTIONAL);
-    if (mbedtls_x509_crt *roots = tls_roots()) mbedtls_ssl_conf_ca_chain(&t.conf, roots, nullptr);
+    if (mbedtls_x509_crt *roots = TlsRoots()) mbedtls_ssl_conf_ca_chain(&t.conf, roots, nullptr);
     if (mbedtls_ssl_setup(&t.ssl, &t.conf) != 0 || mbedtls_ssl_set_hostname(&t.ssl, host.c_str()) != 0) {
         why = TlsFailure::Handshake;
         return IoStatus::Error;
     }
-    mbedtls_ssl_set_bio(&t.ssl, ch.get(), bio_send, bio_recv, nullptr);
+    mbedtls_ssl_set_bio(&t.ssl, ch.get(), BioSend, BioRecv, nullptr);
     ch->deadline_ = deadline;
     for (;;) {
         ch->last_ = IoStatus::Ok;
@@ -108,15 +108,15 @@ IoStatus TlsChannel::open(Socket &sock, const std::string &host, Deadline deadli
         why = TlsFailure::Handshake;
         return IoStatus::Error;
     }
-    IoStatus st = tls_verify(mbedtls_ssl_get_peer_cert(&t.ssl), mbedtls_ssl_get_verify_result(&t.ssl), host,
-                             deadline, [&sock] { return sock.aborted(); }, why);
+    IoStatus st = TlsVerify(mbedtls_ssl_get_peer_cert(&t.ssl), mbedtls_ssl_get_verify_result(&t.ssl), host,
+                             deadline, [&sock] { return sock.Aborted(); }, why);
     if (st != IoStatus::Ok) return st;
     if (why != TlsFailure::None) return IoStatus::Error;
     out = std::move(ch);
     return IoStatus::Ok;
 }
 
-bool TlsChannel::send_all(const void *data, size_t len, Deadline deadline) {
+bool TlsChannel::SendAll(const void *data, size_t len, Deadline deadline) {
     deadline_ = deadline;
     const auto *p = static_cast<const unsigned char *>(data);
     while (len > 0) {
@@ -133,7 +133,7 @@ bool TlsChannel::send_all(const void *data, size_t len, Deadline deadline) {
     return true;
 }
 
-IoStatus TlsChannel::recv(void *buf, size_t len, size_t &got, Deadline deadline) {
+IoStatus TlsChannel::Recv(void *buf, size_t len, size_t &got, Deadline deadline) {
     got = 0;
     deadline_ = deadline;
     for (;;) {

@@ -20,27 +20,27 @@ enum class TlsFailure {
     HostMismatch,   // the certificate does not name the host
     BadCertificate  // any other fault of the certificate or chain
 };
-const char *tls_failure_name(TlsFailure f);
+const char *TlsFailureName(TlsFailure f);
 
 class TlsChannel {
 public:
     ~TlsChannel();
     // Handshakes as a client of `host` (sent as the server name and checked against the
     // certificate) over sock, by the deadline.
-    static IoStatus open(Socket &sock, const std::string &host, Deadline deadline,
+    static IoStatus Open(Socket &sock, const std::string &host, Deadline deadline,
                          std::unique_ptr<TlsChannel> &out, TlsFailure &why);
-    bool send_all(const void *data, size_t len, Deadline deadline);
+    bool SendAll(const void *data, size_t len, Deadline deadline);
     // Ok with got > 0; Closed only after the peer's close_notify (a bare close of the
     // connection is a truncation: Error).
-    IoStatus recv(void *buf, size_t len, size_t &got, Deadline deadline);
+    IoStatus Recv(void *buf, size_t len, size_t &got, Deadline deadline);
     // The socket moved: its new place.
-    void rebind(Socket &sock) { sock_ = &sock; }
+    void Rebind(Socket &sock) { sock_ = &sock; }
 
 private:
     struct Impl;
     explicit TlsChannel(Socket &sock);
-    static int bio_send(void *ctx, const unsigned char *buf, size_t len);
-    static int bio_recv(void *ctx, unsigned char *buf, size_t len);
+    static int BioSend(void *ctx, const unsigned char *buf, size_t len);
+    static int BioRecv(void *ctx, unsigned char *buf, size_t len);
     Socket *sock_;
     Deadline deadline_;
     IoStatus last_;  // what the socket said when a record could not be moved

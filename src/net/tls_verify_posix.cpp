@@ -1,7 +1,7 @@
 // Linux: the TLS library checks the chain against the PEM roots of /etc/ssl/certs.
 #include <mutex>
 
-#include "net/net_testing.h"
+#include "net/test_hooks.h"
 #include "net/tls_verify.h"
 
 namespace net {
@@ -21,15 +21,15 @@ struct Roots {
     }
 };
 
-Roots &roots() {
+Roots &RootStore() {
     static Roots r;
     return r;
 }
 
 }  // namespace
 
-mbedtls_x509_crt *tls_roots() {
-    Roots &r = roots();
+mbedtls_x509_crt *TlsRoots() {
+    Roots &r = RootStore();
     std::lock_guard<std::mutex> g(r.lock);
     if (r.use_test) return &r.test;
     if (!r.system_loaded) {
@@ -43,7 +43,7 @@ mbedtls_x509_crt *tls_roots() {
 }
 
 namespace {
-TlsFailure judge(const mbedtls_x509_crt *chain, uint32_t flags) {
+TlsFailure Judge(const mbedtls_x509_crt *chain, uint32_t flags) {
     if (!chain) return TlsFailure::BadCertificate;
     if (flags == 0) return TlsFailure::None;
     if (flags & MBEDTLS_X509_BADCERT_NOT_TRUSTED) return TlsFailure::UnknownIssuer;
@@ -54,16 +54,16 @@ TlsFailure judge(const mbedtls_x509_crt *chain, uint32_t flags) {
 }  // namespace
 
 // The library's check is all there is: nothing is fetched, nothing waits.
-IoStatus tls_verify(const mbedtls_x509_crt *chain, uint32_t flags, const std::string &, Deadline,
+IoStatus TlsVerify(const mbedtls_x509_crt *chain, uint32_t flags, const std::string &, Deadline,
                     const std::function<bool()> &, TlsFailure &why) {
-    why = judge(chain, flags);
+    why = Judge(chain, flags);
     return IoStatus::Ok;
 }
 
-namespace testing {
+namespace test_hooks {
 
-void set_trusted_roots_pem(const std::string &pem) {
-    Roots &r = roots();
+void SetTrustedRootsPem(const std::string &pem) {
+    Roots &r = RootStore();
     std::lock_guard<std::mutex> g(r.lock);
     mbedtls_x509_crt_free(&r.test);
     mbedtls_x509_crt_init(&r.test);
@@ -72,5 +72,5 @@ void set_trusted_roots_pem(const std::string &pem) {
         mbedtls_x509_crt_parse(&r.test, reinterpret_cast<const unsigned char *>(pem.c_str()), pem.size() + 1);
 }
 
-}  // namespace testing
+}  // namespace test_hooks
 }  // namespace net

@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "net/net_testing.h"
+#include "net/test_hooks.h"
 #include "net/tls_verify.h"
 
 namespace net {
@@ -51,7 +51,7 @@ constexpr DWORD kIgnored = CERT_TRUST_REVOCATION_STATUS_UNKNOWN | CERT_TRUST_IS_
 
 }  // namespace
 
-mbedtls_x509_crt *tls_roots() { return nullptr; }
+mbedtls_x509_crt *TlsRoots() { return nullptr; }
 
 namespace {
 
@@ -66,7 +66,7 @@ struct ChainJob {
     TlsFailure verdict = TlsFailure::BadCertificate;
 };
 
-TlsFailure check_chain(const ChainJob &job) {
+TlsFailure CheckChain(const ChainJob &job) {
     const auto &leaf_der = job.certs.front();
     Cert leaf{CertCreateCertificateContext(X509_ASN_ENCODING, leaf_der.data(), static_cast<DWORD>(leaf_der.size()))};
     Store extra{CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, 0, nullptr)};
@@ -115,21 +115,21 @@ TlsFailure check_chain(const ChainJob &job) {
 
 }  // namespace
 
-IoStatus tls_verify(const mbedtls_x509_crt *chain, uint32_t flags, const std::string &host, Deadline deadline,
+IoStatus TlsVerify(const mbedtls_x509_crt *chain, uint32_t flags, const std::string &host, Deadline deadline,
                     const std::function<bool()> &aborted, TlsFailure &why) {
     why = TlsFailure::BadCertificate;
     if (!chain) return IoStatus::Ok;
     // The library's own finding on the leaf's usages stands whatever the system says.
     if (flags & (MBEDTLS_X509_BADCERT_KEY_USAGE | MBEDTLS_X509_BADCERT_EXT_KEY_USAGE)) return IoStatus::Ok;
     if (aborted()) return IoStatus::Aborted;
-    int left = deadline.left_ms();
+    int left = deadline.LeftMs();
     if (left == 0) return IoStatus::Timeout;
     auto job = std::make_shared<ChainJob>();
     for (const mbedtls_x509_crt *c = chain; c; c = c->next) job->certs.emplace_back(c->raw.p, c->raw.p + c->raw.len);
     job->host = Wide(host);
     job->retrieval_ms = static_cast<DWORD>(left < 60000 ? left : 60000);
     std::thread([job] {
-        TlsFailure v = check_chain(*job);
+        TlsFailure v = CheckChain(*job);
         std::lock_guard<std::mutex> g(job->lock);
         job->verdict = v;
         job->done = true;
@@ -138,7 +138,7 @@ IoStatus tls_verify(const mbedtls_x509_crt *chain, uint32_t flags, const std::st
     std::unique_lock<std::mutex> g(job->lock);
     while (!job->done) {
         if (aborted()) return IoStatus::Aborted;
-        left = deadline.left_ms();
+        left = deadline.LeftMs();
         if (left == 0) return IoStatus::Timeout;
         job->changed.wait_for(g, std::chrono::milliseconds(left < 50 ? left : 50));
     }
@@ -146,8 +146,8 @@ IoStatus tls_verify(const mbedtls_x509_crt *chain, uint32_t flags, const std::st
     return IoStatus::Ok;
 }
 
-namespace testing {
-void set_trusted_roots_pem(const std::string &) {}  // the test prefix's own store is used
-}  // namespace testing
+namespace test_hooks {
+void SetTrustedRootsPem(const std::string &) {}  // the test prefix's own store is used
+}  // namespace test_hooks
 
 }  // namespace net

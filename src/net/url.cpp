@@ -8,7 +8,7 @@ namespace net {
 namespace {
 
 // Removes "." and ".." segments of an absolute path.
-std::string remove_dot_segments(const std::string &path) {
+std::string RemoveDotSegments(const std::string &path) {
     std::string out;
     size_t i = 0;
     while (i < path.size()) {
@@ -31,7 +31,7 @@ std::string remove_dot_segments(const std::string &path) {
 
 // Blanks and control characters are not allowed on the request line (a line break there
 // would even start a header of its own): percent-encoded.
-std::string escape_target(const std::string &s) {
+std::string EscapeTarget(const std::string &s) {
     static const char hex[] = "0123456789ABCDEF";
     std::string out;
     for (char ch : s) {
@@ -49,22 +49,22 @@ std::string escape_target(const std::string &s) {
 
 }  // namespace
 
-uint16_t default_port(const std::string &scheme) { return scheme == "https" ? 443 : 80; }
+uint16_t DefaultPort(const std::string &scheme) { return scheme == "https" ? 443 : 80; }
 
-std::string Url::host_header() const {
+std::string Url::HostHeader() const {
     std::string h = host.find(':') != std::string::npos ? "[" + host + "]" : host;
-    if (port != default_port(scheme)) h += ":" + std::to_string(port);
+    if (port != DefaultPort(scheme)) h += ":" + std::to_string(port);
     return h;
 }
 
-std::string Url::to_string() const { return scheme + "://" + host_header() + target; }
+std::string Url::ToString() const { return scheme + "://" + HostHeader() + target; }
 
-bool parse_url(const std::string &raw, Url &out) {
-    std::string text = trim(raw);
+bool ParseUrl(const std::string &raw, Url &out) {
+    std::string text = Trim(raw);
     size_t colon = text.find("://");
     if (colon == std::string::npos) return false;
     Url u;
-    u.scheme = ascii_lower(text.substr(0, colon));
+    u.scheme = AsciiLower(text.substr(0, colon));
     if (u.scheme != "http" && u.scheme != "https") return false;
     size_t start = colon + 3;
     size_t end = text.find_first_of("/?#", start);
@@ -98,7 +98,7 @@ bool parse_url(const std::string &raw, Url &out) {
     }
     // only an IPv6 literal comes in brackets, and only it has colons
     if ((authority[0] == '[') != (u.host.find(':') != std::string::npos)) return false;
-    u.port = default_port(u.scheme);
+    u.port = DefaultPort(u.scheme);
     if (has_port && !port_text.empty()) {
         if (port_text.size() > 5) return false;
         unsigned long p = 0;
@@ -113,17 +113,17 @@ bool parse_url(const std::string &raw, Url &out) {
     size_t hash = rest.find('#');
     if (hash != std::string::npos) rest.erase(hash);
     if (rest.empty() || rest[0] != '/') rest = "/" + rest;
-    u.target = escape_target(rest);
+    u.target = EscapeTarget(rest);
     out = u;
     return true;
 }
 
-bool resolve_url(const Url &base, const std::string &raw_ref, Url &out) {
-    std::string ref = trim(raw_ref);
+bool ResolveUrl(const Url &base, const std::string &raw_ref, Url &out) {
+    std::string ref = Trim(raw_ref);
     size_t scheme_end = ref.find("://");
     size_t first_special = ref.find_first_of("/?#");
-    if (scheme_end != std::string::npos && scheme_end <= first_special) return parse_url(ref, out);
-    if (ref.compare(0, 2, "//") == 0) return parse_url(base.scheme + ":" + ref, out);
+    if (scheme_end != std::string::npos && scheme_end <= first_special) return ParseUrl(ref, out);
+    if (ref.compare(0, 2, "//") == 0) return ParseUrl(base.scheme + ":" + ref, out);
     Url u = base;
     size_t hash = ref.find('#');
     if (hash != std::string::npos) ref.erase(hash);
@@ -146,7 +146,7 @@ bool resolve_url(const Url &base, const std::string &raw_ref, Url &out) {
         size_t slash = base_path.rfind('/');
         path = base_path.substr(0, slash + 1) + ref;
     }
-    u.target = escape_target(remove_dot_segments(path) + query);
+    u.target = EscapeTarget(RemoveDotSegments(path) + query);
     out = u;
     return true;
 }

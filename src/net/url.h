@@ -12,19 +12,19 @@ struct Url {
     std::string target;  // path plus query, always starts with '/'
 
     // Host header value: host plus ":port" when not the default.
-    std::string host_header() const;
-    std::string to_string() const;
-    bool tls() const { return scheme == "https"; }
+    std::string HostHeader() const;
+    std::string ToString() const;
+    bool Tls() const { return scheme == "https"; }
 };
 
 // 443 for https, 80 otherwise.
-uint16_t default_port(const std::string &scheme);
+uint16_t DefaultPort(const std::string &scheme);
 
 // Parses scheme://host[:port][/path][?query][#fragment]; the fragment is dropped.
 // Only http and https are accepted (false for other schemes or malformed text).
-bool parse_url(const std::string &text, Url &out);
+bool ParseUrl(const std::string &text, Url &out);
 
 // Resolves a reference (absolute URL, "//host/..", "/path", "path", "?query") against base.
-bool resolve_url(const Url &base, const std::string &ref, Url &out);
+bool ResolveUrl(const Url &base, const std::string &ref, Url &out);
 
 }  // namespace net

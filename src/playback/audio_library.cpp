@@ -1,5 +1,6 @@
 #include "playback/audio_library.h"
 
+#include "app/player_state.h"
 #include "audio/bass.h"
 
 namespace playback::library {
@@ -17,6 +18,10 @@ void SetUserAgentNumber(uint32_t value) { BASS_SetConfig(BASS_CONFIG_NET_AGENT, 
 
 void StopStream(Stream s) { BASS_ChannelStop(s); }
 void FreeStream(Stream s) { BASS_StreamFree(s); }
-void SetVolume(Stream s, float volume) { BASS_ChannelSetAttribute(s, BASS_ATTRIB_VOL, volume); }
+void SetVolume(int position) {
+  app::PlayerState& st = app::State();
+  st.SliderPosition = position;
+  if (Stream s = st.AudioChannel.load()) BASS_ChannelSetAttribute(s, BASS_ATTRIB_VOL, static_cast<float>(position) / 100.0f);
+}
 
 }  // namespace playback::library

@@ -22,7 +22,8 @@ void SetUserAgentNumber(uint32_t value);
 
 void StopStream(Stream s);
 void FreeStream(Stream s);
-// 0.0 .. 1.0.
-void SetVolume(Stream s, float volume);
+// The volume slider's position, 0..100: the one value the stream worker starts each new
+// stream at (from its own thread), and the volume of the current stream from now on.
+void SetVolume(int position);
 
 }  // namespace playback::library

@@ -24,11 +24,11 @@ void CALLBACK KeepHead(const void* buffer, DWORD length, void* user) {
 
 std::string HeaderValue(const char* block, const std::string& name) {
   if (!block) return "";
-  const std::string wanted = net::ascii_lower(name) + ":";
+  const std::string wanted = net::AsciiLower(name) + ":";
   for (const char* p = block; *p; p += std::char_traits<char>::length(p) + 1) {
     std::string line(p);
-    if (line.size() >= wanted.size() && net::ascii_lower(line.substr(0, wanted.size())) == wanted)
-      return net::trim(line.substr(wanted.size()));
+    if (line.size() >= wanted.size() && net::AsciiLower(line.substr(0, wanted.size())) == wanted)
+      return net::Trim(line.substr(wanted.size()));
   }
   return "";
 }

@@ -31,7 +31,7 @@ std::string HttpClient::Get(const std::string& url) {
   job->options.max_redirects = 0;
   job->options.max_body = MaxBody;
   std::thread([job, url] {
-    job->ok = net::http_get(url, job->options, job->result);
+    job->ok = net::HttpGet(url, job->options, job->result);
     job->done = true;
   }).detach();
   while (!job->done.load()) {

@@ -55,7 +55,7 @@ std::string Fetch(const std::string& url, int max_redirects) {
   net::HttpGetOptions o = Options(10000, 60000, 64u << 20);
   o.max_redirects = max_redirects;
   net::HttpGetResult r;
-  if (!net::http_get(url, o, r)) throw base::Error("cannot fetch " + url);
+  if (!net::HttpGet(url, o, r)) throw base::Error("cannot fetch " + url);
   if (r.status < 200 || r.status > 299)
     throw base::Error("cannot fetch " + url + ": status " + std::to_string(r.status));
   return r.body;

@@ -143,11 +143,8 @@ TForm1::TForm1()
   sTrackBar1.SetThumbLength(26);
   sTrackBar1.SetHint("Громкость");
   sTrackBar1.SetCursor(Cursor::kHand);
-  sTrackBar1.OnChange = [this] {
-    app::State().SliderPosition = sTrackBar1.Position();  // for the stream worker's thread
-    sTrackBar1Change();
-  };
-  app::State().SliderPosition = sTrackBar1.Position();
+  sTrackBar1.OnChange = [this] { sTrackBar1Change(); };
+  playback::library::SetVolume(sTrackBar1.Position());  // the worker's value starts at the design position
 
   for (tk::PictureGrid* g : {&NextGrid1, &NextGrid2}) {
     g->SetCursor(Cursor::kHand);

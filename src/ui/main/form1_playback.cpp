@@ -66,7 +66,7 @@ void TForm1::sBitBtn3Click() {
 void TForm1::sTrackBar1Change() {
   int position = sTrackBar1.Position();
   WindowsMediaPlayer1->SetVolume(position);
-  playback::library::SetVolume(app::State().AudioChannel.load(), static_cast<float>(position) / 100.0f);
+  playback::library::SetVolume(position);
   RxLabel5.SetCaption(base::IntToStr(position));
   if (position > 0) app::State().IsMuted = 0;
 }

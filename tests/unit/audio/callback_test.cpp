@@ -6,7 +6,7 @@
 #include <functional>
 #include <thread>
 
-#include "audio/audio_testing.h"
+#include "audio/test_hooks.h"
 #include "audio/bass.h"
 #include "audio/wait_pump.h"
 #include "loopback.h"
@@ -126,9 +126,9 @@ protected:
         tk::Application::Get().Initialize();
         form_ = tk::Application::Get().CreateForm<MainForm>();
         audio::SetWaitPump(&tk::HandleSentMessages);
-        audio_testing::reset();
-        audio_testing::set_timeouts(2000, 1500, 1500);
-        audio_testing::set_fast_pacing(true);
+        audio::test_hooks::Reset();
+        audio::test_hooks::SetTimeouts(2000, 1500, 1500);
+        audio::test_hooks::SetFastPacing(true);
         g_rescued = 0;
         ASSERT_TRUE(BASS_Init(-1, kRate, 0, nullptr, nullptr));
         BASS_SetConfig(BASS_CONFIG_NET_PREBUF, 0);
@@ -136,7 +136,7 @@ protected:
     void TearDown() override {
         BASS_Free();
         audio::SetWaitPump(nullptr);
-        audio_testing::reset();
+        audio::test_hooks::Reset();
         tk::Application::Get().DestroyAllForms();
         EXPECT_EQ(g_rescued.load(), 0) << "a send to the user-interface thread was never handled there";
     }

@@ -50,17 +50,17 @@ const char *kHe2 = "he2_tone825_44100_s.aac";   // HE-AAC v2: mono core with SBR
 // each; everything that comes out.
 std::vector<int16_t> decode(Format f, const std::string &data, int rate = kRate, std::vector<size_t> pieces = {},
                             int *channels = nullptr) {
-    std::unique_ptr<Decoder> d = make_decoder(f, rate);
-    EXPECT_TRUE(d->ok());
+    std::unique_ptr<Decoder> d = MakeDecoder(f, rate);
+    EXPECT_TRUE(d->Ok());
     std::vector<int16_t> out;
     size_t at = 0, k = 0;
     while (at < data.size()) {
         size_t n = pieces.empty() ? data.size() : std::min(pieces[k++ % pieces.size()], data.size() - at);
-        d->feed(bytes(data) + at, n);
+        d->Feed(bytes(data) + at, n);
         at += n;
-        while (d->decode(out) == Decoder::Result::Produced) {
+        while (d->Decode(out) == Decoder::Result::Produced) {
         }
-        if (channels && d->in_channels() > 0) *channels = d->in_channels();
+        if (channels && d->InChannels() > 0) *channels = d->InChannels();
     }
     return out;
 }
@@ -96,7 +96,7 @@ TEST(Format, FromContentType) {
         {"text/html", Format::Unknown}, {"", Format::Unknown},
         {"audio/oggx", Format::Unknown},
     };
-    for (const auto &c : cases) EXPECT_EQ(format_from_type(c.type), c.f) << c.type;
+    for (const auto &c : cases) EXPECT_EQ(FormatFromType(c.type), c.f) << c.type;
 }
 
 TEST(Format, FromTheFirstBytesWhateverTheType) {
@@ -113,16 +113,16 @@ TEST(Format, FromTheFirstBytesWhateverTheType) {
             std::string data = std::string(300, '\x5a') + whole.substr(at, 32768);
             for (Format expected : {Format::Unknown, Format::Mpeg, Format::Aac, Format::Ogg}) {
                 Sniffed s;
-                ASSERT_TRUE(sniff_format(bytes(data), data.size(), expected, s)) << c.name << " at " << at;
+                ASSERT_TRUE(SniffFormat(bytes(data), data.size(), expected, s)) << c.name << " at " << at;
                 EXPECT_EQ(s.format, c.f) << c.name << " at " << at;
                 EXPECT_GE(s.offset, 300u) << c.name;
             }
         }
     }
     Sniffed s;
-    ASSERT_TRUE(sniff_format(bytes(file(kAac)), 8000, Format::Aac, s));
+    ASSERT_TRUE(SniffFormat(bytes(file(kAac)), 8000, Format::Aac, s));
     EXPECT_NEAR(s.bitrate_kbps, 96, 40);  // from the frames, for the buffer length
-    ASSERT_TRUE(sniff_format(bytes(file(kVorbis)), 8000, Format::Unknown, s));
+    ASSERT_TRUE(SniffFormat(bytes(file(kVorbis)), 8000, Format::Unknown, s));
     EXPECT_EQ(s.bitrate_kbps, 96);  // the Vorbis header's nominal rate
 }
 
@@ -134,7 +134,7 @@ TEST(Format, RandomBytesAndTextAreNoAudio) {
     while (text.size() < 65536) text += "<html><body>OggS not a page \xff\xf1 not a frame</body></html>\n";
     for (const std::string &d : {noise, text}) {
         Sniffed s;
-        EXPECT_FALSE(sniff_format(bytes(d), d.size(), Format::Aac, s));
+        EXPECT_FALSE(SniffFormat(bytes(d), d.size(), Format::Aac, s));
     }
 }
 
@@ -145,7 +145,7 @@ std::vector<std::string> adts_frames(const std::string &d) {
     std::vector<std::string> out;
     size_t at = 0;
     AdtsHeader h;
-    while (at + kAdtsHeaderBytes <= d.size() && parse_adts_header(bytes(d) + at, h) && at + h.length <= d.size()) {
+    while (at + kAdtsHeaderBytes <= d.size() && ParseAdtsHeader(bytes(d) + at, h) && at + h.length <= d.size()) {
         out.push_back(d.substr(at, h.length));
         at += h.length;
     }
@@ -157,8 +157,8 @@ std::vector<std::string> frame_all(const std::string &d, size_t piece) {
     std::vector<std::string> out;
     std::vector<uint8_t> fr;
     for (size_t at = 0; at < d.size(); at += piece) {
-        f.push(bytes(d) + at, std::min(piece, d.size() - at));
-        while (f.next(fr)) out.emplace_back(fr.begin(), fr.end());
+        f.Push(bytes(d) + at, std::min(piece, d.size() - at));
+        while (f.Next(fr)) out.emplace_back(fr.begin(), fr.end());
     }
     return out;
 }
@@ -217,11 +217,11 @@ TEST(AdtsFramer, RandomBytesPassNothingAndStayBounded) {
     size_t passed = 0;
     for (int i = 0; i < 500; ++i) {
         for (auto &b : junk) b = static_cast<uint8_t>(rng() | (rng() % 7 == 0 ? 0xF0 : 0));
-        f.push(junk.data(), junk.size());
-        while (f.next(fr)) ++passed;
+        f.Push(junk.data(), junk.size());
+        while (f.Next(fr)) ++passed;
     }
     EXPECT_EQ(passed, 0u);
-    EXPECT_GT(f.skipped(), 2000000u - 9000u);  // all but the last frame's worth
+    EXPECT_GT(f.Skipped(), 2000000u - 9000u);  // all but the last frame's worth
 }
 
 // ---- decoding -----------------------------------------------------------------------
@@ -240,12 +240,12 @@ TEST(Decoders, EveryFormatGivesItsToneWhateverTheChunks) {
         // the first 2.5 s or more (every file is 20 s long, headers included)
         const std::string all = file(c.name);
         const std::string d = all.substr(0, std::max<size_t>(all.size() / 8, 30000));
-        std::unique_ptr<Decoder> probe = make_decoder(c.f, kRate);
-        probe->feed(bytes(d), d.size());
+        std::unique_ptr<Decoder> probe = MakeDecoder(c.f, kRate);
+        probe->Feed(bytes(d), d.size());
         std::vector<int16_t> first;
-        ASSERT_EQ(probe->decode(first), Decoder::Result::Produced) << c.name;
+        ASSERT_EQ(probe->Decode(first), Decoder::Result::Produced) << c.name;
         // HE-AAC plays at twice the core rate; v2's parametric stereo makes two channels of one
-        EXPECT_EQ(probe->in_rate(), c.in_rate) << c.name;
+        EXPECT_EQ(probe->InRate(), c.in_rate) << c.name;
         int channels = 0;
         std::vector<int16_t> whole = decode(c.f, d, kRate, {}, &channels);
         EXPECT_EQ(channels, c.in_channels) << c.name;
@@ -352,13 +352,13 @@ TEST(Decoders, RatesOutsideTheirRangeFailTheStream) {
     };
     for (const auto &c : cases) {
         for (int out_rate : {8000, 44100, 192000}) {
-            std::unique_ptr<Decoder> d = make_decoder(c.f, out_rate);
-            d->feed(bytes(c.data), c.data.size());
+            std::unique_ptr<Decoder> d = MakeDecoder(c.f, out_rate);
+            d->Feed(bytes(c.data), c.data.size());
             std::vector<int16_t> out;
             size_t produced = 0, failed = 0;
             for (int i = 0; i < 400; ++i) {
                 const size_t before = out.size();
-                Decoder::Result r = d->decode(out);
+                Decoder::Result r = d->Decode(out);
                 EXPECT_LE(out.size() - before, 2 * Decoder::kMaxDecodeFrames) << c.what;
                 if (r == Decoder::Result::Failed) {
                     EXPECT_EQ(out.size(), before) << c.what << ": a failing call gives nothing";
@@ -398,9 +398,9 @@ TEST(OggTitles, EachLogicalStreamsCommentsBecomeTheTitle) {
         OggTitleScanner scan;
         std::vector<std::string> got;
         for (size_t at = 0; at < c.data.size(); at += 1500) {
-            scan.feed(bytes(c.data) + at, std::min<size_t>(1500, c.data.size() - at));
+            scan.Feed(bytes(c.data) + at, std::min<size_t>(1500, c.data.size() - at));
             std::string t;
-            if (scan.take(t)) got.push_back(t);
+            if (scan.Take(t)) got.push_back(t);
         }
         EXPECT_EQ(got, c.titles) << c.what;
     }
@@ -433,7 +433,7 @@ TEST(OggTitles, CommentHeaderFields) {
     };
     for (const auto &c : cases) {
         std::string t;
-        EXPECT_EQ(ogg_comment_title(bytes(c.packet), c.packet.size(), t), c.ok) << c.title;
+        EXPECT_EQ(OggCommentTitle(bytes(c.packet), c.packet.size(), t), c.ok) << c.title;
         if (c.ok) {
             EXPECT_EQ(t, c.title);
         }

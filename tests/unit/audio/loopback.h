@@ -121,23 +121,23 @@ private:
 // GET of a whole response (bounded by 5 s); returns the body, status in *status.
 inline std::string http_get(const std::string &url, int *status = nullptr) {
     net::Url u;
-    if (!net::parse_url(url, u)) return "";
+    if (!net::ParseUrl(url, u)) return "";
     net::Socket s;
-    if (s.connect(u.host, u.port, 2000) != net::IoStatus::Ok) return "";
-    const std::string req = net::build_get_request(u, {{"Connection", "close"}});
-    if (!s.send_all(req.data(), req.size(), 2000)) return "";
+    if (s.Connect(u.host, u.port, 2000) != net::IoStatus::Ok) return "";
+    const std::string req = net::BuildGetRequest(u, {{"Connection", "close"}});
+    if (!s.SendAll(req.data(), req.size(), 2000)) return "";
     net::HttpHead head;
     net::HttpHeadLimits lim;
     lim.max_bytes = 1 << 20;
     lim.timeout_ms = 5000;
-    if (net::read_http_head(s, lim, head) != net::HeadResult::Ok) return "";
+    if (net::ReadHttpHead(s, lim, head) != net::HeadResult::Ok) return "";
     if (status) *status = head.status;
     std::string body = head.body_start;
     char buf[8192];
     const auto start = Clock::now();
     while (ms_since(start) < 5000) {
         size_t n = 0;
-        if (s.recv(buf, sizeof buf, n, 2000) != net::IoStatus::Ok) break;
+        if (s.Recv(buf, sizeof buf, n, 2000) != net::IoStatus::Ok) break;
         body.append(buf, n);
     }
     return body;

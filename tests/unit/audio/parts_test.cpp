@@ -36,7 +36,7 @@ Demuxed demux(uint32_t metaint, const std::string &body, std::vector<size_t> cut
     size_t pos = 0;
     for (size_t i = 0; pos < body.size(); ++i) {
         size_t n = cuts.empty() ? body.size() : std::min(cuts[i % cuts.size()], body.size() - pos);
-        if (d.feed(reinterpret_cast<const uint8_t *>(body.data() + pos), n, r.audio, meta)) r.texts.push_back(meta);
+        if (d.Feed(reinterpret_cast<const uint8_t *>(body.data() + pos), n, r.audio, meta)) r.texts.push_back(meta);
         pos += n;
     }
     return r;
@@ -70,57 +70,57 @@ TEST(IcyDemux, WithoutMetaintEverythingIsAudio) {
 
 TEST(IcyMetaint, AcceptsSaneValuesOnly) {
     uint32_t v = 7;
-    EXPECT_TRUE(audio::parse_metaint("16000", v));
+    EXPECT_TRUE(audio::ParseMetaint("16000", v));
     EXPECT_EQ(v, 16000u);
-    EXPECT_TRUE(audio::parse_metaint("0", v));
+    EXPECT_TRUE(audio::ParseMetaint("0", v));
     EXPECT_EQ(v, 0u);
-    EXPECT_TRUE(audio::parse_metaint("1048576", v));
+    EXPECT_TRUE(audio::ParseMetaint("1048576", v));
     for (const char *bad : {"", "-5", "1048577", "2147483647", "99999999999", "16k", "abc", "8192x"})
-        EXPECT_FALSE(audio::parse_metaint(bad, v)) << bad;
+        EXPECT_FALSE(audio::ParseMetaint(bad, v)) << bad;
 }
 
 // ---- playlists ----------------------------------------------------------------------
 
 TEST(Playlist, KindFromContentType) {
     using audio::PlaylistKind;
-    EXPECT_EQ(audio::playlist_kind_from_type("audio/x-mpegurl"), PlaylistKind::M3u);
-    EXPECT_EQ(audio::playlist_kind_from_type("Audio/MPEGURL; charset=utf-8"), PlaylistKind::M3u);
-    EXPECT_EQ(audio::playlist_kind_from_type("application/vnd.apple.mpegurl"), PlaylistKind::M3u);
-    EXPECT_EQ(audio::playlist_kind_from_type("application/x-mpegurl"), PlaylistKind::M3u);
-    EXPECT_EQ(audio::playlist_kind_from_type("audio/x-scpls"), PlaylistKind::Pls);
-    EXPECT_EQ(audio::playlist_kind_from_type("video/x-ms-asf"), PlaylistKind::Asx);
-    EXPECT_EQ(audio::playlist_kind_from_type("video/x-ms-asx"), PlaylistKind::Asx);
-    EXPECT_EQ(audio::playlist_kind_from_type("audio/mpeg"), PlaylistKind::None);
-    EXPECT_EQ(audio::playlist_kind_from_type("text/html"), PlaylistKind::None);
-    EXPECT_EQ(audio::playlist_kind_from_type(""), PlaylistKind::None);
+    EXPECT_EQ(audio::PlaylistKindFromType("audio/x-mpegurl"), PlaylistKind::M3u);
+    EXPECT_EQ(audio::PlaylistKindFromType("Audio/MPEGURL; charset=utf-8"), PlaylistKind::M3u);
+    EXPECT_EQ(audio::PlaylistKindFromType("application/vnd.apple.mpegurl"), PlaylistKind::M3u);
+    EXPECT_EQ(audio::PlaylistKindFromType("application/x-mpegurl"), PlaylistKind::M3u);
+    EXPECT_EQ(audio::PlaylistKindFromType("audio/x-scpls"), PlaylistKind::Pls);
+    EXPECT_EQ(audio::PlaylistKindFromType("video/x-ms-asf"), PlaylistKind::Asx);
+    EXPECT_EQ(audio::PlaylistKindFromType("video/x-ms-asx"), PlaylistKind::Asx);
+    EXPECT_EQ(audio::PlaylistKindFromType("audio/mpeg"), PlaylistKind::None);
+    EXPECT_EQ(audio::PlaylistKindFromType("text/html"), PlaylistKind::None);
+    EXPECT_EQ(audio::PlaylistKindFromType(""), PlaylistKind::None);
 }
 
 TEST(Playlist, KindFromBody) {
     using audio::PlaylistKind;
-    EXPECT_EQ(audio::playlist_kind_from_body("#EXTM3U\r\n#EXTINF:-1,x\r\nhttp://h/s\r\n"), PlaylistKind::M3u);
-    EXPECT_EQ(audio::playlist_kind_from_body("\xEF\xBB\xBF  [Playlist]\nFile1=http://h/s\n"), PlaylistKind::Pls);
-    EXPECT_EQ(audio::playlist_kind_from_body("<ASX version=\"3.0\"><entry><ref href=\"http://h/s\"/></entry></asx>"),
+    EXPECT_EQ(audio::PlaylistKindFromBody("#EXTM3U\r\n#EXTINF:-1,x\r\nhttp://h/s\r\n"), PlaylistKind::M3u);
+    EXPECT_EQ(audio::PlaylistKindFromBody("\xEF\xBB\xBF  [Playlist]\nFile1=http://h/s\n"), PlaylistKind::Pls);
+    EXPECT_EQ(audio::PlaylistKindFromBody("<ASX version=\"3.0\"><entry><ref href=\"http://h/s\"/></entry></asx>"),
               PlaylistKind::Asx);
-    EXPECT_NE(audio::playlist_kind_from_body("http://h:8000/live\nhttp://h:8001/live\n"), PlaylistKind::None);
-    EXPECT_EQ(audio::playlist_kind_from_body("<html><body>Not found</body></html>"), PlaylistKind::None);
-    EXPECT_EQ(audio::playlist_kind_from_body(std::string("\xFF\xFB\x90\x00\x00\x00http://", 13)), PlaylistKind::None);
-    EXPECT_EQ(audio::playlist_kind_from_body(""), PlaylistKind::None);
+    EXPECT_NE(audio::PlaylistKindFromBody("http://h:8000/live\nhttp://h:8001/live\n"), PlaylistKind::None);
+    EXPECT_EQ(audio::PlaylistKindFromBody("<html><body>Not found</body></html>"), PlaylistKind::None);
+    EXPECT_EQ(audio::PlaylistKindFromBody(std::string("\xFF\xFB\x90\x00\x00\x00http://", 13)), PlaylistKind::None);
+    EXPECT_EQ(audio::PlaylistKindFromBody(""), PlaylistKind::None);
 }
 
 TEST(Playlist, EntriesInOrder) {
     using audio::PlaylistKind;
     using V = std::vector<std::string>;
-    EXPECT_EQ(audio::parse_playlist(PlaylistKind::M3u, "#EXTM3U\r\n#EXTINF:-1,One\r\nhttp://h/1\r\n\r\n  rel/2.mp3 \r\n# note\nhttp://h/3"),
+    EXPECT_EQ(audio::ParsePlaylist(PlaylistKind::M3u, "#EXTM3U\r\n#EXTINF:-1,One\r\nhttp://h/1\r\n\r\n  rel/2.mp3 \r\n# note\nhttp://h/3"),
               (V{"http://h/1", "rel/2.mp3", "http://h/3"}));
-    EXPECT_EQ(audio::parse_playlist(PlaylistKind::Pls,
+    EXPECT_EQ(audio::ParsePlaylist(PlaylistKind::Pls,
                                     "[playlist]\nNumberOfEntries=3\nFile3=http://h/3\nTitle3=x\nFile1=http://h/1\n"
                                     "file2=http://h/2\nLength1=-1\nVersion=2\n"),
               (V{"http://h/1", "http://h/2", "http://h/3"}));
-    EXPECT_EQ(audio::parse_playlist(PlaylistKind::Asx,
+    EXPECT_EQ(audio::ParsePlaylist(PlaylistKind::Asx,
                                     "<asx version=\"3.0\"><title>t</title><entry><REF HREF = 'http://h/1' /></entry>\n"
                                     "<Entry><ref href=\"http://h/2\"/></Entry></asx>"),
               (V{"http://h/1", "http://h/2"}));
-    EXPECT_TRUE(audio::parse_playlist(PlaylistKind::Pls, "[playlist]\nNumberOfEntries=0\n").empty());
+    EXPECT_TRUE(audio::ParsePlaylist(PlaylistKind::Pls, "[playlist]\nNumberOfEntries=0\n").empty());
 }
 
 TEST(Playlist, ByteOrderMarksInEveryKind) {
@@ -141,12 +141,12 @@ TEST(Playlist, ByteOrderMarksInEveryKind) {
                  {PlaylistKind::Asx, "[Reference]\r\nRef1=http://h/1\r\n"}};
     for (const auto &c : cases) {
         for (const std::string &body : {"\xEF\xBB\xBF" + c.text, utf16(c.text, false), utf16(c.text, true)}) {
-            EXPECT_EQ(audio::playlist_kind_from_body(body), c.kind) << c.text;
-            EXPECT_EQ(audio::parse_playlist(c.kind, body), V{"http://h/1"}) << c.text;
+            EXPECT_EQ(audio::PlaylistKindFromBody(body), c.kind) << c.text;
+            EXPECT_EQ(audio::ParsePlaylist(c.kind, body), V{"http://h/1"}) << c.text;
         }
     }
     // Beyond the first plane, and a lone surrogate.
-    EXPECT_EQ(audio::parse_playlist(PlaylistKind::M3u, std::string("\xFF\xFEh\0=\0\x3D\xD8\x00\xDE\x00\xD8", 12)),
+    EXPECT_EQ(audio::ParsePlaylist(PlaylistKind::M3u, std::string("\xFF\xFEh\0=\0\x3D\xD8\x00\xDE\x00\xD8", 12)),
               V{"h=\xF0\x9F\x98\x80\xEF\xBF\xBD"});
 }
 
@@ -230,14 +230,14 @@ TEST(Playlist, RealWorldFiles) {
         if (!in) continue;
         ++seen;
         std::string body((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        audio::PlaylistKind kind = audio::playlist_kind_from_body(body);
+        audio::PlaylistKind kind = audio::PlaylistKindFromBody(body);
         const std::string ext = std::filesystem::path(f.file).extension().string();
         if (kind == audio::PlaylistKind::None) {
             if (ext == ".m3u" || ext == ".m3u8") kind = audio::PlaylistKind::M3u;
             if (ext == ".pls") kind = audio::PlaylistKind::Pls;
             if (ext == ".asx" || ext == ".wax" || ext == ".asxini") kind = audio::PlaylistKind::Asx;
         }
-        std::vector<std::string> entries = audio::parse_playlist(kind, body);
+        std::vector<std::string> entries = audio::ParsePlaylist(kind, body);
         EXPECT_EQ(entries.size(), f.entries) << f.file;
         EXPECT_EQ(entries.empty() ? "" : entries[0], f.first) << f.file;
     }
@@ -265,7 +265,7 @@ TEST(MpegHeader, ParsesEveryVersionAndLayer) {
     };
     for (const HeaderCase &c : cases) {
         audio::MpegFrame f;
-        ASSERT_TRUE(audio::parse_mpeg_header(c.b, f)) << int(c.b[1]) << " " << int(c.b[2]);
+        ASSERT_TRUE(audio::ParseMpegHeader(c.b, f)) << int(c.b[1]) << " " << int(c.b[2]);
         EXPECT_EQ(f.version, c.version);
         EXPECT_EQ(f.layer, c.layer);
         EXPECT_EQ(f.bitrate_kbps, c.kbps);
@@ -287,7 +287,7 @@ TEST(MpegHeader, RejectsReservedFields) {
     };
     for (const auto &b : bad) {
         audio::MpegFrame f;
-        EXPECT_FALSE(audio::parse_mpeg_header(b, f)) << int(b[0]) << " " << int(b[1]) << " " << int(b[2]);
+        EXPECT_FALSE(audio::ParseMpegHeader(b, f)) << int(b[0]) << " " << int(b[1]) << " " << int(b[2]);
     }
 }
 
@@ -307,12 +307,12 @@ TEST(MpegSync, FindsAChainOfFramesAfterJunk) {
     const std::string data = junk + frames(h, 417, 6);
     size_t off = 0;
     audio::MpegFrame first;
-    ASSERT_TRUE(audio::find_mpeg_sync(reinterpret_cast<const uint8_t *>(data.data()), data.size(), 4, off, first));
+    ASSERT_TRUE(audio::FindMpegSync(reinterpret_cast<const uint8_t *>(data.data()), data.size(), 4, off, first));
     EXPECT_EQ(off, junk.size());
     EXPECT_EQ(first.sample_rate, 44100);
 
     const std::string short_run = frames(h, 417, 2);
-    EXPECT_FALSE(audio::find_mpeg_sync(reinterpret_cast<const uint8_t *>(short_run.data()), short_run.size(), 4, off, first));
+    EXPECT_FALSE(audio::FindMpegSync(reinterpret_cast<const uint8_t *>(short_run.data()), short_run.size(), 4, off, first));
 }
 
 TEST(MpegSync, RandomBytesAndTextAreNotAudio) {
@@ -322,13 +322,13 @@ TEST(MpegSync, RandomBytesAndTextAreNotAudio) {
         for (auto &b : noise) b = static_cast<uint8_t>(rng());
         size_t off = 0;
         audio::MpegFrame f;
-        EXPECT_FALSE(audio::find_mpeg_sync(noise.data(), noise.size(), 4, off, f)) << "round " << round;
+        EXPECT_FALSE(audio::FindMpegSync(noise.data(), noise.size(), 4, off, f)) << "round " << round;
     }
     std::string html;
     while (html.size() < 20000) html += "<html><body><p>Station offline</p></body></html>\n";
     size_t off = 0;
     audio::MpegFrame f;
-    EXPECT_FALSE(audio::find_mpeg_sync(reinterpret_cast<const uint8_t *>(html.data()), html.size(), 4, off, f));
+    EXPECT_FALSE(audio::FindMpegSync(reinterpret_cast<const uint8_t *>(html.data()), html.size(), 4, off, f));
 }
 
 // ---- resampling ---------------------------------------------------------------------
@@ -353,13 +353,13 @@ double rising_crossings_freq(const std::vector<int16_t> &s, int rate) {
 TEST(Resampler, KeepsPitchAndDurationAcrossChunks) {
     for (int in_rate : {8000, 22050, 24000, 32000, 48000, 44100}) {
         audio::Resampler r;
-        r.reset(in_rate, 44100);
+        r.Reset(in_rate, 44100);
         const std::vector<int16_t> in = sine(440, in_rate, static_cast<size_t>(in_rate)); // one second
         std::vector<int16_t> out;
         size_t pos = 0, chunk = 1;
         while (pos < in.size() / 2) {
             size_t n = std::min(chunk, in.size() / 2 - pos);
-            r.process(in.data() + pos * 2, n, out);
+            r.Process(in.data() + pos * 2, n, out);
             pos += n;
             chunk = chunk * 3 % 1153 + 1; // uneven chunk sizes, 1 frame included
         }

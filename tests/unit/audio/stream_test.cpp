@@ -10,11 +10,11 @@
 #include <set>
 #include <thread>
 
-#include "audio/audio_testing.h"
+#include "audio/test_hooks.h"
 #include "audio/bass.h"
 #include "audio/config.h"
 #include "loopback.h"
-#include "net/net_testing.h"
+#include "net/test_hooks.h"
 #include "../net/local_server.h"
 
 namespace {
@@ -45,10 +45,10 @@ class AudioStream : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(g_server_error.empty()) << g_server_error;
-        audio_testing::reset();
-        audio_testing::set_timeouts(2000, 1500, 1500);
-        audio_testing::set_fast_pacing(true);
-        audio_testing::set_capture(&loopback::Capture::hook, &cap_);
+        audio::test_hooks::Reset();
+        audio::test_hooks::SetTimeouts(2000, 1500, 1500);
+        audio::test_hooks::SetFastPacing(true);
+        audio::test_hooks::SetCapture(&loopback::Capture::hook, &cap_);
         ASSERT_TRUE(BASS_Init(-1, kRate, 0, nullptr, nullptr));
         BASS_SetConfig(BASS_CONFIG_NET_PLAYLIST, 1);
         BASS_SetConfig(BASS_CONFIG_NET_PREBUF, 0);
@@ -56,8 +56,8 @@ protected:
     }
     void TearDown() override {
         BASS_Free();
-        audio_testing::set_capture(nullptr, nullptr);
-        audio_testing::reset();
+        audio::test_hooks::SetCapture(nullptr, nullptr);
+        audio::test_hooks::Reset();
     }
 
     static std::string url(const std::string &path) { return g_server.url(path); }
@@ -95,10 +95,10 @@ TEST_F(AudioStream, InitOnlyOnceUntilFree) {
 
 TEST_F(AudioStream, InitFailsWithoutOutputDevice) {
     ASSERT_TRUE(BASS_Free());
-    audio_testing::set_no_output_device(true);
+    audio::test_hooks::SetNoOutputDevice(true);
     EXPECT_FALSE(BASS_Init(-1, kRate, 0, nullptr, nullptr));
     EXPECT_EQ(open("/stream/tone440_128k_44100_s.mp3?pace=0"), 0u);
-    audio_testing::set_no_output_device(false);
+    audio::test_hooks::SetNoOutputDevice(false);
     EXPECT_TRUE(BASS_Init(-1, kRate, 0, nullptr, nullptr));
 }
 
@@ -163,7 +163,7 @@ TEST_F(AudioStream, VolumeScalesTheSamples) {
     EXPECT_EQ(loopback::peak(silent), 0);
 
     // and back up without a jump: the first sound after the change starts small
-    audio_testing::set_fast_pacing(false);
+    audio::test_hooks::SetFastPacing(false);
     sleep_ms(100);
     cap_.restart(0, 4410);
     sleep_ms(30);
@@ -231,22 +231,22 @@ TEST_F(AudioStream, TwoStreamsMixAndOneAloneKeepsItsVolume) {
 // Nothing playing, the output thread hands its sink nothing (no silence kept flowing) and
 // sleeps; a play wakes it, and so does a fault asked for meanwhile.
 TEST_F(AudioStream, OutputSleepsWhileNothingPlays) {
-    audio_testing::set_fast_pacing(false); // the paced sink wrote silence every 20 ms before
+    audio::test_hooks::SetFastPacing(false); // the paced sink wrote silence every 20 ms before
     sleep_ms(100);
-    uint64_t blocks = audio_testing::output_blocks();
+    uint64_t blocks = audio::test_hooks::OutputBlocks();
     sleep_ms(300);
-    EXPECT_EQ(audio_testing::output_blocks(), blocks) << "blocks went out with no stream";
+    EXPECT_EQ(audio::test_hooks::OutputBlocks(), blocks) << "blocks went out with no stream";
     HSTREAM h = open("/stream/tone440_128k_44100_s.mp3?burst=65536");
     ASSERT_NE(h, 0u);
     sleep_ms(200);
-    EXPECT_EQ(audio_testing::output_blocks(), blocks) << "blocks went out for a stream that does not play";
+    EXPECT_EQ(audio::test_hooks::OutputBlocks(), blocks) << "blocks went out for a stream that does not play";
     EXPECT_NEAR(loopback::tone_frequency(play_and_capture(h, 8820), kRate), 440, 10);
     ASSERT_TRUE(BASS_ChannelStop(h));
     sleep_ms(100);
-    blocks = audio_testing::output_blocks();
+    blocks = audio::test_hooks::OutputBlocks();
     sleep_ms(300);
-    EXPECT_EQ(audio_testing::output_blocks(), blocks) << "blocks went out after the stop";
-    audio_testing::fail_output(1);
+    EXPECT_EQ(audio::test_hooks::OutputBlocks(), blocks) << "blocks went out after the stop";
+    audio::test_hooks::FailOutput(1);
     const auto start = Clock::now();
     while (BASS_GetOutputFailures() < 1 && ms_since(start) < 2000) sleep_ms(5);
     EXPECT_EQ(BASS_GetOutputFailures(), 1u);
@@ -257,20 +257,20 @@ TEST_F(AudioStream, OutputSleepsWhileNothingPlays) {
 // the server's packets (the test server paces in packets of a few dozen bytes), and keeps up
 // with real time.
 TEST_F(AudioStream, PlayingStreamGathersItsReads) {
-    audio_testing::set_fast_pacing(false);
+    audio::test_hooks::SetFastPacing(false);
     HSTREAM h = open("/stream/tone440_128k_44100_s.mp3?burst=65536");
     ASSERT_NE(h, 0u);
-    uint64_t reads = audio_testing::download_reads();
+    uint64_t reads = audio::test_hooks::DownloadReads();
     sleep_ms(300);
-    EXPECT_GT(audio_testing::download_reads() - reads, 30u) << "the server no longer sends small packets";
+    EXPECT_GT(audio::test_hooks::DownloadReads() - reads, 30u) << "the server no longer sends small packets";
     play_and_capture(h, 4410, 0);
-    reads = audio_testing::download_reads();
+    reads = audio::test_hooks::DownloadReads();
     const QWORD from = BASS_StreamGetFilePosition(h, BASS_FILEPOS_DOWNLOAD);
     const auto start = Clock::now();
     sleep_ms(1500);
     const double seconds = ms_since(start) / 1000.0;
     const double most = seconds * 1000.0 / audio::kGatherPauseMs + 3;
-    EXPECT_LE(static_cast<double>(audio_testing::download_reads() - reads), most);
+    EXPECT_LE(static_cast<double>(audio::test_hooks::DownloadReads() - reads), most);
     EXPECT_GT(BASS_StreamGetFilePosition(h, BASS_FILEPOS_DOWNLOAD) - from, static_cast<QWORD>(seconds * 12000));
     EXPECT_GT(fill(h), 50);
 }
@@ -915,9 +915,40 @@ TEST_F(AudioStream, FailureReasons) {
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_ALREADY);
 }
 
+// Play, stop and free check the library first, then the handle; the attribute call reports
+// every miss as a bad handle.
+TEST_F(AudioStream, HandleCallsCheckLibraryThenHandle) {
+    struct Call {
+        const char *name;
+        BOOL (*call)(DWORD);
+        int after_free;
+    } calls[] = {
+        {"play", [](DWORD h) { return BASS_ChannelPlay(h, FALSE); }, BASS_ERROR_INIT},
+        {"stop", [](DWORD h) { return BASS_ChannelStop(h); }, BASS_ERROR_INIT},
+        {"free", [](DWORD h) { return BASS_StreamFree(h); }, BASS_ERROR_INIT},
+        {"volume", [](DWORD h) { return BASS_ChannelSetAttribute(h, BASS_ATTRIB_VOL, 0.5f); }, BASS_ERROR_HANDLE},
+    };
+    const HSTREAM live = open("/stream/tone440_128k_44100_s.mp3?pace=0");
+    ASSERT_NE(live, 0u);
+    for (const Call &c : calls) {
+        for (DWORD h : {DWORD{0}, live + 1000}) {
+            EXPECT_FALSE(c.call(h)) << c.name;
+            EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_HANDLE) << c.name << " " << h;
+        }
+    }
+    EXPECT_TRUE(BASS_ChannelPlay(live, FALSE));
+    EXPECT_TRUE(BASS_ChannelStop(live));
+    ASSERT_TRUE(BASS_Free());
+    for (const Call &c : calls) {
+        EXPECT_FALSE(c.call(live)) << c.name;
+        EXPECT_EQ(BASS_ErrorGetCode(), c.after_free) << c.name;
+    }
+    ASSERT_TRUE(BASS_Init(-1, kRate, 0, nullptr, nullptr));
+}
+
 // Lookups, connects, redirects and playlist entries all count against one deadline.
 TEST_F(AudioStream, OpeningHasOneDeadline) {
-    audio_testing::set_open_timeout(1200);
+    audio::test_hooks::SetOpenTimeout(1200);
     std::string list = "/playlist.m3u?x=1";
     for (int i = 0; i < 16; ++i) list += "&to=" + enc("/bad/stall-header?n=" + std::to_string(i));
     auto start = Clock::now();
@@ -926,20 +957,20 @@ TEST_F(AudioStream, OpeningHasOneDeadline) {
     EXPECT_GE(ms_since(start), 1100);
     EXPECT_LT(ms_since(start), 1700);
 
-    net::testing::set_host("slow-name.test", {"127.0.0.1"});
-    net::testing::set_lookup_delay_ms(20000);
+    net::test_hooks::SetHost("slow-name.test", {"127.0.0.1"});
+    net::test_hooks::SetLookupDelayMs(20000);
     const std::string slow = "http://slow-name.test:" + std::to_string(g_server.port()) + "/stream/tone440_128k_44100_s.mp3";
     start = Clock::now();
     EXPECT_EQ(BASS_StreamCreateURL(slow.c_str(), 0, 0, nullptr, nullptr), 0u);
     EXPECT_EQ(BASS_ErrorGetCode(), BASS_ERROR_TIMEOUT);
     EXPECT_LT(ms_since(start), 1700);
-    net::testing::reset();
+    net::test_hooks::Reset();
 }
 
 // A name lookup that hangs holds neither the creation nor a BASS_Free from another thread.
 TEST_F(AudioStream, FreeLeavesAHangingLookupBehind) {
-    net::testing::set_host("slow-name.test", {"127.0.0.1"});
-    net::testing::set_lookup_delay_ms(20000);
+    net::test_hooks::SetHost("slow-name.test", {"127.0.0.1"});
+    net::test_hooks::SetLookupDelayMs(20000);
     const std::string slow = "http://slow-name.test:" + std::to_string(g_server.port()) + "/stream/tone440_128k_44100_s.mp3";
     std::atomic<HSTREAM> got{123};
     std::atomic<int> code{0};
@@ -958,7 +989,7 @@ TEST_F(AudioStream, FreeLeavesAHangingLookupBehind) {
     EXPECT_EQ(got.load(), 0u);
     EXPECT_EQ(code.load(), BASS_ERROR_ABORTED);
     EXPECT_LT(create_ms.load(), 600);
-    net::testing::reset();
+    net::test_hooks::Reset();
     ASSERT_TRUE(BASS_Init(-1, kRate, 0, nullptr, nullptr));
 }
 
@@ -991,7 +1022,7 @@ TEST_F(AudioStream, OutputRestartsAfterAFailure) {
     ASSERT_NE(h, 0u);
     play_and_capture(h, 4410);
     EXPECT_EQ(BASS_GetOutputFailures(), 0u);
-    audio_testing::fail_output(3);
+    audio::test_hooks::FailOutput(3);
     const auto start = Clock::now();
     while (BASS_GetOutputFailures() < 3 && ms_since(start) < 3000) sleep_ms(5);
     EXPECT_EQ(BASS_GetOutputFailures(), 3u);

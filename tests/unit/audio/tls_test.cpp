@@ -16,12 +16,12 @@
 #include <string>
 #include <vector>
 
-#include "audio/audio_testing.h"
+#include "audio/test_hooks.h"
 #include "audio/bass.h"
 #include "loopback.h"
 #include "net/http_get.h"
 #include "net/list_download.h"
-#include "net/net_testing.h"
+#include "net/test_hooks.h"
 #include "net/request.h"
 
 namespace {
@@ -123,7 +123,7 @@ public:
     void TearDown() override {
         g_fronts.clear();
         g_plain.stop();
-        net::testing::set_trusted_roots_pem("");
+        net::test_hooks::SetTrustedRootsPem("");
     }
 };
 
@@ -135,25 +135,25 @@ class Tls : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(g_error.empty()) << g_error;
-        net::testing::set_trusted_roots_pem(g_ca);
+        net::test_hooks::SetTrustedRootsPem(g_ca);
     }
 };
 
 TEST_F(Tls, PagesAndRedirectsBetweenHttpAndHttps) {
     net::HttpGetResult r;
-    ASSERT_TRUE(net::http_get(https("localhost", "/version.txt"), {}, r)) << static_cast<int>(r.error);
+    ASSERT_TRUE(net::HttpGet(https("localhost", "/version.txt"), {}, r)) << static_cast<int>(r.error);
     EXPECT_EQ(r.status, 200);
     EXPECT_EQ(r.body, "1.4.1");
     // http -> https, and https -> http (the server's own address is plain http).
-    ASSERT_TRUE(net::http_get(g_plain.url("/redirect?to=" + enc(https("localhost", "/version.txt"))), {}, r));
+    ASSERT_TRUE(net::HttpGet(g_plain.url("/redirect?to=" + enc(https("localhost", "/version.txt"))), {}, r));
     EXPECT_EQ(r.body, "1.4.1");
     EXPECT_EQ(r.url.compare(0, 8, "https://"), 0) << r.url;
-    ASSERT_TRUE(net::http_get(https("localhost", "/redirect?to=/version.txt"), {}, r));
+    ASSERT_TRUE(net::HttpGet(https("localhost", "/redirect?to=/version.txt"), {}, r));
     EXPECT_EQ(r.url, g_plain.url("/version.txt"));
     // The list downloader of the catalogue rebuild: an untrusted server gives no answer.
     char folder[] = "/tmp/tivolna-tls-XXXXXX";
     ASSERT_NE(mkdtemp(folder), nullptr);
-    auto rows = net::download_list({https("localhost", "/version.txt"), https("rogue", "/version.txt")}, {"1", "2"},
+    auto rows = net::DownloadList({https("localhost", "/version.txt"), https("rogue", "/version.txt")}, {"1", "2"},
                                    folder, {});
     EXPECT_EQ(rows, (std::vector<net::RowOutcome>{net::RowOutcome::Body, net::RowOutcome::NoAnswer}));
     std::ifstream one(std::string(folder) + "/1");
@@ -179,7 +179,7 @@ TEST_F(Tls, CertificatesThatDoNotVerifyFailWithTheirReason) {
     ASSERT_TRUE(BASS_Init(-1, kRate, 0, nullptr, nullptr));
     for (const auto &c : cases) {
         net::HttpGetResult r;
-        EXPECT_FALSE(net::http_get(https(c.front, "/version.txt"), {}, r)) << c.front;
+        EXPECT_FALSE(net::HttpGet(https(c.front, "/version.txt"), {}, r)) << c.front;
         EXPECT_EQ(r.error, c.error) << c.front;
         EXPECT_EQ(BASS_StreamCreateURL(https(c.front, "/stream/tone440_128k_44100_s.mp3?pace=0").c_str(), 0, 0,
                                        nullptr, nullptr),
@@ -189,9 +189,9 @@ TEST_F(Tls, CertificatesThatDoNotVerifyFailWithTheirReason) {
     }
     BASS_Free();
     // Without the test root, only the system's roots count.
-    net::testing::set_trusted_roots_pem("");
+    net::test_hooks::SetTrustedRootsPem("");
     net::HttpGetResult r;
-    EXPECT_FALSE(net::http_get(https("localhost", "/version.txt"), {}, r));
+    EXPECT_FALSE(net::HttpGet(https("localhost", "/version.txt"), {}, r));
     EXPECT_EQ(r.error, net::Error::CertUnknownIssuer);
 }
 
@@ -199,12 +199,12 @@ TEST_F(Tls, CertificatesThatDoNotVerifyFailWithTheirReason) {
 net::IoStatus read_body(const std::string &url, std::string &body, size_t chunk = 1) {
     net::Response resp;
     net::RequestOptions ro;
-    if (net::open_response(url, ro, net::Deadline::in_ms(10000), resp) != net::Error::None) return net::IoStatus::Error;
+    if (net::OpenResponse(url, ro, net::Deadline::InMs(10000), resp) != net::Error::None) return net::IoStatus::Error;
     body = resp.head.body_start;
     std::vector<char> buf(chunk);
     for (;;) {
         size_t got = 0;
-        net::IoStatus st = resp.sock.recv(buf.data(), chunk, got, net::Deadline::in_ms(5000));
+        net::IoStatus st = resp.sock.Recv(buf.data(), chunk, got, net::Deadline::InMs(5000));
         if (st != net::IoStatus::Ok) return st;
         body.append(buf.data(), got);
     }
@@ -219,7 +219,7 @@ TEST_F(Tls, BothProtocolVersions) {
     ASSERT_EQ(plain.size(), 300000u);
     for (const char *front : {"tls1.2", "tls1.3"}) {
         net::HttpGetResult r;
-        ASSERT_TRUE(net::http_get(https(front, "/version.txt"), {}, r)) << front << " " << static_cast<int>(r.error);
+        ASSERT_TRUE(net::HttpGet(https(front, "/version.txt"), {}, r)) << front << " " << static_cast<int>(r.error);
         EXPECT_EQ(r.body, "1.4.1") << front;
         std::string body;
         EXPECT_EQ(read_body(https(front, path), body, 16384), net::IoStatus::Closed) << front;
@@ -253,7 +253,7 @@ TEST_F(Tls, HandshakeTimeOutAndAbort) {
     ro.read_ms = 400;
     net::Response resp;
     auto t0 = Clock::now();
-    EXPECT_EQ(net::open_response(url, ro, net::Deadline::in_ms(10000), resp), net::Error::Timeout);
+    EXPECT_EQ(net::OpenResponse(url, ro, net::Deadline::InMs(10000), resp), net::Error::Timeout);
     EXPECT_LT(ms_since(t0), 2000);
     std::atomic<bool> abort{false};
     ro.read_ms = 8000;
@@ -263,7 +263,7 @@ TEST_F(Tls, HandshakeTimeOutAndAbort) {
         abort = true;
     });
     t0 = Clock::now();
-    EXPECT_EQ(net::open_response(url, ro, net::Deadline::in_ms(10000), resp), net::Error::Aborted);
+    EXPECT_EQ(net::OpenResponse(url, ro, net::Deadline::InMs(10000), resp), net::Error::Aborted);
     EXPECT_LT(ms_since(t0), 2000);
     stopper.join();
     close(fd);
@@ -273,18 +273,18 @@ class TlsAudio : public Tls {
 protected:
     void SetUp() override {
         Tls::SetUp();
-        audio_testing::reset();
-        audio_testing::set_timeouts(3000, 3000, 3000);
-        audio_testing::set_fast_pacing(true);
-        audio_testing::set_capture(&loopback::Capture::hook, &cap_);
+        audio::test_hooks::Reset();
+        audio::test_hooks::SetTimeouts(3000, 3000, 3000);
+        audio::test_hooks::SetFastPacing(true);
+        audio::test_hooks::SetCapture(&loopback::Capture::hook, &cap_);
         ASSERT_TRUE(BASS_Init(-1, kRate, 0, nullptr, nullptr));
         BASS_SetConfig(BASS_CONFIG_NET_PLAYLIST, 1);
         BASS_SetConfig(BASS_CONFIG_NET_PREBUF, 0);
     }
     void TearDown() override {
         BASS_Free();
-        audio_testing::set_capture(nullptr, nullptr);
-        audio_testing::reset();
+        audio::test_hooks::SetCapture(nullptr, nullptr);
+        audio::test_hooks::Reset();
     }
     double tone_of(HSTREAM h) {
         cap_.restart(4410, kRate / 2);

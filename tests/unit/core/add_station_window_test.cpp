@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "app/player_state.h"
-#include "audio/audio_testing.h"
+#include "audio/test_hooks.h"
 #include "audio/bass.h"
 #include "audio/loopback.h"
 #include "audio/wait_pump.h"
@@ -51,7 +51,7 @@ struct AddWindowTest : ::testing::Test {
     app.DestroyAllForms();
     tk::headless::Reset();
     BASS_Free();
-    tivolna::audio::testing::reset();
+    audio::test_hooks::Reset();
     app::State().CurrentStation = 0;
     app::State().AudioChannel = 0;
     app.Title = ui::kProductTitle;
@@ -65,7 +65,7 @@ struct AddWindowTest : ::testing::Test {
     Pump([] { return playback::RunningWorkers() == 0 && ui::TForm1::AddingStations() == 0; }, 20000);
     tk::Application::Get().DestroyAllForms();
     BASS_Free();
-    tivolna::audio::testing::reset();
+    audio::test_hooks::Reset();
   }
   template <typename F>
   bool Pump(F done, int ms) {

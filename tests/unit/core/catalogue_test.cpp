@@ -367,7 +367,7 @@ TEST(ListDownloadTest, SizeLimitsAndWritesCheckedAfterClosing) {
   o.http.max_body = 500;
   o.total_max = 1000;
   std::string a = site.Root() + "a";
-  auto rows = net::download_list({a, site.Root() + "big", a, "", a, a}, {"1", "2", "full", "4", "5", "6"}, dir.path(), o);
+  auto rows = net::DownloadList({a, site.Root() + "big", a, "", a, a}, {"1", "2", "full", "4", "5", "6"}, dir.path(), o);
   using R = net::RowOutcome;
   EXPECT_EQ(rows, (std::vector<R>{R::Body, R::TooLarge, R::WriteFailed, R::Skipped, R::Body, R::TooLarge}));
   EXPECT_EQ(dir.Read("1"), body);
@@ -390,7 +390,7 @@ struct SwapTest : ::testing::Test {
   void SetUp() override {
     for (auto& [n, b] : old_files) dir.Write(fs::path("Cat") / n, b);
   }
-  void TearDown() override { catalogue::testing_hooks::SetMoveHook(nullptr); }
+  void TearDown() override { catalogue::test_hooks::SetMoveHook(nullptr); }
   std::map<std::string, std::string> Files() {
     std::map<std::string, std::string> m;
     for (const auto& e : fs::directory_iterator(folder)) m[e.path().filename().string()] = dir.Read(fs::path("Cat") / e.path().filename());
@@ -407,7 +407,7 @@ struct SwapTest : ::testing::Test {
   // numbered `fail` (from 0) fails too, or the process ends there when `die`.
   void LockFolder(int fail, bool die) {
     auto count = std::make_shared<int>(0);
-    catalogue::testing_hooks::SetMoveHook([=](const fs::path& from, const fs::path&, std::error_code& ec) {
+    catalogue::test_hooks::SetMoveHook([=](const fs::path& from, const fs::path&, std::error_code& ec) {
       if (from == folder) {
         ec = std::make_error_code(std::errc::device_or_resource_busy);
         return;
@@ -431,7 +431,7 @@ TEST_F(SwapTest, FileByFileSwapIsWholeOrUndone) {
       EXPECT_EQ(Files(), old_files) << "move " << fail << " failed";
     }
     EXPECT_EQ(Beside(), std::vector<std::string>{}) << fail;
-    catalogue::testing_hooks::SetMoveHook(nullptr);
+    catalogue::test_hooks::SetMoveHook(nullptr);
     for (const auto& e : fs::directory_iterator(folder)) fs::remove(e.path());
     for (auto& [n, b] : old_files) dir.Write(fs::path("Cat") / n, b);
   }
@@ -447,7 +447,7 @@ TEST_F(SwapTest, ABuildKilledAtAnyMoveIsRecoveredWhole) {
           LockFolder(at, true);
         } else {
           auto count = std::make_shared<int>(0);
-          catalogue::testing_hooks::SetMoveHook([=](const fs::path&, const fs::path&, std::error_code&) {
+          catalogue::test_hooks::SetMoveHook([=](const fs::path&, const fs::path&, std::error_code&) {
             if ((*count)++ == at) _exit(0);
           });
         }

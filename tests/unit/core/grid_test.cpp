@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "app/player_state.h"
-#include "audio/audio_testing.h"
+#include "audio/test_hooks.h"
 #include "audio/bass.h"
 #include "base/codepage.h"
 #include "base/errors.h"

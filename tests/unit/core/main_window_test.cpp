@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "audio/audio_testing.h"
+#include "audio/test_hooks.h"
 #include "audio/bass.h"
 #include "app/build_config.h"
 #include "base/codepage.h"
@@ -28,7 +28,7 @@ struct MainWindowTest : ::testing::Test {
     app.DestroyAllForms();
     tk::headless::Reset();
     BASS_Free();
-    tivolna::audio::testing::set_no_device(false);
+    audio::test_hooks::SetNoOutputDevice(false);
     app.Title = ui::kProductTitle;
     app.Initialize();
     tk::SetClipboard(std::make_unique<ui::TRusClipboard>());

@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "app/player_state.h"
-#include "audio/audio_testing.h"
+#include "audio/test_hooks.h"
 #include "audio/bass.h"
 #include "audio/wait_pump.h"
 #include "base/errors.h"
@@ -95,7 +95,7 @@ struct PlaybackTest : ::testing::Test {
     app.DestroyAllForms();
     tk::headless::Reset();
     BASS_Free();
-    tivolna::audio::testing::reset();
+    audio::test_hooks::Reset();
     app::PlayerState& st = app::State();
     st.CurrentStation = 0;
     st.CurrentStreamUrl.clear();
@@ -116,7 +116,7 @@ struct PlaybackTest : ::testing::Test {
     Pump([] { return playback::RunningWorkers() == 0; }, 20000);
     tk::Application::Get().DestroyAllForms();
     BASS_Free();
-    tivolna::audio::testing::reset();
+    audio::test_hooks::Reset();
   }
   // Handles messages until `done` or the time is up; false on time-out.
   template <typename F>
@@ -298,7 +298,7 @@ TEST_F(PlaybackTest, NewestStartWinsAndOlderStreamsAreFreed) {
   EXPECT_NE(BASS_StreamGetFilePosition(fast_stream, BASS_FILEPOS_END), ~0ULL);
   for (const Report& r : form->Log()) EXPECT_NE(r.label, "Slow");
   // A start that is overtaken while it connects ends without a report.
-  tivolna::audio::testing::set_timeouts(0, 1000, 0);
+  audio::test_hooks::SetTimeouts(0, 1000, 0);
   form->Clear();
   app::State().CurrentStreamUrl = Url("/bad/stall-header");
   form->Button3Click();
@@ -326,7 +326,7 @@ TEST_F(PlaybackTest, ReportsOfAnOvertakenStartAreDropped) {
   const uint32_t old_start = form->Log().back().start;
   ASSERT_NE(old_start, 0u);
   // The next start connects to a server that never answers.
-  tivolna::audio::testing::set_timeouts(0, 4000, 0);
+  audio::test_hooks::SetTimeouts(0, 4000, 0);
   app::State().CurrentStreamUrl = Url("/bad/stall-header");
   form->Button3Click();
   ASSERT_TRUE(Pump([&] { return form->Log().back().code == 0 && form->Log().back().start != old_start; }, 10000));
@@ -410,7 +410,7 @@ TEST_F(PlaybackTest, AFailureReportDuringTheResetIsFoldedIntoIt) {
 }
 
 TEST_F(PlaybackTest, AResetThatCannotStartTheLibraryAgainSaysSoAndEnds) {
-  tivolna::audio::testing::set_no_device(true);
+  audio::test_hooks::SetNoOutputDevice(true);
   try {
     form->ResetAudio();
     FAIL() << "the program must end";
@@ -646,7 +646,7 @@ TEST_F(PlaybackTest, DownloadEndingWhileBufferingEndsTheBufferingAndSaysSo) {
 }
 
 TEST_F(PlaybackTest, StallWhileBufferingEndsAfterTheNoDataTimeOut) {
-  tivolna::audio::testing::set_timeouts(0, 0, 800);
+  audio::test_hooks::SetTimeouts(0, 0, 800);
   app::State().CurrentEngine = "0";
   app::State().CurrentStreamUrl = Url("/bad/stall-body?after=40000&burst=40000");
   auto t0 = loopback::Clock::now();
@@ -675,7 +675,7 @@ void CountLoud(const int16_t* frames, size_t count, void*) {
 }  // namespace
 
 TEST_F(PlaybackTest, DroppedConnectionWhilePlayingReconnectsAndTitlesGoOn) {
-  tivolna::audio::testing::set_reconnect_pause(100);
+  audio::test_hooks::SetReconnectPause(100);
   loopback::http_get(Url("/_requests?clear=1"));
   // Each connection ends after 100 000 bytes (about 2 s past the burst).
   app::State().CurrentEngine = "0";
@@ -684,9 +684,9 @@ TEST_F(PlaybackTest, DroppedConnectionWhilePlayingReconnectsAndTitlesGoOn) {
   form->Button3Click();
   ASSERT_TRUE(LogHas(7, "One"));
   g_windows = g_loud_windows = 0;
-  tivolna::audio::testing::set_capture(CountLoud, nullptr);
+  audio::test_hooks::SetCapture(CountLoud, nullptr);
   Pump([] { return false; }, 7000);
-  tivolna::audio::testing::set_capture(nullptr, nullptr);
+  audio::test_hooks::SetCapture(nullptr, nullptr);
   std::string requests = loopback::http_get(Url("/_requests"));
   size_t n = 0;
   for (size_t at = 0; (at = requests.find("tone880_128k", at)) != std::string::npos; ++at) ++n;
@@ -711,8 +711,8 @@ TEST_F(PlaybackTest, ReconnectGivesUpAndTheUserStopCancelsIt) {
     LocalServer::read_request(fd);
     LocalServer::send_text(fd, "HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\nicy-br: 128\r\n\r\n" + mp3.substr(0, 90000));
   });
-  tivolna::audio::testing::set_reconnect_pause(50);
-  tivolna::audio::testing::set_timeouts(300, 300, 300);
+  audio::test_hooks::SetReconnectPause(50);
+  audio::test_hooks::SetTimeouts(300, 300, 300);
   app::State().CurrentEngine = "0";
   app::State().CurrentStreamUrl = "http://127.0.0.1:" + std::to_string(once.port()) + "/live";
   auto t0 = loopback::Clock::now();
@@ -726,7 +726,7 @@ TEST_F(PlaybackTest, ReconnectGivesUpAndTheUserStopCancelsIt) {
     LocalServer::read_request(fd);
     LocalServer::send_text(fd, "HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\nicy-br: 128\r\n\r\n" + mp3.substr(0, 90000));
   });
-  tivolna::audio::testing::set_reconnect_pause(2000);
+  audio::test_hooks::SetReconnectPause(2000);
   form->Clear();
   app::State().CurrentStreamUrl = "http://127.0.0.1:" + std::to_string(again.port()) + "/live";
   form->Button3Click();

@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "app/player_state.h"
-#include "audio/audio_testing.h"
+#include "audio/test_hooks.h"
 #include "audio/bass.h"
 #include "test_util.h"
 #include "tools/artwork/image_files.h"
@@ -24,10 +24,10 @@ struct StartupTest : ::testing::Test {
     tk::Application::Get().DestroyAllForms();
     tk::headless::Reset();
     BASS_Free();
-    tivolna::audio::testing::set_no_device(false);
+    audio::test_hooks::SetNoOutputDevice(false);
   }
   void TearDown() override {
-    tivolna::audio::testing::set_no_device(false);
+    audio::test_hooks::SetNoOutputDevice(false);
     tk::Application::Get().DestroyAllForms();
     BASS_Free();
   }
@@ -106,7 +106,7 @@ TEST_F(StartupTest, SecondaryWindowsStayHidden) {
 }
 
 TEST_F(StartupTest, NoAudioDeviceEndsTheProcessBeforeAnyWindowShows) {
-  tivolna::audio::testing::set_no_device(true);
+  audio::test_hooks::SetNoOutputDevice(true);
   try {
     ui::RunProgram();
     FAIL() << "the program must end during start-up";

@@ -22,10 +22,10 @@ class TempExeFolder {
     dir_ = std::filesystem::temp_directory_path() /
            ("tivolna-test-" + std::to_string(rd()) + "-" + std::to_string(rd()));
     std::filesystem::create_directories(dir_);
-    base::SetExeFolderForTesting(dir_);
+    base::test_hooks::SetExeFolder(dir_);
   }
   ~TempExeFolder() {
-    base::SetExeFolderForTesting({});
+    base::test_hooks::SetExeFolder({});
     std::error_code ec;
     std::filesystem::remove_all(dir_, ec);
   }

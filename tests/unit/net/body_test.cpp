@@ -17,7 +17,7 @@ R decode(const std::string &in, size_t max_body, std::vector<size_t> cuts, std::
     size_t pos = 0;
     for (size_t i = 0; pos < in.size() && r == R::More; ++i) {
         size_t n = std::min(cuts[i % cuts.size()], in.size() - pos);
-        r = d.feed(in.data() + pos, n, body);
+        r = d.Feed(in.data() + pos, n, body);
         pos += n;
     }
     return r;
@@ -63,7 +63,7 @@ TEST(ChunkedDecoder, SizesAreCheckedAgainstTheLimitAsTheyArrive) {
     while (lines.size() < 54 * 1024) lines += "fffffffffffffffe\r\n";
     net::ChunkedDecoder d(1 << 20);
     std::string body;
-    EXPECT_EQ(d.feed(lines.data(), lines.size(), body), R::TooLarge);
+    EXPECT_EQ(d.Feed(lines.data(), lines.size(), body), R::TooLarge);
     EXPECT_TRUE(body.empty());
 }
 
@@ -99,7 +99,7 @@ TEST(ContentLength, DigitsOnlyAndNoOverflow) {
     };
     for (const Case &c : cases) {
         uint64_t v = 77;
-        EXPECT_EQ(net::parse_content_length(c.text, v), c.ok) << c.text;
+        EXPECT_EQ(net::ParseContentLength(c.text, v), c.ok) << c.text;
         if (c.ok) {
             EXPECT_EQ(v, c.value) << c.text;
         }

@@ -24,7 +24,7 @@ TEST(HttpGet, BodyEndsAtContentLength) {
     opt.headers = {{"User-Agent", "Tivolna-Test/1"}};
     net::HttpGetResult r;
     const auto start = Clock::now();
-    ASSERT_TRUE(net::http_get(base(srv) + "/version.txt", opt, r));
+    ASSERT_TRUE(net::HttpGet(base(srv) + "/version.txt", opt, r));
     EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count(), 1000);
     EXPECT_EQ(r.status, 200);
     EXPECT_EQ(r.body, "hello");
@@ -41,9 +41,9 @@ TEST(HttpGet, BodyRunsToTheClose) {
         LocalServer::send_text(fd, "def");
     });
     net::HttpGetResult r;
-    ASSERT_TRUE(net::http_get(base(srv) + "/", net::HttpGetOptions(), r));
+    ASSERT_TRUE(net::HttpGet(base(srv) + "/", net::HttpGetOptions(), r));
     EXPECT_EQ(r.body, "abcdef");
-    ASSERT_NE(r.head.find("content-type"), nullptr);
+    ASSERT_NE(r.head.Find("content-type"), nullptr);
 }
 
 TEST(HttpGet, ChunkedBodyIsDecoded) {
@@ -58,7 +58,7 @@ TEST(HttpGet, ChunkedBodyIsDecoded) {
         LocalServer::hold(fd, 3000);
     });
     net::HttpGetResult r;
-    ASSERT_TRUE(net::http_get(base(srv) + "/c", net::HttpGetOptions(), r));
+    ASSERT_TRUE(net::HttpGet(base(srv) + "/c", net::HttpGetOptions(), r));
     EXPECT_EQ(r.body, "Wikipedia in chunks");
 }
 
@@ -68,7 +68,7 @@ TEST(HttpGet, ErrorStatusIsAResponse) {
         LocalServer::send_text(fd, "HTTP/1.0 404 Not Found\r\nContent-Length: 4\r\n\r\nnope");
     });
     net::HttpGetResult r;
-    ASSERT_TRUE(net::http_get(base(srv) + "/missing", net::HttpGetOptions(), r));
+    ASSERT_TRUE(net::HttpGet(base(srv) + "/missing", net::HttpGetOptions(), r));
     EXPECT_EQ(r.status, 404);
     EXPECT_EQ(r.body, "nope");
     EXPECT_EQ(r.error, net::HttpGetError::None);
@@ -99,14 +99,14 @@ TEST(HttpGet, FollowsRedirectsAndStopsEndlessOnes) {
     port = srv.port();
 
     net::HttpGetResult r;
-    ASSERT_TRUE(net::http_get(base(srv) + "/start", net::HttpGetOptions(), r));
+    ASSERT_TRUE(net::HttpGet(base(srv) + "/start", net::HttpGetOptions(), r));
     EXPECT_EQ(r.status, 200);
     EXPECT_EQ(r.body, "final");
     EXPECT_EQ(r.url, base(srv) + "/final");
 
     net::HttpGetOptions opt;
     opt.max_redirects = 3;
-    EXPECT_FALSE(net::http_get(base(srv) + "/loop", opt, r));
+    EXPECT_FALSE(net::HttpGet(base(srv) + "/loop", opt, r));
     EXPECT_EQ(r.error, net::HttpGetError::TooManyRedirects);
     std::lock_guard<std::mutex> lk(mu);
     ASSERT_EQ(seen.size(), 7u); // 3 for the chain, 1 + 3 redirects for the loop
@@ -122,7 +122,7 @@ TEST(HttpGet, LimitsAndFailures) {
         });
         net::HttpGetOptions opt;
         opt.max_body = 1000;
-        EXPECT_FALSE(net::http_get(base(srv) + "/big", opt, r));
+        EXPECT_FALSE(net::HttpGet(base(srv) + "/big", opt, r));
         EXPECT_EQ(r.error, net::HttpGetError::TooLarge);
     }
     {
@@ -133,7 +133,7 @@ TEST(HttpGet, LimitsAndFailures) {
         });
         net::HttpGetOptions opt;
         opt.max_body = 1000;
-        EXPECT_FALSE(net::http_get(base(srv) + "/big-unsized", opt, r));
+        EXPECT_FALSE(net::HttpGet(base(srv) + "/big-unsized", opt, r));
         EXPECT_EQ(r.error, net::HttpGetError::TooLarge);
     }
     {
@@ -141,17 +141,17 @@ TEST(HttpGet, LimitsAndFailures) {
         net::HttpGetOptions opt;
         opt.read_ms = 300;
         const auto start = Clock::now();
-        EXPECT_FALSE(net::http_get(base(srv) + "/stall", opt, r));
+        EXPECT_FALSE(net::HttpGet(base(srv) + "/stall", opt, r));
         EXPECT_EQ(r.error, net::HttpGetError::Timeout);
         EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count(), 1000);
     }
-    EXPECT_FALSE(net::http_get("ftp://127.0.0.1/", net::HttpGetOptions(), r));
+    EXPECT_FALSE(net::HttpGet("ftp://127.0.0.1/", net::HttpGetOptions(), r));
     EXPECT_EQ(r.error, net::HttpGetError::BadUrl);
-    EXPECT_FALSE(net::http_get("http://127.0.0.1:1/", net::HttpGetOptions(), r));
+    EXPECT_FALSE(net::HttpGet("http://127.0.0.1:1/", net::HttpGetOptions(), r));
     EXPECT_EQ(r.error, net::HttpGetError::Refused);
 }
 
-// Serves one response and reports what http_get made of it, within 5 s.
+// Serves one response and reports what HttpGet made of it, within 5 s.
 struct Outcome {
     bool ok;
     net::HttpGetError error;
@@ -169,7 +169,7 @@ Outcome get_one(const std::string &response, size_t max_body = 1 << 20) {
     opt.read_ms = 5000;
     net::HttpGetResult r;
     const auto start = Clock::now();
-    bool ok = net::http_get(base(srv) + "/", opt, r);
+    bool ok = net::HttpGet(base(srv) + "/", opt, r);
     long ms = static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
     return {ok, r.error, r.body, ms};
 }
@@ -233,7 +233,7 @@ TEST(HttpGet, OneDeadlineForAllRedirects) {
     opt.max_redirects = 5;
     net::HttpGetResult r;
     const auto start = Clock::now();
-    EXPECT_FALSE(net::http_get(base(srv) + "/", opt, r));
+    EXPECT_FALSE(net::HttpGet(base(srv) + "/", opt, r));
     EXPECT_EQ(r.error, net::HttpGetError::Timeout);
     const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
     EXPECT_GE(took, 450);

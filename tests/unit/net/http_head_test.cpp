@@ -16,42 +16,42 @@ long ms_since(Clock::time_point t) {
 
 TEST(HttpHeadParse, StatusLinesOfHttpAndIcy) {
     net::HttpHead h;
-    ASSERT_EQ(net::parse_http_head("ICY 200 OK\r\nicy-metaint: 16000\r\nIcy-Name: Radio", 100, h), net::HeadResult::Ok);
+    ASSERT_EQ(net::ParseHttpHead("ICY 200 OK\r\nicy-metaint: 16000\r\nIcy-Name: Radio", 100, h), net::HeadResult::Ok);
     EXPECT_EQ(h.protocol, "ICY");
     EXPECT_EQ(h.status, 200);
     EXPECT_EQ(h.status_line, "ICY 200 OK");
-    ASSERT_NE(h.find("icy-name"), nullptr);
-    EXPECT_EQ(*h.find("icy-name"), "Radio");
-    EXPECT_EQ(*h.find("icy-metaint"), "16000");
-    EXPECT_EQ(h.find("content-type"), nullptr);
+    ASSERT_NE(h.Find("icy-name"), nullptr);
+    EXPECT_EQ(*h.Find("icy-name"), "Radio");
+    EXPECT_EQ(*h.Find("icy-metaint"), "16000");
+    EXPECT_EQ(h.Find("content-type"), nullptr);
 
-    ASSERT_EQ(net::parse_http_head("HTTP/1.1 302 Found\nLocation:  /next \n", 100, h), net::HeadResult::Ok);
+    ASSERT_EQ(net::ParseHttpHead("HTTP/1.1 302 Found\nLocation:  /next \n", 100, h), net::HeadResult::Ok);
     EXPECT_EQ(h.status, 302);
-    EXPECT_EQ(*h.find("location"), "/next");
+    EXPECT_EQ(*h.Find("location"), "/next");
 
-    ASSERT_EQ(net::parse_http_head("HTTP/1.0 404 Not Found", 100, h), net::HeadResult::Ok);
+    ASSERT_EQ(net::ParseHttpHead("HTTP/1.0 404 Not Found", 100, h), net::HeadResult::Ok);
     EXPECT_EQ(h.status, 404);
 }
 
 TEST(HttpHeadParse, RejectsNonHttpAndTooManyLines) {
     net::HttpHead h;
-    EXPECT_EQ(net::parse_http_head("<html><body>hi</body></html>", 100, h), net::HeadResult::Malformed);
-    EXPECT_EQ(net::parse_http_head("HTTP/1.0 20 OK", 100, h), net::HeadResult::Malformed);
-    EXPECT_EQ(net::parse_http_head("ICY 000 OK", 100, h), net::HeadResult::Malformed); // found by fuzzing
-    EXPECT_EQ(net::parse_http_head("HTTP/1.0 099 OK", 100, h), net::HeadResult::Malformed);
-    ASSERT_EQ(net::parse_http_head("HTTP/1.0 200 OK\n\r: v\n \t: w", 100, h), net::HeadResult::Ok);
+    EXPECT_EQ(net::ParseHttpHead("<html><body>hi</body></html>", 100, h), net::HeadResult::Malformed);
+    EXPECT_EQ(net::ParseHttpHead("HTTP/1.0 20 OK", 100, h), net::HeadResult::Malformed);
+    EXPECT_EQ(net::ParseHttpHead("ICY 000 OK", 100, h), net::HeadResult::Malformed); // found by fuzzing
+    EXPECT_EQ(net::ParseHttpHead("HTTP/1.0 099 OK", 100, h), net::HeadResult::Malformed);
+    ASSERT_EQ(net::ParseHttpHead("HTTP/1.0 200 OK\n\r: v\n \t: w", 100, h), net::HeadResult::Ok);
     EXPECT_TRUE(h.headers.empty()); // names of blanks only are no names (found by fuzzing)
-    EXPECT_EQ(net::parse_http_head("HTTP/1.0", 100, h), net::HeadResult::Malformed);
+    EXPECT_EQ(net::ParseHttpHead("HTTP/1.0", 100, h), net::HeadResult::Malformed);
     std::string many = "HTTP/1.0 200 OK";
     for (int i = 0; i < 20; ++i) many += "\r\nX-" + std::to_string(i) + ": v";
-    EXPECT_EQ(net::parse_http_head(many, 10, h), net::HeadResult::TooLarge);
-    EXPECT_EQ(net::parse_http_head(many, 100, h), net::HeadResult::Ok);
+    EXPECT_EQ(net::ParseHttpHead(many, 10, h), net::HeadResult::TooLarge);
+    EXPECT_EQ(net::ParseHttpHead(many, 100, h), net::HeadResult::Ok);
 }
 
 TEST(HttpGetRequest, CarriesHostAndHeaders) {
     net::Url u;
-    ASSERT_TRUE(net::parse_url("http://127.0.0.1:8123/s?a=1", u));
-    std::string r = net::build_get_request(u, {{"User-Agent", "UA/1"}, {"Icy-MetaData", "1"}});
+    ASSERT_TRUE(net::ParseUrl("http://127.0.0.1:8123/s?a=1", u));
+    std::string r = net::BuildGetRequest(u, {{"User-Agent", "UA/1"}, {"Icy-MetaData", "1"}});
     EXPECT_EQ(r.rfind("GET /s?a=1 HTTP/1.0\r\n", 0), 0u) << r;
     EXPECT_NE(r.find("\r\nHost: 127.0.0.1:8123\r\n"), std::string::npos);
     EXPECT_NE(r.find("\r\nUser-Agent: UA/1\r\n"), std::string::npos);
@@ -64,13 +64,13 @@ net::HeadResult read_from(const LocalServer::Script &script, net::HttpHead &head
                           long *took_ms = nullptr) {
     LocalServer srv(script);
     net::Socket s;
-    EXPECT_EQ(s.connect("127.0.0.1", srv.port(), 2000), net::IoStatus::Ok);
+    EXPECT_EQ(s.Connect("127.0.0.1", srv.port(), 2000), net::IoStatus::Ok);
     net::HttpHeadLimits lim;
     lim.timeout_ms = timeout_ms;
     auto start = Clock::now();
-    net::HeadResult r = net::read_http_head(s, lim, head);
+    net::HeadResult r = net::ReadHttpHead(s, lim, head);
     if (took_ms) *took_ms = ms_since(start);
-    s.close();
+    s.Close();
     return r;
 }
 
@@ -103,8 +103,8 @@ TEST(HttpHeadRead, HeadArrivingByteByByte) {
             },
             h, 1500);
         ASSERT_EQ(r, net::HeadResult::Ok) << head;
-        ASSERT_NE(h.find("content-type"), nullptr);
-        EXPECT_EQ(*h.find("content-type"), "audio/mpeg");
+        ASSERT_NE(h.Find("content-type"), nullptr);
+        EXPECT_EQ(*h.Find("content-type"), "audio/mpeg");
         EXPECT_EQ(h.body_start.substr(0, 4), h.body_start.empty() ? "" : "BODY");
     }
 }

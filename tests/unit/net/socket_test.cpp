@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "local_server.h"
-#include "net/net_testing.h"
+#include "net/test_hooks.h"
 #include "net/socket.h"
 
 namespace {
@@ -30,49 +30,49 @@ uint16_t dead_port() {
 }
 
 TEST(Socket, RoundTripWithALocalServer) {
-    net::init();
+    net::Init();
     std::string request;
     LocalServer srv([&](int fd) {
         request = LocalServer::read_request(fd);
         LocalServer::send_text(fd, "pong");
     });
     net::Socket s;
-    ASSERT_EQ(s.connect("127.0.0.1", srv.port(), 2000), net::IoStatus::Ok);
-    EXPECT_TRUE(s.is_open());
+    ASSERT_EQ(s.Connect("127.0.0.1", srv.port(), 2000), net::IoStatus::Ok);
+    EXPECT_TRUE(s.IsOpen());
     const std::string ping = "PING / HTTP/1.0\r\n\r\n";
-    ASSERT_TRUE(s.send_all(ping.data(), ping.size(), 2000));
+    ASSERT_TRUE(s.SendAll(ping.data(), ping.size(), 2000));
     std::string got;
     char buf[16];
     for (;;) {
         size_t n = 0;
-        auto st = s.recv(buf, sizeof buf, n, 2000);
+        auto st = s.Recv(buf, sizeof buf, n, 2000);
         if (st == net::IoStatus::Closed) break;
         ASSERT_EQ(st, net::IoStatus::Ok);
         got.append(buf, n);
     }
     EXPECT_EQ(got, "pong");
     EXPECT_EQ(request, ping);
-    s.close();
-    EXPECT_FALSE(s.is_open());
+    s.Close();
+    EXPECT_FALSE(s.IsOpen());
 }
 
 TEST(Socket, RefusedAndUnresolvableFailFast) {
     net::Socket s;
     auto start = Clock::now();
-    EXPECT_EQ(s.connect("127.0.0.1", dead_port(), 3000), net::IoStatus::Refused);
-    EXPECT_EQ(s.connect("no-such-host.invalid", 80, 3000), net::IoStatus::NotFound);
-    EXPECT_FALSE(s.is_open());
+    EXPECT_EQ(s.Connect("127.0.0.1", dead_port(), 3000), net::IoStatus::Refused);
+    EXPECT_EQ(s.Connect("no-such-host.invalid", 80, 3000), net::IoStatus::NotFound);
+    EXPECT_FALSE(s.IsOpen());
     EXPECT_LT(ms_since(start), 2500);
 }
 
 TEST(Socket, ReceiveTimesOut) {
     LocalServer srv([](int fd) { LocalServer::hold(fd, 3000); });
     net::Socket s;
-    ASSERT_EQ(s.connect("127.0.0.1", srv.port(), 2000), net::IoStatus::Ok);
+    ASSERT_EQ(s.Connect("127.0.0.1", srv.port(), 2000), net::IoStatus::Ok);
     char buf[8];
     size_t n = 99;
     auto start = Clock::now();
-    EXPECT_EQ(s.recv(buf, sizeof buf, n, 250), net::IoStatus::Timeout);
+    EXPECT_EQ(s.Recv(buf, sizeof buf, n, 250), net::IoStatus::Timeout);
     long took = ms_since(start);
     EXPECT_GE(took, 200);
     EXPECT_LT(took, 1000);
@@ -82,8 +82,8 @@ TEST(Socket, AbortFlagEndsAWaitFromAnotherThread) {
     LocalServer srv([](int fd) { LocalServer::hold(fd, 3000); });
     std::atomic<bool> abort{false};
     net::Socket s;
-    s.set_abort_flag(&abort);
-    ASSERT_EQ(s.connect("127.0.0.1", srv.port(), 2000), net::IoStatus::Ok);
+    s.SetAbortFlag(&abort);
+    ASSERT_EQ(s.Connect("127.0.0.1", srv.port(), 2000), net::IoStatus::Ok);
     std::thread t([&] {
         LocalServer::pause_ms(150);
         abort = true;
@@ -91,23 +91,23 @@ TEST(Socket, AbortFlagEndsAWaitFromAnotherThread) {
     char buf[8];
     size_t n = 0;
     auto start = Clock::now();
-    EXPECT_EQ(s.recv(buf, sizeof buf, n, 10000), net::IoStatus::Aborted);
+    EXPECT_EQ(s.Recv(buf, sizeof buf, n, 10000), net::IoStatus::Aborted);
     EXPECT_LT(ms_since(start), 1500);
     t.join();
     // once aborted, nothing starts again
-    EXPECT_NE(s.connect("127.0.0.1", srv.port(), 1000), net::IoStatus::Ok);
+    EXPECT_NE(s.Connect("127.0.0.1", srv.port(), 1000), net::IoStatus::Ok);
 }
 
 TEST(Socket, MovedSocketOwnsTheConnection) {
     LocalServer srv([](int fd) { LocalServer::send_text(fd, "x"); LocalServer::pause_ms(300); });
     net::Socket a;
-    ASSERT_EQ(a.connect("127.0.0.1", srv.port(), 2000), net::IoStatus::Ok);
+    ASSERT_EQ(a.Connect("127.0.0.1", srv.port(), 2000), net::IoStatus::Ok);
     net::Socket b(std::move(a));
-    EXPECT_FALSE(a.is_open());
-    ASSERT_TRUE(b.is_open());
+    EXPECT_FALSE(a.IsOpen());
+    ASSERT_TRUE(b.IsOpen());
     char c = 0;
     size_t n = 0;
-    EXPECT_EQ(b.recv(&c, 1, n, 2000), net::IoStatus::Ok);
+    EXPECT_EQ(b.Recv(&c, 1, n, 2000), net::IoStatus::Ok);
     EXPECT_EQ(c, 'x');
 }
 
@@ -149,52 +149,52 @@ TEST(Socket, TriesEveryAddressOfAName) {
     ASSERT_TRUE(hole.ok());
     {
         net::Socket probe; // the hole really swallows connections
-        EXPECT_EQ(probe.connect("127.0.0.2", srv.port(), 300), net::IoStatus::Timeout);
+        EXPECT_EQ(probe.Connect("127.0.0.2", srv.port(), 300), net::IoStatus::Timeout);
     }
-    net::testing::set_host("dual.test", {"127.0.0.2", "127.0.0.1"});
+    net::test_hooks::SetHost("dual.test", {"127.0.0.2", "127.0.0.1"});
     net::Socket s;
     auto start = Clock::now();
-    ASSERT_EQ(s.connect("dual.test", srv.port(), 300), net::IoStatus::Ok);
+    ASSERT_EQ(s.Connect("dual.test", srv.port(), 300), net::IoStatus::Ok);
     EXPECT_LT(ms_since(start), 1000);
     char buf[8];
     size_t n = 0;
-    ASSERT_EQ(s.recv(buf, sizeof buf, n, 2000), net::IoStatus::Ok);
+    ASSERT_EQ(s.Recv(buf, sizeof buf, n, 2000), net::IoStatus::Ok);
     EXPECT_EQ(std::string(buf, n), "here");
     // the deadline still ends it all
     net::Socket t;
-    net::testing::set_host("dual.test", {"127.0.0.2", "127.0.0.2", "127.0.0.1"});
+    net::test_hooks::SetHost("dual.test", {"127.0.0.2", "127.0.0.2", "127.0.0.1"});
     start = Clock::now();
-    EXPECT_EQ(t.connect("dual.test", srv.port(), 300, net::Deadline::in_ms(450)), net::IoStatus::Timeout);
+    EXPECT_EQ(t.Connect("dual.test", srv.port(), 300, net::Deadline::InMs(450)), net::IoStatus::Timeout);
     EXPECT_LT(ms_since(start), 700);
-    net::testing::reset();
+    net::test_hooks::Reset();
 }
 
 // A name lookup that hangs is left behind at the deadline or on abort.
 TEST(Socket, SlowLookupEndsAtTheDeadlineOrOnAbort) {
     LocalServer srv([](int fd) { LocalServer::send_text(fd, "x"); });
-    net::testing::set_host("slow.test", {"127.0.0.1"});
-    net::testing::set_lookup_delay_ms(20000);
+    net::test_hooks::SetHost("slow.test", {"127.0.0.1"});
+    net::test_hooks::SetLookupDelayMs(20000);
     net::Socket s;
     auto start = Clock::now();
-    EXPECT_EQ(s.connect("slow.test", srv.port(), 5000, net::Deadline::in_ms(300)), net::IoStatus::Timeout);
+    EXPECT_EQ(s.Connect("slow.test", srv.port(), 5000, net::Deadline::InMs(300)), net::IoStatus::Timeout);
     EXPECT_GE(ms_since(start), 250);
     EXPECT_LT(ms_since(start), 600);
 
     std::atomic<bool> abort{false};
-    s.set_abort_flag(&abort);
+    s.SetAbortFlag(&abort);
     std::thread t([&] {
         LocalServer::pause_ms(150);
         abort = true;
     });
     start = Clock::now();
-    EXPECT_EQ(s.connect("slow.test", srv.port(), 5000), net::IoStatus::Aborted);
+    EXPECT_EQ(s.Connect("slow.test", srv.port(), 5000), net::IoStatus::Aborted);
     EXPECT_LT(ms_since(start), 400);
     t.join();
 
-    net::testing::set_lookup_delay_ms(50); // a slow but working name server
+    net::test_hooks::SetLookupDelayMs(50); // a slow but working name server
     net::Socket u;
-    EXPECT_EQ(u.connect("slow.test", srv.port(), 2000), net::IoStatus::Ok);
-    net::testing::reset();
+    EXPECT_EQ(u.Connect("slow.test", srv.port(), 2000), net::IoStatus::Ok);
+    net::test_hooks::Reset();
 }
 
 } // namespace

@@ -4,22 +4,22 @@
 #include <vector>
 
 namespace net {
-namespace testing {
+namespace test_hooks {
 
 // Every lookup of a name (not of a numeric address) first waits this long, as with a
 // slow name server. 0 turns it off.
-void set_lookup_delay_ms(int ms);
+void SetLookupDelayMs(int ms);
 
 // Makes a name resolve to the given numeric addresses, in this order (an empty list
 // removes the name again).
-void set_host(const std::string &name, const std::vector<std::string> &addresses);
+void SetHost(const std::string &name, const std::vector<std::string> &addresses);
 
 // Both hooks off.
-void reset();
+void Reset();
 
 // Where the platform's roots come from files (not on Windows): these PEM roots instead of
 // the system's, until called with an empty text.
-void set_trusted_roots_pem(const std::string &pem);
+void SetTrustedRootsPem(const std::string &pem);
 
-}  // namespace testing
+}  // namespace test_hooks
 }  // namespace net
