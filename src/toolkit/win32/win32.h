@@ -47,7 +47,6 @@ using GdiObject = Owned<HGDIOBJ, DeleteObject>;
 using MemoryDc = Owned<HDC, DeleteDC>;
 using IconHandle = Owned<HICON, DestroyIcon>;
 using MenuHandle = Owned<HMENU, DestroyMenu>;
-using WindowHandle = Owned<HWND, DestroyWindow>;
 using GlobalBlock = Owned<HGLOBAL, FreeGlobal>;
 
 // A device context borrowed from a window.
