@@ -194,10 +194,6 @@ struct RebuildTest : ::testing::Test {
     jpg = Picture("a.jpg", "-size 60x40 xc:red");
     gif = Picture("a.gif", "-size 60x40 xc:green");
     png = Picture("a.png", "-size 60x40 xc:blue");
-    app::PlayerState& st = app::State();
-    st.StationCount = 0;
-    st.FavouriteCount = 0;
-    st.LogoExtensions.Clear();
   }
   std::string Picture(const std::string& name, const std::string& args) {
     std::string cmd = "cd '" + dir.path().string() + "' && convert " + args + " '" + name + "' 2>/dev/null";

@@ -16,9 +16,10 @@
 #include "audio/bass.h"
 #include "audio/wait_pump.h"
 #include "base/errors.h"
-#include "audio/loopback.h"
+#include "audio/server_environment.h"
 #include "net/local_server.h"
 #include "base/codepage.h"
+#include "core/fresh_application.h"
 #include "core/test_util.h"
 #include "imaging/picture.h"
 #include "playback/stream_worker.h"
@@ -28,8 +29,6 @@
 #include "ui/main/form1.h"
 
 namespace {
-
-loopback::Server g_server;
 
 std::string Url(const std::string& path) { return g_server.url(path); }
 
@@ -89,23 +88,11 @@ struct PlaybackTest : ::testing::Test {
   LoggingForm* form = nullptr;
 
   void SetUp() override {
+    ASSERT_TRUE(g_server_error.empty()) << g_server_error;
     for (const char* f : {"vol.png", "voloff.png", "fav.png", "notfav.png"})
       std::filesystem::copy_file(std::filesystem::path(TIVOLNA_SOURCE_DIR) / "assets/dist" / f, dir.path() / f);
-    tk::Application& app = tk::Application::Get();
-    app.DestroyAllForms();
-    tk::headless::Reset();
-    BASS_Free();
+    tk::Application& app = FreshApplication();
     tivolna::audio::testing::reset();
-    app::PlayerState& st = app::State();
-    st.CurrentStation = 0;
-    st.CurrentStreamUrl.clear();
-    st.CurrentStationTitle.clear();
-    st.CurrentEngine.clear();
-    st.AudioChannel = 0;
-    st.IsMuted = 0;
-    st.SavedVolume = 0;
-    app.Title = ui::kProductTitle;
-    app.Initialize();
     audio::SetWaitPump(&tk::HandleSentMessages);
     form = app.CreateForm<LoggingForm>();
     tk::headless::ClearMessageBoxes();
@@ -738,19 +725,5 @@ TEST_F(PlaybackTest, ReconnectGivesUpAndTheUserStopCancelsIt) {
   EXPECT_EQ(form->RxLabel7.Caption(), "В эфире");
 }
 
-class ServerEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    std::string error;
-    ASSERT_TRUE(g_server.start(TIVOLNA_SOURCE_DIR, TIVOLNA_MEDIA_DIR, error)) << error;
-  }
-  void TearDown() override { g_server.stop(); }
-};
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  ::testing::AddGlobalTestEnvironment(new ServerEnvironment);
-  return RUN_ALL_TESTS();
-}
