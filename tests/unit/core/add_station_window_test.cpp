@@ -44,8 +44,7 @@ struct AddWindowTest : ::testing::Test {
 
   void SetUp() override {
     ASSERT_TRUE(g_server_error.empty()) << g_server_error;
-    for (const char* f : {"vol.png", "voloff.png", "fav.png", "notfav.png"})
-      std::filesystem::copy_file(std::filesystem::path(TIVOLNA_SOURCE_DIR) / "assets/dist" / f, dir.path() / f);
+    dir.CopyPictures();
     dir.Write("config.txt", QuietConfig());
     tk::Application& app = FreshApplication();
     tivolna::audio::testing::reset();
@@ -59,16 +58,6 @@ struct AddWindowTest : ::testing::Test {
     tk::Application::Get().DestroyAllForms();
     BASS_Free();
     tivolna::audio::testing::reset();
-  }
-  template <typename F>
-  bool Pump(F done, int ms) {
-    auto start = loopback::Clock::now();
-    while (!done()) {
-      if (loopback::ms_since(start) > ms) return false;
-      tk::Application::Get().ProcessMessages();
-      loopback::sleep_ms(2);
-    }
-    return true;
   }
   // Ctrl+V on the window with the text on the clipboard, then waits until the addresses are
   // opened and the results handled.

@@ -183,8 +183,7 @@ struct RebuildTest : ::testing::Test {
   std::string jpg, gif, png;
 
   void SetUp() override {
-    for (const char* f : {"fav.png", "notfav.png", "vol.png", "voloff.png"})
-      fs::copy_file(fs::path(TIVOLNA_SOURCE_DIR) / "assets/dist" / f, dir.path() / f);
+    dir.CopyPictures();
     dir.Write("config.txt", QuietConfig());
     // The old catalogue: two stations with picture logos.
     for (int n : {1, 2}) {

@@ -32,8 +32,7 @@ struct EditorTest : ::testing::Test {
   void SetUp() override {
     std::filesystem::create_directories(dir.Stations());
     dir.Write("config.txt", QuietConfig());
-    for (const char* f : {"fav.png", "notfav.png"})
-      std::filesystem::copy_file(std::filesystem::path(TIVOLNA_SOURCE_DIR) / "assets/dist" / f, dir.path() / f);
+    dir.CopyPictures();
     dir.Write("Stations/play1.txt", base::Utf8ToCp1251("http://127.0.0.1:9/one\r\nПервая\r\n2\r\n"));
     dir.Write("Stations/1.png", artwork_files::EncodePng(tk::Bitmap(30, 30, tk::Rgb(200, 30, 30))));
     dir.Write("Stations/play2.txt", "http://127.0.0.1:9/two\r\nSecond\r\n1\r\n");

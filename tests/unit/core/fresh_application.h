@@ -2,7 +2,9 @@
 // A fresh headless application for one test: no forms, no recorded platform state, the audio
 // library freed, the player's variables as a new process has them, the program's title on
 // message boxes.
+#include <chrono>
 #include <new>
+#include <thread>
 
 #include "app/player_state.h"
 #include "audio/bass.h"
@@ -26,4 +28,16 @@ inline tk::Application& FreshApplication() {
   app.Title = ui::kProductTitle;
   app.Initialize();
   return app;
+}
+
+// Handles messages until `done` or `ms` milliseconds have passed; false on time-out.
+template <typename F>
+bool Pump(F done, int ms) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    tk::Application::Get().ProcessMessages();
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return true;
 }

@@ -46,8 +46,7 @@ struct GridTest : ::testing::Test {
   ui::TForm1* form = nullptr;
 
   void SetUp() override {
-    for (const char* f : {"fav.png", "notfav.png", "vol.png", "voloff.png"})
-      std::filesystem::copy_file(std::filesystem::path(TIVOLNA_SOURCE_DIR) / "assets/dist" / f, dir.path() / f);
+    dir.CopyPictures();
     std::filesystem::create_directories(dir.Stations());
     dir.Write("config.txt", QuietConfig());
   }

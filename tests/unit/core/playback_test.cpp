@@ -89,8 +89,7 @@ struct PlaybackTest : ::testing::Test {
 
   void SetUp() override {
     ASSERT_TRUE(g_server_error.empty()) << g_server_error;
-    for (const char* f : {"vol.png", "voloff.png", "fav.png", "notfav.png"})
-      std::filesystem::copy_file(std::filesystem::path(TIVOLNA_SOURCE_DIR) / "assets/dist" / f, dir.path() / f);
+    dir.CopyPictures();
     tk::Application& app = FreshApplication();
     tivolna::audio::testing::reset();
     audio::SetWaitPump(&tk::HandleSentMessages);
@@ -104,17 +103,6 @@ struct PlaybackTest : ::testing::Test {
     tk::Application::Get().DestroyAllForms();
     BASS_Free();
     tivolna::audio::testing::reset();
-  }
-  // Handles messages until `done` or the time is up; false on time-out.
-  template <typename F>
-  bool Pump(F done, int ms) {
-    auto start = loopback::Clock::now();
-    while (!done()) {
-      if (loopback::ms_since(start) > ms) return false;
-      tk::Application::Get().ProcessMessages();
-      loopback::sleep_ms(2);
-    }
-    return true;
   }
   // A station file; the text is given in UTF-8 and written in Windows-1251.
   void Station(int n, const std::string& text) {

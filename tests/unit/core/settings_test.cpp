@@ -31,8 +31,7 @@ struct SettingsTest : ::testing::Test {
   TempExeFolder dir;
   void SetUp() override {
     std::filesystem::create_directories(dir.Stations());
-    for (const char* f : {"fav.png", "notfav.png", "vol.png", "voloff.png"})
-      std::filesystem::copy_file(std::filesystem::path(TIVOLNA_SOURCE_DIR) / "assets/dist" / f, dir.path() / f);
+    dir.CopyPictures();
     // A station that starts no engine, with a logo.
     dir.Write("Stations/play1.txt", "http://127.0.0.1:9/\r\nOne\r\n2\r\n");
     dir.Write("Stations/1.txt", "");
