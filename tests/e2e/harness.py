@@ -34,6 +34,11 @@ CACHE = Path(os.environ.get("TIVOLNA_E2E_CACHE", REPO / "build" / "e2e-cache"))
 MAIN_TITLE = "Тиволна"
 FORM_TITLES = ("Тиволна", "Настройка", "Редактор радиостанции", "Обновление Тиволны")
 
+# The main window's place on the screen at its first start, and the logo grid in its client area.
+LEFT, TOP = 372, 133
+GRID_LEFT, GRID_TOP, ROW_H = 10, 77, 90
+STATUS_LABEL = (45, 38)   # a click on the status label copies its text
+
 # Mono and Gecko installers would pop up dialogs in a fresh prefix.
 BASE_OVERRIDES = "mscoree,mshtml="
 # With these three drivers off wine has no audio endpoint: waveOutGetNumDevs() returns 0.
@@ -211,6 +216,29 @@ def build_setting(name, build="win64"):
 def windows_path(p):
     """Unix path as wine sees it through drive Z:."""
     return "Z:" + str(Path(p).resolve()).replace("/", "\\")
+
+
+def wait_for(cond, timeout, what, interval=0.1):
+    """Poll until cond() is true; after `timeout` s fail naming `what` (a text, or a function
+    that gives one)."""
+    deadline = time.monotonic() + timeout
+    while not cond():
+        if time.monotonic() > deadline:
+            raise AssertionError(f"timed out after {timeout} s waiting for {what() if callable(what) else what}")
+        time.sleep(interval)
+
+
+def make_logo(path, ext, colour):
+    """A 200 x 160 logo: a solid field with a white band, so the tile shows a real picture."""
+    r, g, b = colour
+    subprocess.run(["convert", "-size", "200x160", f"xc:rgb({r},{g},{b})", "-fill", "white",
+                    "-draw", "rectangle 0,120 199,159", str(path)], check=True)
+
+
+def cell_centre(n, col_width=96):
+    """Client point of the n-th tile (from 1) of a grid, in its top part."""
+    col, row = (n - 1) % 5, (n - 1) // 5
+    return GRID_LEFT + col * col_width + col_width // 2, GRID_TOP + row * ROW_H + 30
 
 
 def config_txt(check_updates=0, open_last=0, start_volume=25, last_number=-1, autorun=0):
@@ -1091,6 +1119,29 @@ class Player:
     def close_window(self, wid):
         self.key(wid, "alt+F4")
 
+    def pointer_away(self, settle=0.3):
+        """Move the pointer off the windows (no hover effects, no hints) and let them redraw."""
+        self._x("xdotool", "mousemove", "1000", "700")
+        time.sleep(settle)
+
+    def drag_window(self, wid, dx, pause=0.05):
+        """Drag the window by its client point (100, 20) dx pixels sideways in ten steps."""
+        g = self.geometry(wid)
+        self._x("xdotool", "mousemove", "--window", str(wid), "100", "20", "mousedown", "1")
+        time.sleep(max(0.3, 5 * pause))
+        for i in range(1, 11):
+            self._x("xdotool", "mousemove", str(g["X"] + 100 + dx * i // 10), str(g["Y"] + 20))
+            time.sleep(pause)
+        self._x("xdotool", "mouseup", "1")
+
+    def copy_status(self, wid, timeout=10):
+        """Click the status label, answer its confirmation and return the copied text."""
+        self.click(wid, *STATUS_LABEL)
+        wait_for(self.boxes, timeout, "the copy's confirmation")
+        self.dismiss_boxes()
+        wait_for(lambda: not self.boxes(), timeout, "the box to close")
+        return self.clipboard()
+
     # --- results -------------------------------------------------------------------------
 
     def file(self, name):
@@ -1158,6 +1209,13 @@ class Player:
         path = Path(path) if path else self.base / f"screen-{time.monotonic_ns()}.png"
         self._x("import", "-window", "root", str(path), timeout=30)
         return path
+
+    def keep_screenshot(self, name, folder=ARTIFACTS):
+        """A screenshot, also kept as folder/name for people to look at; its path here."""
+        shot = self.screenshot()
+        folder.mkdir(parents=True, exist_ok=True)
+        shutil.copy(shot, folder / name)
+        return shot
 
     def pixel(self, x, y, shot=None):
         """(r, g, b) of a screen pixel (from a fresh screenshot unless one is given)."""

@@ -1,14 +1,12 @@
 """Adding stations under wine: an address pasted with Ctrl+V becomes a tile that plays and
 shows the stream's name; a .pls file dropped on the window gives its stations."""
 
-import shutil
 import subprocess
 import time
 import urllib.parse
 
 import xdnd
-from harness import ARTIFACTS, MAIN_TITLE, config_txt
-from test_grids import LEFT, TOP, cell_centre, make_logo, wait_for
+from harness import LEFT, MAIN_TITLE, TOP, cell_centre, config_txt, make_logo, wait_for
 
 BACKGROUND = (251, 250, 250)
 
@@ -57,11 +55,8 @@ def test_pasted_address_becomes_a_playing_tile(player, icy_server, tmp_path):
     assert (p.stations / "play2.txt").read_bytes() == f"{url}\r\nНовая волна\r\n".encode("cp1251")
     assert (p.stations / "2.png").read_bytes()[:4] == b"\x89PNG"
     assert 850 < rec.frequency() < 910, rec.frequency()
-    p._x("xdotool", "mousemove", "1000", "700")
-    time.sleep(0.5)
-    shot = p.screenshot()
-    ARTIFACTS.mkdir(parents=True, exist_ok=True)
-    shutil.copy(shot, ARTIFACTS / "add_station_paste.png")
+    p.pointer_away(0.5)
+    p.keep_screenshot("add_station_paste.png")
     assert tile_shown(p, 1) and tile_shown(p, 2)
     assert not tile_shown(p, 3)
     assert not p.boxes()

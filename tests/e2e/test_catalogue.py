@@ -6,8 +6,7 @@ import subprocess
 import sys
 import time
 
-from harness import ARTIFACTS, MAIN_TITLE, PROBE, REPO, config_txt, windows_path
-from test_grids import GRID_LEFT, GRID_TOP, LEFT, TOP, cell_centre, make_logo
+from harness import LEFT, MAIN_TITLE, PROBE, REPO, TOP, cell_centre, config_txt, make_logo, windows_path
 
 TOOL = PROBE.parent / "tivolna-catalogue.exe"
 
@@ -61,11 +60,8 @@ def test_tool_builds_a_catalogue_that_the_player_shows_and_plays(player, tmp_pat
         p = player(stations=files, files={"config.txt": config_txt()})
         w = p.wait_window(MAIN_TITLE)
         time.sleep(1)
-        p._x("xdotool", "mousemove", "1000", "700")
-        time.sleep(0.3)
-        shot = p.screenshot()
-        ARTIFACTS.mkdir(parents=True, exist_ok=True)
-        subprocess.run(["cp", str(shot), str(ARTIFACTS / "rebuilt-grid.png")], check=True)
+        p.pointer_away()
+        shot = p.keep_screenshot("rebuilt-grid.png")
         screen = p.grab(shot)
         # Three tiles: the station without a logo has none, so the blue one takes its place.
         for cell, colour in ((1, LOGOS[0][1]), (2, LOGOS[1][1]), (3, LOGOS[3][1])):

@@ -4,22 +4,12 @@ import subprocess
 import sys
 import time
 import urllib.parse
-from pathlib import Path
 
 import pytest
 
-from harness import ARTIFACTS, MAIN_TITLE, REPO, build_setting, config_txt
+from harness import MAIN_TITLE, REPO, build_setting, config_txt, wait_for
 
-LEFT, TOP = 372, 133
 NOTICE = "Обновление Тиволны"
-
-
-def wait_for(cond, timeout, what):
-    deadline = time.monotonic() + timeout
-    while not cond():
-        if time.monotonic() > deadline:
-            raise AssertionError(f"timed out after {timeout} s waiting for {what}")
-        time.sleep(0.1)
 
 
 @pytest.fixture
@@ -65,8 +55,7 @@ def test_notice_appears_about_ten_seconds_after_start_centred(player, product_si
     assert (g["X"], g["Y"], g["WIDTH"], g["HEIGHT"]) == (1024 // 2 - 150, 768 // 2 - 100, 302, 135), g
     assert requests(site) == 1
     time.sleep(0.5)
-    ARTIFACTS.mkdir(parents=True, exist_ok=True)
-    subprocess.run(["cp", str(p.screenshot()), str(ARTIFACTS / "update-notice.png")], check=True)
+    p.keep_screenshot("update-notice.png")
     p.click(notice, 32 + 52, 88 + 12)   # "Закрыть"
     wait_for(lambda: not p.is_mapped(notice), 10, "the notice to close")
 
@@ -94,8 +83,7 @@ def test_a_captive_portal_page_shows_only_its_start(player, product_site):
     g = p.geometry(p.boxes()[0].id)
     assert g["WIDTH"] < 1024 and g["HEIGHT"] < 400, g
     time.sleep(0.5)
-    ARTIFACTS.mkdir(parents=True, exist_ok=True)
-    subprocess.run(["cp", str(p.screenshot()), str(ARTIFACTS / "update-portal-error.png")], check=True)
+    p.keep_screenshot("update-portal-error.png")
     assert p.dismiss_boxes()
 
 
@@ -112,8 +100,7 @@ def test_editing_a_station_changes_its_file_and_what_plays(player, icy_server, t
     p.click(w, 446, 358)             # Image8: the editor, below the main window
     editor = p.wait_window("Редактор радиостанции")
     time.sleep(0.5)
-    ARTIFACTS.mkdir(parents=True, exist_ok=True)
-    subprocess.run(["cp", str(p.screenshot()), str(ARTIFACTS / "station-editor.png")], check=True)
+    p.keep_screenshot("station-editor.png")
     # The name: select all and type (Cyrillic through the clipboard's paste).
     p.click(editor, 200, 55)
     p.key(editor, "ctrl+a", "BackSpace")

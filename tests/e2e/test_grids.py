@@ -7,10 +7,8 @@ import subprocess
 import time
 import urllib.parse
 
-from harness import ARTIFACTS, MAIN_TITLE, config_txt
+from harness import LEFT, MAIN_TITLE, TOP, cell_centre, config_txt, make_logo, wait_for
 
-LEFT, TOP = 372, 133
-GRID_LEFT, GRID_TOP, ROW_H = 10, 77, 90
 
 # Station number -> (logo extension, logo colour, tone in Hz, title)
 STATIONS = {
@@ -18,21 +16,6 @@ STATIONS = {
     2: (".png", (40, 170, 60), 880, "Вторая волна"),
     3: (".gif", (40, 80, 220), 1320, "Третья волна"),
 }
-
-
-def wait_for(cond, timeout, what):
-    deadline = time.monotonic() + timeout
-    while not cond():
-        if time.monotonic() > deadline:
-            raise AssertionError(f"timed out after {timeout} s waiting for {what}")
-        time.sleep(0.1)
-
-
-def make_logo(path, ext, colour):
-    # A 200 x 160 logo: a solid field with a white band, so the tile shows a real picture.
-    r, g, b = colour
-    subprocess.run(["convert", "-size", "200x160", f"xc:rgb({r},{g},{b})", "-fill", "white",
-                    "-draw", "rectangle 0,120 199,159", str(path)], check=True)
 
 
 def stations(tmp_path, server):
@@ -45,11 +28,6 @@ def stations(tmp_path, server):
         make_logo(logo, ext, colour)
         files[f"{n}{ext}"] = logo.read_bytes()
     return files
-
-
-def cell_centre(n, col_width=96):
-    col, row = (n - 1) % 5, (n - 1) // 5
-    return GRID_LEFT + col * col_width + col_width // 2, GRID_TOP + row * ROW_H + 30
 
 
 def tone_power(samples, freq, rate=44100):
@@ -80,11 +58,8 @@ def test_tiles_show_their_own_logos(player, icy_server, tmp_path):
     p = player(stations=stations(tmp_path, icy_server), files={"config.txt": config_txt()})
     p.wait_window(MAIN_TITLE)
     time.sleep(1)
-    p._x("xdotool", "mousemove", "1000", "700")
-    time.sleep(0.3)
-    shot = p.screenshot()
-    ARTIFACTS.mkdir(parents=True, exist_ok=True)
-    subprocess.run(["cp", str(shot), str(ARTIFACTS / "grid.png")], check=True)
+    p.pointer_away()
+    shot = p.keep_screenshot("grid.png")
     screen = p.grab(shot)
     for n, (ext, colour, _, _) in STATIONS.items():
         x, y = cell_centre(n)
@@ -102,10 +77,7 @@ def test_a_press_plays_the_station_and_another_switches(player, icy_server, tmp_
     p.click(w, *cell_centre(1))
     time.sleep(4)
     # The title arrived: copy it through the status label.
-    p.click(w, 45, 38)
-    wait_for(lambda: p.boxes(), 10, "the copy's confirmation")
-    p.dismiss_boxes()
-    assert p.clipboard() == "Первая волна"
+    assert p.copy_status(w) == "Первая волна"
     p.click(w, *cell_centre(2))
     time.sleep(4)
     rec.stop()
@@ -161,8 +133,7 @@ def test_favourite_mark_and_view(player, icy_server, tmp_path):
     wait_for(lambda: p.file("favs.txt") == b"2\r\n", 10, "favs.txt")
     p.click(w, 230, 358)  # "ИЗБРАННОЕ"
     time.sleep(1.5)
-    p._x("xdotool", "mousemove", "1000", "700")
-    time.sleep(0.3)
+    p.pointer_away()
     screen = p.grab()
     x, y = cell_centre(1, col_width=93)
     got = screen(LEFT + x, TOP + y)
@@ -170,8 +141,7 @@ def test_favourite_mark_and_view(player, icy_server, tmp_path):
     p.click(w, 22, 25)    # remove, in the favourites view: the tile goes at once
     wait_for(lambda: p.file("favs.txt") == b"", 10, "favs.txt emptied")
     time.sleep(1)
-    p._x("xdotool", "mousemove", "1000", "700")
-    time.sleep(0.3)
+    p.pointer_away()
     assert p.grab()(LEFT + x, TOP + y) == (255, 255, 255)
 
 
@@ -228,7 +198,4 @@ def test_a_station_for_the_media_player_plays_through_the_second_engine(player, 
     time.sleep(2)
     rec.stop()
     assert (tone := rec.tone(1320)), tone
-    p.click(w, 45, 38)   # the status label shows the control's rate text, cut at "/с"
-    wait_for(lambda: p.boxes(), 10, "the copy's confirmation")
-    p.dismiss_boxes()
-    assert p.clipboard() == "128 K/с"
+    assert p.copy_status(w) == "128 K/с"   # the control's rate text, cut at "/с"

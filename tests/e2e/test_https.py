@@ -7,8 +7,7 @@ import sys
 import time
 import urllib.parse
 
-from harness import MAIN_TITLE, PROBE, REPO, WINE, config_txt, windows_path
-from test_grids import cell_centre, make_logo, wait_for
+from harness import MAIN_TITLE, PROBE, REPO, WINE, cell_centre, config_txt, make_logo, windows_path
 
 CERTS = REPO / "build" / "test-certs"
 TRUSTCERT = PROBE.parent / "trustcert.exe"
@@ -50,18 +49,12 @@ def test_https_station_plays_with_title_and_an_untrusted_one_has_no_signal(playe
         rec.stop()
         tone = rec.tone(880)
         assert tone, tone
-        p.click(w, 45, 38)  # the status label copies the title
-        wait_for(lambda: p.boxes(), 10, "the copy's confirmation")
-        p.dismiss_boxes()
-        assert p.clipboard() == title
+        assert p.copy_status(w) == title
 
         p.click(w, *cell_centre(2))
         time.sleep(5)
         p.dismiss_boxes()
-        p.click(w, 45, 38)
-        wait_for(lambda: p.boxes(), 10, "the copy's confirmation")
-        p.dismiss_boxes()
-        assert p.clipboard() == "Нет сигнала"
+        assert p.copy_status(w) == "Нет сигнала"
         assert p.running()
     finally:
         for proc, _ in fronts:

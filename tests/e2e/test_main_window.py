@@ -1,20 +1,9 @@
 """The main window under wine: its face, the notification area and its menu, the web site,
 dragging, hints."""
 
-import shutil
 import time
 
-from harness import ARTIFACTS, MAIN_TITLE, build_setting, config_txt
-
-LEFT, TOP = 372, 133  # where the window opens
-
-
-def wait_for(cond, timeout, what):
-    deadline = time.monotonic() + timeout
-    while not cond():
-        if time.monotonic() > deadline:
-            raise AssertionError(f"timed out after {timeout} s waiting for {what}")
-        time.sleep(0.1)
+from harness import LEFT, MAIN_TITLE, TOP, build_setting, config_txt, wait_for
 
 
 def children(p):
@@ -28,11 +17,8 @@ def test_face_controls_and_see_through_corners(player):
     p = player(stations={}, files={"config.txt": config_txt()})
     w = p.wait_window(MAIN_TITLE)
     time.sleep(1)
-    p._x("xdotool", "mousemove", "1000", "700")  # no hover effects in the picture
-    time.sleep(0.3)
-    shot = p.screenshot()
-    ARTIFACTS.mkdir(parents=True, exist_ok=True)
-    shutil.copy(shot, ARTIFACTS / "main-window.png")
+    p.pointer_away()  # no hover effects in the picture
+    shot = p.keep_screenshot("main-window.png")
 
     screen = p.grab(shot)
 
@@ -96,9 +82,7 @@ def test_tray_round_trip_and_menu(player):
     x, y, mw, mh = menu.rect
     assert abs(x - icon[0]) <= 2 and abs(y - icon[1]) <= 2, (menu.rect, icon)
     assert mh >= 7 * 24, menu.rect
-    shot = p.screenshot()
-    ARTIFACTS.mkdir(parents=True, exist_ok=True)
-    shutil.copy(shot, ARTIFACTS / "tray-menu.png")
+    p.keep_screenshot("tray-menu.png")
     p.click_screen(x + 60, y + 3 + 12)
     wait_for(lambda: p.is_mapped(w), 10, "the window to come back from the menu")
     wait_for(lambda: not (p.tray_window() and p.tray_window().visible), 10, "the icon to go")

@@ -2,23 +2,13 @@
 the registry, the last station resumed at start-up, the settings window, a failing registry
 step."""
 
-import shutil
 import subprocess
 import time
 import urllib.parse
 
-from harness import ARTIFACTS, MAIN_TITLE, WINE, config_txt, windows_path
+from harness import LEFT, MAIN_TITLE, TOP, WINE, config_txt, wait_for, windows_path
 
 RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
-LEFT, TOP = 372, 133
-
-
-def wait_for(cond, timeout, what):
-    deadline = time.monotonic() + timeout
-    while not cond():
-        if time.monotonic() > deadline:
-            raise AssertionError(f"timed out after {timeout} s waiting for {what}")
-        time.sleep(0.1)
 
 
 def station(server, tone=880):
@@ -56,10 +46,7 @@ def test_last_station_resumes_with_its_volume(player, icy_server):
     time.sleep(2)
     rec.stop()
     assert (tone := rec.tone(880)), tone
-    p.click(w, 45, 38)
-    wait_for(lambda: p.boxes(), 10, "the copy's confirmation")
-    p.dismiss_boxes()
-    assert p.clipboard() == "Последняя"
+    assert p.copy_status(w) == "Последняя"
     p.close()
     # The restored volume: the level against a run that restores 20.
     q = player(stations=station(icy_server),
@@ -82,21 +69,14 @@ def test_settings_window_beside_the_main_window_and_apply(player):
     p.click(w, 464, 358)          # a second click hides it
     wait_for(lambda: not p.is_mapped(f2), 10, "the window to hide")
     # Drag the main window into the left part of the screen, then open it again.
-    p._x("xdotool", "mousemove", "--window", str(w), "100", "20", "mousedown", "1")
-    time.sleep(0.3)
-    for i in range(1, 11):
-        p._x("xdotool", "mousemove", str(LEFT + 100 - 30 * i), str(TOP + 20))
-        time.sleep(0.05)
-    p._x("xdotool", "mouseup", "1")
+    p.drag_window(w, -300)
     wait_for(lambda: p.geometry(w)["X"] == LEFT - 300, 5, "the main window to move")
     p.click(w, 464, 358)
     wait_for(lambda: p.is_mapped(f2), 10, "the window to show")
     g = p.geometry(f2)
     assert (g["X"], g["Y"]) == (LEFT - 300 + 497, TOP + 208), g
     time.sleep(0.5)
-    shot = p.screenshot()
-    ARTIFACTS.mkdir(parents=True, exist_ok=True)
-    shutil.copy(shot, ARTIFACTS / "settings-window.png")
+    p.keep_screenshot("settings-window.png")
     # Tick "open last", then Apply.
     p.click(f2, 45, 107)
     time.sleep(0.3)

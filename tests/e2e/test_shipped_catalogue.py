@@ -2,13 +2,11 @@
 logo tiles and the scroll bar; a press on a tile starts that station, which here (no internet)
 ends in "Нет сигнала" while the window keeps answering."""
 
-import shutil
 import time
 
 import pytest
 
-from harness import MAIN_TITLE, REPO, config_txt
-from test_grids import GRID_LEFT, GRID_TOP, LEFT, TOP, cell_centre, wait_for
+from harness import GRID_LEFT, GRID_TOP, LEFT, MAIN_TITLE, REPO, TOP, cell_centre, config_txt, wait_for
 
 DIST64 = REPO / "build" / "dist-win64"
 SCREENS = REPO / "build" / "e2e-screens"
@@ -23,14 +21,6 @@ def shipped_stations():
     return n
 
 
-def status_text(p, w):
-    """The status label's text, copied through its click."""
-    p.click(w, 45, 38)
-    wait_for(lambda: p.boxes(), 10, "the copy's confirmation")
-    p.dismiss_boxes()
-    return p.clipboard()
-
-
 def wait_no_signal(p, w, timeout=30):
     """Copies the status label until it says "Нет сигнала"; every copy is a click the window
     has to answer."""
@@ -38,7 +28,7 @@ def wait_no_signal(p, w, timeout=30):
     text = ""
     while time.monotonic() < deadline and text != "Нет сигнала":
         time.sleep(2)
-        text = status_text(p, w)
+        text = p.copy_status(w)
     assert text == "Нет сигнала"
 
 
@@ -48,11 +38,8 @@ def test_packaged_catalogue_fills_the_grid_and_a_tile_starts_its_station(player)
     p = player(exe=DIST64 / "tivolna.exe", files={"config.txt": config_txt()})
     w = p.wait_window(MAIN_TITLE)
     time.sleep(2)
-    p._x("xdotool", "mousemove", "1000", "700")
-    time.sleep(0.3)
-    shot = p.screenshot()
-    SCREENS.mkdir(parents=True, exist_ok=True)
-    shutil.copy(shot, SCREENS / "shipped-catalogue.png")
+    p.pointer_away()
+    shot = p.keep_screenshot("shipped-catalogue.png", SCREENS)
     screen = p.grab(shot)
     # Three full rows of tiles in view: every cell shows a coloured card, none the background.
     for k in range(15):

@@ -2,19 +2,11 @@
 
 import time
 
-from harness import FORM_TITLES, MAIN_TITLE, config_txt
+from harness import FORM_TITLES, MAIN_TITLE, config_txt, wait_for
 
 STATION = "http://127.0.0.1:9/stream\r\nТестовая станция\r\n".encode("cp1251")
 FORMS = [("Form1", "Тиволна"), ("Form2", "Настройка"), ("Form3", "Редактор радиостанции"),
          ("Form4", "Обновление Тиволны")]
-
-
-def wait_for(cond, timeout, what):
-    deadline = time.monotonic() + timeout
-    while not cond():
-        if time.monotonic() > deadline:
-            raise AssertionError(f"timed out after {timeout} s waiting for {what() if callable(what) else what}")
-        time.sleep(0.1)
 
 
 def test_main_window_and_forms_in_creation_order(player):

@@ -5,8 +5,7 @@ import os
 import subprocess
 import time
 
-from harness import MAIN_TITLE, WINE, config_txt
-from test_grids import wait_for
+from harness import MAIN_TITLE, WINE, config_txt, wait_for
 
 RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
 X11_KEY = r"HKCU\Software\Wine\X11 Driver"

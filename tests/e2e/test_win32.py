@@ -11,23 +11,13 @@ import urllib.parse
 
 import pytest
 
-from harness import MAIN_TITLE, REPO, config_txt, windows_path
-from test_grids import cell_centre, make_logo, stations, wait_for
+from harness import LEFT, MAIN_TITLE, REPO, TOP, cell_centre, config_txt, make_logo, wait_for, windows_path
+from test_grids import stations
 from test_https import CERTS, tls_front
 from test_release import INSTALLER_FILES, SETUP32, DIST32, Machine, installed_files, package, shipped
 
-LEFT, TOP = 372, 133   # where the main window opens
 RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
 START_TIMEOUT = 120   # qemu on a loaded machine
-
-
-def copied_title(p, w):
-    """Click the status label, answer the confirmation, return the clipboard text."""
-    p.click(w, 45, 38)
-    wait_for(lambda: p.boxes(), 20, "the copy's confirmation")
-    p.dismiss_boxes()
-    wait_for(lambda: not p.boxes(), 20, "the box to close")
-    return p.clipboard()
 
 
 def answered_forms(p, timeout=60):
@@ -94,7 +84,7 @@ def test_a_tile_plays_its_tone_with_its_title_and_the_volume_keys_change_the_lev
     quiet = listen(p, "at25", 3)
     tone = quiet.tone(880)
     assert tone, tone
-    assert copied_title(p, w) == "Вторая волна"
+    assert p.copy_status(w, timeout=20) == "Вторая волна"
     p.key(w, *(["shift+Up"] * 5))    # 25 -> 75
     time.sleep(1.5)
     loud = listen(p, "at75", 3, wait=False)
@@ -123,12 +113,7 @@ def test_settings_apply_writes_the_file(player32):
     w = p.wait_window(MAIN_TITLE, timeout=START_TIMEOUT)
     # The settings window opens right of the main window: drag that one left first, so the
     # Apply button is on this screen.
-    p._x("xdotool", "mousemove", "--window", str(w), "100", "20", "mousedown", "1")
-    time.sleep(0.5)
-    for i in range(1, 11):
-        p._x("xdotool", "mousemove", str(LEFT + 100 - 30 * i), str(TOP + 20))
-        time.sleep(0.1)
-    p._x("xdotool", "mouseup", "1")
+    p.drag_window(w, -300, pause=0.1)
     wait_for(lambda: p.geometry(w)["X"] == LEFT - 300, 20, "the main window to move")
     p.click(w, 464, 358)          # Image7
     f2 = p.wait_window("Настройка", timeout=30)
@@ -160,7 +145,7 @@ def test_https_station_with_the_test_root_trusted(player32, icy_server, tmp_path
         p.click(w, *cell_centre(1))
         tone = listen(p, "https", 4).tone(880)
         assert tone, tone
-        assert copied_title(p, w) == title
+        assert p.copy_status(w, timeout=20) == title
     finally:
         proc.kill()
         proc.wait(10)
@@ -183,7 +168,7 @@ def test_aac_stations(player32, icy_server, tmp_path):
         rec = listen(p, f"station{n}", 3)
         tone = rec.tone(freq)
         assert tone, f"{name}: {tone}"
-        assert copied_title(p, w) == title, name
+        assert p.copy_status(w, timeout=20) == title, name
 
 
 def test_installer_installs_the_player_silently_and_uninstalls(player32, tmp_path):

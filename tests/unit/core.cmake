@@ -10,19 +10,9 @@ add_dependencies(core_tests tivolna-catalogue)
 gtest_discover_tests(core_tests DISCOVERY_TIMEOUT 60)
 
 # Playback against the loopback server: one process, so the server starts once.
-add_executable(playback_tests core/playback_test.cpp)
-target_link_libraries(playback_tests PRIVATE tivolna_ui GTest::gtest Threads::Threads)
-target_include_directories(playback_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR} ${PROJECT_SOURCE_DIR})
-target_compile_definitions(playback_tests PRIVATE TIVOLNA_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
-  TIVOLNA_MEDIA_DIR="${CMAKE_BINARY_DIR}/test-media-playback")
-add_test(NAME playback_tests COMMAND playback_tests)
-set_tests_properties(playback_tests PROPERTIES TIMEOUT 240)
+tivolna_server_test(playback_tests 240 test-media-playback core/playback_test.cpp)
+target_link_libraries(playback_tests PRIVATE tivolna_ui)
 
 # Adding stations through the main window against the loopback server.
-add_executable(add_station_tests core/add_station_window_test.cpp)
-target_link_libraries(add_station_tests PRIVATE tivolna_ui GTest::gtest Threads::Threads)
-target_include_directories(add_station_tests PRIVATE ${CMAKE_CURRENT_SOURCE_DIR} ${PROJECT_SOURCE_DIR})
-target_compile_definitions(add_station_tests PRIVATE TIVOLNA_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
-  TIVOLNA_MEDIA_DIR="${CMAKE_BINARY_DIR}/test-media-add-station")
-add_test(NAME add_station_tests COMMAND add_station_tests)
-set_tests_properties(add_station_tests PROPERTIES TIMEOUT 240)
+tivolna_server_test(add_station_tests 240 test-media-add-station core/add_station_window_test.cpp)
+target_link_libraries(add_station_tests PRIVATE tivolna_ui)

@@ -9,7 +9,7 @@
 #include "audio/test_hooks.h"
 #include "audio/bass.h"
 #include "audio/wait_pump.h"
-#include "loopback.h"
+#include "server_environment.h"
 #include "toolkit/headless/headless.h"
 #include "toolkit/toolkit.h"
 
@@ -22,18 +22,6 @@ using loopback::sleep_ms;
 constexpr int kRate = 44100;
 constexpr uint32_t kTitleMsg = tk::kWmUser + 7;
 constexpr long kMaxWaitMs = 200;  // no wait inside the library may take longer here
-
-loopback::Server g_server;
-std::string g_server_error;
-
-class ServerEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        if (!g_server.start(TIVOLNA_SOURCE_DIR, TIVOLNA_MEDIA_DIR, g_server_error) && g_server_error.empty())
-            g_server_error = "server did not start";
-    }
-    void TearDown() override { g_server.stop(); }
-};
 
 // Titles change many times a second; the stream arrives in real time, so it goes on.
 const char *const kTitles = "/stream/tone440_128k_44100_s.mp3?metaint=1000&titles=A|B|C&title_every=0.03";
@@ -339,9 +327,3 @@ TEST_F(Contract, FreeWaitsForARunningCallback) {
 }
 
 }  // namespace
-
-int main(int argc, char **argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-    ::testing::AddGlobalTestEnvironment(new ServerEnvironment);
-    return RUN_ALL_TESTS();
-}

@@ -13,7 +13,7 @@
 #include "audio/test_hooks.h"
 #include "audio/bass.h"
 #include "audio/config.h"
-#include "loopback.h"
+#include "server_environment.h"
 #include "net/test_hooks.h"
 #include "../net/local_server.h"
 
@@ -26,18 +26,6 @@ using loopback::sleep_ms;
 
 const QWORD kBad = ~static_cast<QWORD>(0);
 constexpr int kRate = 44100;
-
-loopback::Server g_server;
-std::string g_server_error;
-
-class ServerEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        if (!g_server.start(TIVOLNA_SOURCE_DIR, TIVOLNA_MEDIA_DIR, g_server_error) && g_server_error.empty())
-            g_server_error = "server did not start";
-    }
-    void TearDown() override { g_server.stop(); }
-};
 
 std::string media(const std::string &name) { return std::string(TIVOLNA_MEDIA_DIR) + "/" + name; }
 
@@ -1067,9 +1055,3 @@ TEST_F(AudioStream, StreamsThatEndOrStallGoSilent) {
 }
 
 } // namespace
-
-int main(int argc, char **argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-    ::testing::AddGlobalTestEnvironment(new ServerEnvironment);
-    return RUN_ALL_TESTS();
-}

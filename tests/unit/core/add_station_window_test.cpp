@@ -8,11 +8,12 @@
 #include "app/player_state.h"
 #include "audio/test_hooks.h"
 #include "audio/bass.h"
-#include "audio/loopback.h"
+#include "audio/server_environment.h"
 #include "audio/wait_pump.h"
 #include "base/codepage.h"
 #include "base/paths.h"
 #include "catalogue/station_store.h"
+#include "core/fresh_application.h"
 #include "core/test_util.h"
 #include "net/local_server.h"
 #include "playback/stream_worker.h"
@@ -21,8 +22,6 @@
 #include "ui/main/form1.h"
 
 namespace {
-
-loopback::Server g_server;
 
 std::string Tone(const std::string& query) {
   return g_server.url("/stream/tone440_128k_44100_s.mp3?burst=65536&" + query);
@@ -44,18 +43,11 @@ struct AddWindowTest : ::testing::Test {
   ui::TForm1* form = nullptr;
 
   void SetUp() override {
-    for (const char* f : {"vol.png", "voloff.png", "fav.png", "notfav.png"})
-      std::filesystem::copy_file(std::filesystem::path(TIVOLNA_SOURCE_DIR) / "assets/dist" / f, dir.path() / f);
+    ASSERT_TRUE(g_server_error.empty()) << g_server_error;
+    dir.CopyPictures();
     dir.Write("config.txt", QuietConfig());
-    tk::Application& app = tk::Application::Get();
-    app.DestroyAllForms();
-    tk::headless::Reset();
-    BASS_Free();
+    tk::Application& app = FreshApplication();
     audio::test_hooks::Reset();
-    app::State().CurrentStation = 0;
-    app::State().AudioChannel = 0;
-    app.Title = ui::kProductTitle;
-    app.Initialize();
     audio::SetWaitPump(&tk::HandleSentMessages);
     form = app.CreateForm<ui::TForm1>();
     tk::headless::ClearMessageBoxes();
@@ -66,16 +58,6 @@ struct AddWindowTest : ::testing::Test {
     tk::Application::Get().DestroyAllForms();
     BASS_Free();
     audio::test_hooks::Reset();
-  }
-  template <typename F>
-  bool Pump(F done, int ms) {
-    auto start = loopback::Clock::now();
-    while (!done()) {
-      if (loopback::ms_since(start) > ms) return false;
-      tk::Application::Get().ProcessMessages();
-      loopback::sleep_ms(2);
-    }
-    return true;
   }
   // Ctrl+V on the window with the text on the clipboard, then waits until the addresses are
   // opened and the results handled.
@@ -189,18 +171,3 @@ TEST_F(AddWindowTest, DroppedPlaylistGivesOneStationPerWorkingEntry) {
 }
 
 }  // namespace
-
-class ServerEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    std::string error;
-    ASSERT_TRUE(g_server.start(TIVOLNA_SOURCE_DIR, TIVOLNA_MEDIA_DIR, error)) << error;
-  }
-  void TearDown() override { g_server.stop(); }
-};
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  ::testing::AddGlobalTestEnvironment(new ServerEnvironment);
-  return RUN_ALL_TESTS();
-}

@@ -183,8 +183,7 @@ struct RebuildTest : ::testing::Test {
   std::string jpg, gif, png;
 
   void SetUp() override {
-    for (const char* f : {"fav.png", "notfav.png", "vol.png", "voloff.png"})
-      fs::copy_file(fs::path(TIVOLNA_SOURCE_DIR) / "assets/dist" / f, dir.path() / f);
+    dir.CopyPictures();
     dir.Write("config.txt", QuietConfig());
     // The old catalogue: two stations with picture logos.
     for (int n : {1, 2}) {
@@ -194,10 +193,6 @@ struct RebuildTest : ::testing::Test {
     jpg = Picture("a.jpg", "-size 60x40 xc:red");
     gif = Picture("a.gif", "-size 60x40 xc:green");
     png = Picture("a.png", "-size 60x40 xc:blue");
-    app::PlayerState& st = app::State();
-    st.StationCount = 0;
-    st.FavouriteCount = 0;
-    st.LogoExtensions.Clear();
   }
   std::string Picture(const std::string& name, const std::string& args) {
     std::string cmd = "cd '" + dir.path().string() + "' && convert " + args + " '" + name + "' 2>/dev/null";

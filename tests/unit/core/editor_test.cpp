@@ -11,6 +11,7 @@
 #include "app/player_state.h"
 #include "audio/bass.h"
 #include "base/codepage.h"
+#include "click.h"
 #include "net/local_server.h"
 #include "fresh_application.h"
 #include "test_util.h"
@@ -31,8 +32,7 @@ struct EditorTest : ::testing::Test {
   void SetUp() override {
     std::filesystem::create_directories(dir.Stations());
     dir.Write("config.txt", QuietConfig());
-    for (const char* f : {"fav.png", "notfav.png"})
-      std::filesystem::copy_file(std::filesystem::path(TIVOLNA_SOURCE_DIR) / "assets/dist" / f, dir.path() / f);
+    dir.CopyPictures();
     dir.Write("Stations/play1.txt", base::Utf8ToCp1251("http://127.0.0.1:9/one\r\nПервая\r\n2\r\n"));
     dir.Write("Stations/1.png", artwork_files::EncodePng(tk::Bitmap(30, 30, tk::Rgb(200, 30, 30))));
     dir.Write("Stations/play2.txt", "http://127.0.0.1:9/two\r\nSecond\r\n1\r\n");
@@ -62,7 +62,7 @@ TEST_F(EditorTest, OpensOnlyOnceAStationWasChosenAndFollowsTheSelection) {
   EXPECT_EQ(Form3->Top(), 133 + 369) << "placed below the main window all the same";
   Select(0);
   Form1->SetPosition(372, 400);  // in the lower half of the 768-pixel screen: above it
-  tk::headless::Click(*Form1, 446, 358);  // Image8
+  tk::headless::ClickOn(Form1->Image8);
   EXPECT_TRUE(Form3->Visible());
   EXPECT_EQ(Form3->Top(), 400 - 158);
   EXPECT_EQ(Form3->sEdit1.Text(), "Первая");
@@ -90,13 +90,13 @@ TEST_F(EditorTest, PlaceholdersClearOnAClickOnly) {
   EXPECT_EQ(Form3->sEdit2.Text(), "Ссылка на трансляцию");
   Form3->sEdit1.SetFocus();  // entering by keyboard clears nothing
   EXPECT_EQ(Form3->sEdit1.Text(), "Название радиостанции");
-  tk::headless::Click(*Form3, 150, 55);
+  tk::headless::ClickOn(Form3->sEdit1);
   EXPECT_EQ(Form3->sEdit1.Text(), "");
   tk::headless::TypeText(Form3->sEdit1, "Название радиостанции");  // a name equal to it
-  tk::headless::Click(*Form3, 150, 55);
+  tk::headless::ClickOn(Form3->sEdit1);
   EXPECT_EQ(Form3->sEdit1.Text(), "") << "cleared again";
   tk::headless::TypeText(Form3->sEdit2, " x");
-  tk::headless::Click(*Form3, 150, 88);
+  tk::headless::ClickOn(Form3->sEdit2);
   EXPECT_EQ(Form3->sEdit2.Text(), "Ссылка на трансляцию x") << "only the exact placeholder is cleared";
 }
 
@@ -107,7 +107,7 @@ TEST_F(EditorTest, SaveWritesAsTypedThenTheAddressAndTitle) {
   Form3->sEdit2.SetText("");
   tk::headless::Paste(Form3->sEdit2, "http://127.0.0.1:9/new\r\nsecond line\nthird");
   Form3->sCheckBox1.SetChecked(true);
-  tk::headless::Click(*Form3, 330, 142);  // Сохранить
+  tk::headless::ClickOn(Form3->sButton1);  // Сохранить
   EXPECT_EQ(dir.Read("Stations/play1.txt"),
             base::Utf8ToCp1251("http://127.0.0.1:9/new second line third\r\n  Новое имя \r\n1\r\n"));
   EXPECT_EQ(app::State().CurrentStreamUrl, "http://127.0.0.1:9/new second line third");
@@ -205,7 +205,7 @@ TEST_F(EditorTest, VersionCheckAgainstTheVersionFile) {
   EXPECT_EQ(Form4->Top(), 768 / 2 - 100);
   Form4->sButton1Click();
   EXPECT_EQ(tk::headless::ShellOpens().back(), std::string(app::kProductSiteUrl) + "/download.html");
-  tk::headless::Click(*Form4, 80, 100);  // Закрыть
+  tk::headless::ClickOn(Form4->sButton2);  // Закрыть
   EXPECT_FALSE(Form4->Visible());
 }
 

@@ -10,6 +10,7 @@
 #include "base/codepage.h"
 #include "base/errors.h"
 #include "catalogue/favourites.h"
+#include "click.h"
 #include "fresh_application.h"
 #include "test_util.h"
 #include "toolkit/headless/headless.h"
@@ -45,19 +46,13 @@ struct GridTest : ::testing::Test {
   ui::TForm1* form = nullptr;
 
   void SetUp() override {
-    for (const char* f : {"fav.png", "notfav.png", "vol.png", "voloff.png"})
-      std::filesystem::copy_file(std::filesystem::path(TIVOLNA_SOURCE_DIR) / "assets/dist" / f, dir.path() / f);
+    dir.CopyPictures();
     std::filesystem::create_directories(dir.Stations());
     dir.Write("config.txt", QuietConfig());
-    app::PlayerState& st = app::State();
-    st.CurrentStation = 0;
-    st.FavouriteCount = 0;
-    st.StationCount = 0;
-    st.LogoExtensions.Clear();
-    st.CurrentEngine = "x";  // stations below start no engine unless they say so
   }
   void Start() {
     tk::Application& app = FreshApplication();
+    app::State().CurrentEngine = "x";  // stations below start no engine unless they say so
     form = app.CreateForm<ui::TForm1>();
     player = new SilentPlayer();
     form->WindowsMediaPlayer1.reset(player);
@@ -230,7 +225,7 @@ TEST_F(GridTest, FavouritesViewAndTheToggle) {
   EXPECT_EQ(TileColour(form->NextGrid2, 2, 0), ColourOf(3)) << "listed twice, shown twice";
   EXPECT_TRUE(form->NextGrid2.ScrollBarShown()) << "always shown on the favourites grid";
   // The favourites view; a press there starts the favourite, with the Latin-e hint.
-  tk::headless::Click(*form, 230, 357);  // "ИЗБРАННОЕ"
+  tk::headless::ClickOn(form->RxLabel3);  // "ИЗБРАННОЕ"
   EXPECT_TRUE(form->NextGrid2.Visible());
   EXPECT_EQ(app::State().FavouritesViewActive, 1);
   tk::headless::Click(*form, 10 + 93 + 40, 77 + 40);
@@ -238,20 +233,20 @@ TEST_F(GridTest, FavouritesViewAndTheToggle) {
   EXPECT_EQ(app::State().IsFavourite, 1);
   EXPECT_EQ(form->Image3.Hint(), "Убрать из избранного");
   // Removing in the favourites view refills it at once.
-  tk::headless::Click(*form, 20, 25);  // Image3
+  tk::headless::ClickOn(form->Image3);
   EXPECT_EQ(dir.Read("favs.txt"), "3\r\n3\r\n");
   EXPECT_EQ(form->Image3.Hint(), "Добавить в избранного");
   EXPECT_EQ(app::State().IsFavourite, 0);
   EXPECT_EQ(form->NextGrid2.Tag(1, 0), 2);
   EXPECT_FALSE(form->NextGrid2.HasPicture(2, 0));
   // Adding: the file grows, the grid waits for the next opening of the view.
-  tk::headless::Click(*form, 20, 25);
+  tk::headless::ClickOn(form->Image3);
   EXPECT_EQ(dir.Read("favs.txt"), "3\r\n3\r\n1\r\n");
   EXPECT_FALSE(form->NextGrid2.HasPicture(2, 0));
   EXPECT_EQ(form->Image3.Hint(), "Убрать из избранного");
   EXPECT_TRUE(form->Image3.Picture().pixels == ui::art::FavouriteMark(true).pixels);
   // Back to all stations; a station not in the list gets the all-Cyrillic hint.
-  tk::headless::Click(*form, 40, 357);  // "РАДИОСТАНЦИИ"
+  tk::headless::ClickOn(form->RxLabel2);  // "РАДИОСТАНЦИИ"
   EXPECT_FALSE(form->NextGrid2.Visible());
   EXPECT_EQ(app::State().FavouritesViewActive, 0);
   tk::headless::Click(*form, 10 + 3 * 96 + 40, 77 + 40);
@@ -259,7 +254,7 @@ TEST_F(GridTest, FavouritesViewAndTheToggle) {
   EXPECT_TRUE(form->Image3.Picture().pixels == ui::art::FavouriteMark(false).pixels);
   // With no station chosen the toggle does nothing.
   app::State().CurrentStation = -1;
-  tk::headless::Click(*form, 20, 25);
+  tk::headless::ClickOn(form->Image3);
   EXPECT_EQ(dir.Read("favs.txt"), "3\r\n3\r\n1\r\n");
 }
 

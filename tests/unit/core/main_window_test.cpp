@@ -7,6 +7,8 @@
 #include "audio/bass.h"
 #include "app/build_config.h"
 #include "base/codepage.h"
+#include "click.h"
+#include "fresh_application.h"
 #include "test_util.h"
 #include "toolkit/headless/headless.h"
 #include "ui/dialogs/dialogs.h"
@@ -24,13 +26,8 @@ struct MainWindowTest : ::testing::Test {
   ui::TForm1* form = nullptr;
 
   void SetUp() override {
-    tk::Application& app = tk::Application::Get();
-    app.DestroyAllForms();
-    tk::headless::Reset();
-    BASS_Free();
+    tk::Application& app = FreshApplication();
     audio::test_hooks::SetNoOutputDevice(false);
-    app.Title = ui::kProductTitle;
-    app.Initialize();
     tk::SetClipboard(std::make_unique<ui::TRusClipboard>());
     form = app.CreateForm<ui::TForm1>();
     tk::headless::ClearMessageBoxes();
@@ -147,13 +144,13 @@ TEST_F(MainWindowTest, PressOnBackgroundOrTitleMovesTheWindow) {
     EXPECT_EQ(tk::headless::DragMoves().size(), static_cast<size_t>(++n));
   }
   // A press on a picture does not move the window.
-  tk::headless::Click(*form, 20, 25);
+  tk::headless::ClickOn(form->Image3);
   EXPECT_EQ(tk::headless::DragMoves().size(), static_cast<size_t>(n));
 }
 
 TEST_F(MainWindowTest, TrayRoundTrip) {
   form->RxLabel6.SetCaption("Радио Тест");
-  tk::headless::Click(*form, 436, 18);  // Image5
+  tk::headless::ClickOn(form->Image5);
   EXPECT_FALSE(form->Visible());
   EXPECT_FALSE(tk::headless::Window(Main()).visible);
   auto tray = tk::headless::Tray(form->RxTrayIcon1);
@@ -174,7 +171,7 @@ TEST_F(MainWindowTest, TrayRoundTrip) {
   ASSERT_EQ(tk::headless::Menus().size(), 1u);
   EXPECT_EQ(tk::headless::Menus()[0].at, (tk::Point{30, 40}));
 
-  tk::headless::Click(*form, 436, 18);  // and back into the tray: the icon returns
+  tk::headless::ClickOn(form->Image5);  // and back into the tray: the icon returns
   EXPECT_TRUE(tk::headless::Tray(form->RxTrayIcon1).shown);
 }
 
@@ -197,7 +194,7 @@ TEST_F(MainWindowTest, OtherWindowsGoIntoTheTrayWithTheMainWindow) {
     if (c.settings) form->Image7Click();
     if (c.editor) form->Image8Click();
     if (c.notice) Form4->Show();
-    tk::headless::Click(*form, 436, 18);  // Image5
+    tk::headless::ClickOn(form->Image5);
     for (tk::Form* f : {static_cast<tk::Form*>(form), static_cast<tk::Form*>(Form2), static_cast<tk::Form*>(Form3),
                         static_cast<tk::Form*>(Form4)})
       EXPECT_FALSE(tk::headless::Window(f->GetHandle()).visible) << f->Caption();
@@ -283,9 +280,9 @@ TEST_F(MainWindowTest, ExitFromTheMenuEndsTheLoop) {
 }
 
 TEST_F(MainWindowTest, WebSiteOpensFromSitePictureAndHelpItemOnly) {
-  tk::headless::Click(*form, 340, 357);  // the site name does nothing
+  tk::headless::ClickOn(form->RxLabel1);  // the site name does nothing
   EXPECT_TRUE(tk::headless::ShellOpens().empty());
-  tk::headless::Click(*form, 482, 358);  // Image6
+  tk::headless::ClickOn(form->Image6);
   tk::headless::ChooseInNextMenu("N7");
   form->RxTrayIcon1.RightClick(0, 0);
   EXPECT_EQ(tk::headless::ShellOpens(),
@@ -321,8 +318,7 @@ TEST_F(MainWindowTest, StatusLabelPressCopiesWithTheRussianLocale) {
   for (tk::MouseButton b : {tk::MouseButton::kRight, tk::MouseButton::kLeft, tk::MouseButton::kMiddle}) {
     tk::headless::ClearClipboardLog();
     tk::headless::ClearMessageBoxes();
-    tk::headless::MouseDown(*form, 50, 38, b);
-    tk::headless::MouseUp(*form, 50, 38, b);
+    tk::headless::ClickOn(form->RxLabel7, b);
     // Opened once for real, the locale written on every open and close, and only the
     // outermost close closes.
     EXPECT_EQ(ClipboardLog(), (std::vector<std::string>{"open", "set 16 19040000", "set 16 19040000", "empty",

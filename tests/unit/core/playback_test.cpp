@@ -16,9 +16,10 @@
 #include "audio/bass.h"
 #include "audio/wait_pump.h"
 #include "base/errors.h"
-#include "audio/loopback.h"
+#include "audio/server_environment.h"
 #include "net/local_server.h"
 #include "base/codepage.h"
+#include "core/fresh_application.h"
 #include "core/test_util.h"
 #include "imaging/picture.h"
 #include "playback/stream_worker.h"
@@ -28,8 +29,6 @@
 #include "ui/main/form1.h"
 
 namespace {
-
-loopback::Server g_server;
 
 std::string Url(const std::string& path) { return g_server.url(path); }
 
@@ -89,23 +88,10 @@ struct PlaybackTest : ::testing::Test {
   LoggingForm* form = nullptr;
 
   void SetUp() override {
-    for (const char* f : {"vol.png", "voloff.png", "fav.png", "notfav.png"})
-      std::filesystem::copy_file(std::filesystem::path(TIVOLNA_SOURCE_DIR) / "assets/dist" / f, dir.path() / f);
-    tk::Application& app = tk::Application::Get();
-    app.DestroyAllForms();
-    tk::headless::Reset();
-    BASS_Free();
+    ASSERT_TRUE(g_server_error.empty()) << g_server_error;
+    dir.CopyPictures();
+    tk::Application& app = FreshApplication();
     audio::test_hooks::Reset();
-    app::PlayerState& st = app::State();
-    st.CurrentStation = 0;
-    st.CurrentStreamUrl.clear();
-    st.CurrentStationTitle.clear();
-    st.CurrentEngine.clear();
-    st.AudioChannel = 0;
-    st.IsMuted = 0;
-    st.SavedVolume = 0;
-    app.Title = ui::kProductTitle;
-    app.Initialize();
     audio::SetWaitPump(&tk::HandleSentMessages);
     form = app.CreateForm<LoggingForm>();
     tk::headless::ClearMessageBoxes();
@@ -117,17 +103,6 @@ struct PlaybackTest : ::testing::Test {
     tk::Application::Get().DestroyAllForms();
     BASS_Free();
     audio::test_hooks::Reset();
-  }
-  // Handles messages until `done` or the time is up; false on time-out.
-  template <typename F>
-  bool Pump(F done, int ms) {
-    auto start = loopback::Clock::now();
-    while (!done()) {
-      if (loopback::ms_since(start) > ms) return false;
-      tk::Application::Get().ProcessMessages();
-      loopback::sleep_ms(2);
-    }
-    return true;
   }
   // A station file; the text is given in UTF-8 and written in Windows-1251.
   void Station(int n, const std::string& text) {
@@ -738,19 +713,5 @@ TEST_F(PlaybackTest, ReconnectGivesUpAndTheUserStopCancelsIt) {
   EXPECT_EQ(form->RxLabel7.Caption(), "В эфире");
 }
 
-class ServerEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    std::string error;
-    ASSERT_TRUE(g_server.start(TIVOLNA_SOURCE_DIR, TIVOLNA_MEDIA_DIR, error)) << error;
-  }
-  void TearDown() override { g_server.stop(); }
-};
 
 }  // namespace
-
-int main(int argc, char** argv) {
-  ::testing::InitGoogleTest(&argc, argv);
-  ::testing::AddGlobalTestEnvironment(new ServerEnvironment);
-  return RUN_ALL_TESTS();
-}

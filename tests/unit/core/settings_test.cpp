@@ -8,6 +8,8 @@
 #include "app/settings.h"
 #include "audio/bass.h"
 #include "base/paths.h"
+#include "click.h"
+#include "fresh_application.h"
 #include "test_util.h"
 #include "toolkit/headless/headless.h"
 #include "ui/dialogs/dialogs.h"
@@ -29,8 +31,7 @@ struct SettingsTest : ::testing::Test {
   TempExeFolder dir;
   void SetUp() override {
     std::filesystem::create_directories(dir.Stations());
-    for (const char* f : {"fav.png", "notfav.png", "vol.png", "voloff.png"})
-      std::filesystem::copy_file(std::filesystem::path(TIVOLNA_SOURCE_DIR) / "assets/dist" / f, dir.path() / f);
+    dir.CopyPictures();
     // A station that starts no engine, with a logo.
     dir.Write("Stations/play1.txt", "http://127.0.0.1:9/\r\nOne\r\n2\r\n");
     dir.Write("Stations/1.txt", "");
@@ -42,15 +43,7 @@ struct SettingsTest : ::testing::Test {
       dir.Write("config.txt", config);
     else
       std::filesystem::remove(dir.path() / "config.txt");
-    tk::Application& app = tk::Application::Get();
-    app.DestroyAllForms();
-    tk::headless::Reset();
-    BASS_Free();
-    app.Title = ui::kProductTitle;
-    app.Initialize();
-    app::PlayerState& st = app::State();
-    st.CurrentStation = 0;
-    st.StartVolume = 0;
+    tk::Application& app = FreshApplication();
     Form1 = app.CreateForm<ui::TForm1>();
     Form2 = app.CreateForm<ui::TForm2>();
   }
@@ -260,7 +253,7 @@ TEST_F(SettingsTest, AFileThatCannotBeReplacedLeavesTheRunValueAlone) {
 TEST_F(SettingsTest, SettingsWindowOpensTogglesAndKeepsItsBoxes) {
   Start(Config("1", "1", "25", "-1", "0").c_str());
   Form1->SetPosition(372, 133);
-  tk::headless::Click(*Form1, 464, 358);  // Image7
+  tk::headless::ClickOn(Form1->Image7);
   EXPECT_TRUE(Form2->Visible());
   EXPECT_EQ(Form2->Left(), 372 + 497) << "the main window is in the left half: to its right";
   EXPECT_EQ(Form2->Top(), 133 + 208);
@@ -269,10 +262,10 @@ TEST_F(SettingsTest, SettingsWindowOpensTogglesAndKeepsItsBoxes) {
   EXPECT_FALSE(Form2->sCheckBox3.Checked());
   EXPECT_FALSE(Form2->sBitBtn1.Enabled()) << "ticking boxes enabled Apply, opening disabled it again";
   // Clearing "open last" and leaving with OK: the next opening ticks it again.
-  tk::headless::Click(*Form2, 40, 107);
+  tk::headless::ClickOn(Form2->sCheckBox1);
   EXPECT_FALSE(Form2->sCheckBox1.Checked());
   EXPECT_TRUE(Form2->sBitBtn1.Enabled());
-  tk::headless::Click(*Form2, 30, 135);  // OK
+  tk::headless::ClickOn(Form2->sButton1);  // OK
   EXPECT_FALSE(Form2->Visible());
   EXPECT_TRUE(app::State().OpenLast) << "only Apply changes it";
   tk::headless::ChooseInNextMenu("N9");
@@ -288,7 +281,7 @@ TEST_F(SettingsTest, SettingsWindowOpensTogglesAndKeepsItsBoxes) {
   // The update box takes effect at once; the close area hides; help opens the help page.
   Form2->sCheckBox2.SetChecked(false);
   EXPECT_EQ(app::State().CheckUpdates, 0);
-  tk::headless::Click(*Form2, 280, 15);
+  tk::headless::ClickOn(Form2->Image2);
   EXPECT_FALSE(Form2->Visible());
   Form2->sButton3Click();
   EXPECT_EQ(tk::headless::ShellOpens().back(), std::string(app::kProductSiteUrl) + "/help.html");

@@ -7,6 +7,7 @@
 #include "app/player_state.h"
 #include "audio/test_hooks.h"
 #include "audio/bass.h"
+#include "fresh_application.h"
 #include "test_util.h"
 #include "tools/artwork/image_files.h"
 #include "toolkit/headless/headless.h"
@@ -21,9 +22,7 @@ struct StartupTest : ::testing::Test {
   TempExeFolder dir;
   void SetUp() override {
     dir.Write("config.txt", QuietConfig());
-    tk::Application::Get().DestroyAllForms();
-    tk::headless::Reset();
-    BASS_Free();
+    FreshApplication();
     audio::test_hooks::SetNoOutputDevice(false);
   }
   void TearDown() override {

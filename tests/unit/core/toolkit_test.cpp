@@ -5,6 +5,8 @@
 #include <thread>
 
 #include "base/errors.h"
+#include "click.h"
+#include "fresh_application.h"
 #include "toolkit/headless/headless.h"
 #include "toolkit/skin.h"
 #include "toolkit/toolkit.h"
@@ -44,12 +46,7 @@ class ThrowingCreate : public tk::Form {
 };
 
 struct ToolkitTest : ::testing::Test {
-  void SetUp() override {
-    tk::Application::Get().DestroyAllForms();
-    tk::headless::Reset();
-    tk::Application::Get().Initialize();
-    tk::Application::Get().Title = "Тиволна";
-  }
+  void SetUp() override { FreshApplication(); }
   void TearDown() override { tk::Application::Get().DestroyAllForms(); }
 };
 
@@ -241,18 +238,18 @@ TEST_F(ControlsTest, SliderKeysWheelAndMouse) {
 }
 
 TEST_F(ControlsTest, ButtonClicksOnlyWhenEnabledAndReleasedInside) {
-  tk::headless::Click(*f, 30, 60);
+  tk::headless::ClickOn(f->button);
   EXPECT_EQ(f->clicks, 1);
   tk::headless::MouseDown(*f, 30, 60);
   tk::headless::MouseUp(*f, 200, 110);  // released elsewhere: no click
   EXPECT_EQ(f->clicks, 1);
-  tk::headless::Click(*f, 30, 60, tk::MouseButton::kRight);
+  tk::headless::ClickOn(f->button, tk::MouseButton::kRight);
   EXPECT_EQ(f->clicks, 1);
   EXPECT_TRUE(tk::headless::KeyDown(f->button, tk::kVkSpace));
   EXPECT_EQ(f->clicks, 2);
   f->button.SetEnabled(false);
   EXPECT_FALSE(tk::headless::Window(f->button.GetHandle()).enabled);
-  tk::headless::Click(*f, 30, 60);
+  tk::headless::ClickOn(f->button);
   EXPECT_FALSE(tk::headless::KeyDown(f->button, tk::kVkSpace));
   EXPECT_EQ(f->clicks, 2);
 }
@@ -260,7 +257,7 @@ TEST_F(ControlsTest, ButtonClicksOnlyWhenEnabledAndReleasedInside) {
 TEST_F(ControlsTest, CheckBoxReportsEveryChangeWhoeverMakesIt) {
   f->box.SetChecked(true);   // by the program
   f->box.SetChecked(true);   // no change, no event
-  tk::headless::Click(*f, 15, 88);  // by the user
+  tk::headless::ClickOn(f->box);   // by the user
   tk::headless::KeyDown(f->box, tk::kVkSpace);
   EXPECT_EQ(f->box_events, (std::vector<bool>{true, false, true}));
 }
