@@ -30,6 +30,8 @@ typedef uint64_t QWORD;
 typedef DWORD HSTREAM;
 typedef DWORD HSYNC;
 
+// The constant tables keep their columns.
+// clang-format off
 /* Configuration options */
 #define BASS_CONFIG_NET_BUFFER    12 /* download buffer length in ms (default 5000) */
 #define BASS_CONFIG_NET_PREBUF    15 /* buffer percentage filled before playback starts (default 75) */
@@ -84,6 +86,7 @@ typedef DWORD HSYNC;
 #define BASS_ERROR_CERT_HOST      1007 /* https: the certificate names another host */
 #define BASS_ERROR_CERT_INVALID   1008 /* https: any other fault of the certificate */
 #define BASS_ERROR_HTTP           2000 /* plus the status of a response other than 200: 2404 is 404 */
+// clang-format on
 
 #ifdef __cplusplus
 extern "C" {
