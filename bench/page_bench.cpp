@@ -32,16 +32,19 @@ double Seconds(const std::function<void()>& f, int repeat) {
 
 double ParseSeconds(const std::string& page, int repeat) {
   auto st = std::make_unique<app::PlayerState>();
-  return Seconds([&] {
-    std::string section = page;
-    catalogue::ParseStationBlocks(section, *st, kPrefix);
-  }, repeat);
+  return Seconds(
+      [&] {
+        std::string section = page;
+        catalogue::ParseStationBlocks(section, *st, kPrefix);
+      },
+      repeat);
 }
 
 std::string Block(int i) {
   return "<div class=\"st\"><div class=\"t\"><a href=\"" + kPrefix + "=" + std::to_string(i) +
-         "\"><img src=\"/img/play.png\"></a><a href=\"/s\" popup=\"500 400\"><img src=\"/l/" + std::to_string(i) +
-         ".jpg\" class=\"logo\" alt=\"Station " + std::to_string(i) + "\" width=\"88\" height=\"82\"></a></div></div></div>\n";
+         "\"><img src=\"/img/play.png\"></a><a href=\"/s\" popup=\"500 400\"><img src=\"/l/" +
+         std::to_string(i) + ".jpg\" class=\"logo\" alt=\"Station " + std::to_string(i) +
+         "\" width=\"88\" height=\"82\"></a></div></div></div>\n";
 }
 
 // A progressive grey picture with the standard ten-odd scans.
@@ -79,14 +82,17 @@ int main(int argc, char** argv) {
   std::string good, unended, one_end;
   for (int i = 0; good.size() < page_size; ++i) good += Block(i);
   const std::string start = "<div class=\"st\"><a href=\"" + kPrefix;
-  for (int i = 0; unended.size() < page_size; ++i) unended += start + "=" + std::to_string(i) + "\"><img src=\"";
-  one_end = unended + "popup=\"500 400\"><img src=\"/l.png\" class=\"logo\" alt=\"T\" width=\"" + catalogue::kBlockEnd;
+  for (int i = 0; unended.size() < page_size; ++i)
+    unended += start + "=" + std::to_string(i) + "\"><img src=\"";
+  one_end = unended + "popup=\"500 400\"><img src=\"/l.png\" class=\"logo\" alt=\"T\" width=\"" +
+            catalogue::kBlockEnd;
   const int repeat = smoke ? 2 : 5;
   double t_good = ParseSeconds(good, repeat), t_unended = ParseSeconds(unended, repeat),
          t_one = ParseSeconds(one_end, repeat);
-  std::printf("directory page, %.0f MiB: well-formed %.4f s; blocks without ends %.4f s (ratio %.2f); "
-              "blocks running to one end %.4f s (ratio %.2f)\n",
-              page_size / 1048576.0, t_good, t_unended, t_unended / t_good, t_one, t_one / t_good);
+  std::printf(
+      "directory page, %.0f MiB: well-formed %.4f s; blocks without ends %.4f s (ratio %.2f); "
+      "blocks running to one end %.4f s (ratio %.2f)\n",
+      page_size / 1048576.0, t_good, t_unended, t_unended / t_good, t_one, t_one / t_good);
 
   // The last scan repeated up to 1 MiB: a decoder takes each for a pass over the picture.
   const std::string plain = Progressive(2048);
@@ -102,12 +108,13 @@ int main(int argc, char** argv) {
   auto decode = [](const std::string& bytes) {
     try {
       imaging::Decode(bytes, imaging::Kind::kJpeg, {88, 82});
-    } catch (const base::Error&) {
-    }
+    } catch (const base::Error&) {}
   };
-  double t_plain = Seconds([&] { decode(plain); }, repeat), t_hostile = Seconds([&] { decode(hostile); }, 1);
-  std::printf("JPEG logo 2048x2048: %zu-byte progressive %.3f s; 1 MiB of %zu repeated scans %.3f s "
-              "(ratio %.2f; refused after %d scans)\n",
-              plain.size(), t_plain, scans, t_hostile, t_hostile / t_plain, imaging::kMaxJpegScans);
+  double t_plain = Seconds([&] { decode(plain); }, repeat),
+         t_hostile = Seconds([&] { decode(hostile); }, 1);
+  std::printf(
+      "JPEG logo 2048x2048: %zu-byte progressive %.3f s; 1 MiB of %zu repeated scans %.3f s "
+      "(ratio %.2f; refused after %d scans)\n",
+      plain.size(), t_plain, scans, t_hostile, t_hostile / t_plain, imaging::kMaxJpegScans);
   return 0;
 }

@@ -5,44 +5,43 @@
 #include "audio/format.h"
 #include "split.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    Split in(data, size);
-    const auto *rest = reinterpret_cast<const uint8_t *>(in.rest.data());
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  Split in(data, size);
+  const auto* rest = reinterpret_cast<const uint8_t*>(in.rest.data());
 
-    std::vector<std::vector<uint8_t>> whole, pieces;
-    std::vector<uint8_t> frame;
-    audio::AdtsFramer a;
-    a.Push(rest, in.rest.size());
-    while (a.Next(frame)) whole.push_back(frame);
-    audio::AdtsFramer b;
-    in.each_piece([&](const char *p, size_t n) {
-        b.Push(reinterpret_cast<const uint8_t *>(p), n);
-        while (b.Next(frame)) pieces.push_back(frame);
-    });
-    FUZZ_CHECK(whole == pieces);
-    size_t total = 0;
-    for (const auto &f : whole) {
-        audio::AdtsHeader h;
-        FUZZ_CHECK(f.size() >= audio::kAdtsHeaderBytes && audio::ParseAdtsHeader(f.data(), h));
-        FUZZ_CHECK(h.length == f.size());
-        total += f.size();
-    }
-    FUZZ_CHECK(total + a.Skipped() <= in.rest.size());
+  std::vector<std::vector<uint8_t>> whole, pieces;
+  std::vector<uint8_t> frame;
+  audio::AdtsFramer a;
+  a.Push(rest, in.rest.size());
+  while (a.Next(frame)) whole.push_back(frame);
+  audio::AdtsFramer b;
+  in.each_piece([&](const char* p, size_t n) {
+    b.Push(reinterpret_cast<const uint8_t*>(p), n);
+    while (b.Next(frame)) pieces.push_back(frame);
+  });
+  FUZZ_CHECK(whole == pieces);
+  size_t total = 0;
+  for (const auto& f : whole) {
+    audio::AdtsHeader h;
+    FUZZ_CHECK(f.size() >= audio::kAdtsHeaderBytes && audio::ParseAdtsHeader(f.data(), h));
+    FUZZ_CHECK(h.length == f.size());
+    total += f.size();
+  }
+  FUZZ_CHECK(total + a.Skipped() <= in.rest.size());
 
-    auto d1 = audio::MakeAacDecoder(44100), d2 = audio::MakeAacDecoder(44100);
-    std::vector<int16_t> pcm1, pcm2;
-    d1->Feed(rest, in.rest.size());
-    while (d1->Decode(pcm1) == audio::Decoder::Result::Produced) {
-    }
-    in.each_piece([&](const char *p, size_t n) {
-        d2->Feed(reinterpret_cast<const uint8_t *>(p), n);
-        while (d2->Decode(pcm2) == audio::Decoder::Result::Produced) {
-        }
-    });
-    FUZZ_CHECK(pcm1 == pcm2);
-    FUZZ_CHECK(pcm1.size() % 2 == 0);
+  auto d1 = audio::MakeAacDecoder(44100), d2 = audio::MakeAacDecoder(44100);
+  std::vector<int16_t> pcm1, pcm2;
+  d1->Feed(rest, in.rest.size());
+  while (d1->Decode(pcm1) == audio::Decoder::Result::Produced) {}
+  in.each_piece([&](const char* p, size_t n) {
+    d2->Feed(reinterpret_cast<const uint8_t*>(p), n);
+    while (d2->Decode(pcm2) == audio::Decoder::Result::Produced) {}
+  });
+  FUZZ_CHECK(pcm1 == pcm2);
+  FUZZ_CHECK(pcm1.size() % 2 == 0);
 
-    audio::Sniffed s;
-    if (audio::SniffFormat(rest, in.rest.size(), audio::Format::Aac, s)) FUZZ_CHECK(s.offset < in.rest.size());
-    return 0;
+  audio::Sniffed s;
+  if (audio::SniffFormat(rest, in.rest.size(), audio::Format::Aac, s))
+    FUZZ_CHECK(s.offset < in.rest.size());
+  return 0;
 }

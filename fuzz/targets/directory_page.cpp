@@ -40,9 +40,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static auto reference = std::make_unique<app::PlayerState>();
   std::string body(reinterpret_cast<const char*>(data), size);
   // Either as sent (UTF-8) or with the section markers already in place.
-  for (const std::string& page : {catalogue::DecodePage(body), std::string(catalogue::kSectionStart) + body}) {
+  for (const std::string& page :
+       {catalogue::DecodePage(body), std::string(catalogue::kSectionStart) + body}) {
     for (const auto& s : catalogue::StationsFromDirectoryPage(page, *state, "http://d/", kPrefix)) {
-      if (s.url.compare(0, 17, "http://p/?station") != 0 || s.url.size() < 18 || s.url[17] != '=') __builtin_trap();
+      if (s.url.compare(0, 17, "http://p/?station") != 0 || s.url.size() < 18 || s.url[17] != '=')
+        __builtin_trap();
       for (const std::string* t : {&s.url, &s.title, &s.logo_url})
         for (char c : *t)
           if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) __builtin_trap();
@@ -50,7 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string section = app::TextBetween(catalogue::kSectionStart, catalogue::kSectionEnd, page);
     int n = Reference(section, *reference);
     catalogue::ParseStationBlocks(section, *state, kPrefix);
-    if (state->ParsedCount != n || section.find(catalogue::kBlockStart) != std::string::npos) __builtin_trap();
+    if (state->ParsedCount != n || section.find(catalogue::kBlockStart) != std::string::npos)
+      __builtin_trap();
     for (int k = 1; k <= n; ++k)
       if (state->ParsedStationIds.Get(k) != reference->ParsedStationIds.Get(k) ||
           state->ParsedLogoPaths.Get(k) != reference->ParsedLogoPaths.Get(k) ||

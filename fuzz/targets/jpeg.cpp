@@ -1,6 +1,6 @@
 // The JPEG decoder.
 #include "picture.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-    return FuzzPicture(data, size, imaging::Kind::kJpeg);
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  return FuzzPicture(data, size, imaging::Kind::kJpeg);
 }

@@ -23,8 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     ::shutdown(sv[1], SHUT_WR);
     char sink[4096];
-    while (::recv(sv[1], sink, sizeof sink, 0) > 0) {
-    }
+    while (::recv(sv[1], sink, sizeof sink, 0) > 0) {}
   });
   {
     net::Socket s(sv[0]);

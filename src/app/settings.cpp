@@ -14,9 +14,10 @@ const char kAutorunValueName[] = "Tivolna";
 const char kRunKeyPath[] = "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 
 std::vector<std::string> ConfigLines(const ConfigValues& v) {
-  return {"check_updates", v.check_updates ? "1" : "0", "open_last",   v.open_last ? "1" : "0",
-          "start_volume",  base::IntToStr(v.start_volume), "last_number", base::IntToStr(v.last_number),
-          "autorun",       v.autorun ? "1" : "0"};
+  return {
+      "check_updates", v.check_updates ? "1" : "0",    "open_last",   v.open_last ? "1" : "0",
+      "start_volume",  base::IntToStr(v.start_volume), "last_number", base::IntToStr(v.last_number),
+      "autorun",       v.autorun ? "1" : "0"};
 }
 
 void SetAutorunEntry(bool enable, const std::string& name, const std::string& path) {

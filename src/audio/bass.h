@@ -9,7 +9,7 @@
 #else
 typedef uint32_t DWORD;
 typedef int BOOL;
-typedef void *HWND;
+typedef void* HWND;
 #ifndef TRUE
 #define TRUE 1
 #endif
@@ -115,30 +115,30 @@ extern "C" {
 
 /* Called on the stream's download thread during BASS_StreamCreateURL, with the response
  * head (length 0) when BASS_STREAM_STATUS is given. */
-typedef void(CALLBACK DOWNLOADPROC)(const void *buffer, DWORD length, void *user);
+typedef void(CALLBACK DOWNLOADPROC)(const void* buffer, DWORD length, void* user);
 /* Called on the stream's download thread when the stream's title text changes. */
-typedef void(CALLBACK SYNCPROC)(HSYNC handle, DWORD channel, DWORD data, void *user);
+typedef void(CALLBACK SYNCPROC)(HSYNC handle, DWORD channel, DWORD data, void* user);
 
 /* Starts the output (device is ignored; freq 0 means 44100). */
-BOOL BASS_Init(int device, DWORD freq, DWORD flags, HWND win, const void *clsid);
+BOOL BASS_Init(int device, DWORD freq, DWORD flags, HWND win, const void* clsid);
 /* Frees every stream and stops the output. When it returns, no callback of any stream runs
  * (but the caller's own, when called from one) and none will start. */
 BOOL BASS_Free(void);
 DWORD BASS_SetConfig(DWORD option, DWORD value);
-DWORD BASS_SetConfigPtr(DWORD option, const void *value);
+DWORD BASS_SetConfigPtr(DWORD option, const void* value);
 /* Opens an http:// stream; 0 on failure, the reason in BASS_ErrorGetCode. The whole opening
  * (name lookups, connects, redirects, playlist entries) ends within 30 s. When it fails, no
  * callback of it runs any more. */
-HSTREAM BASS_StreamCreateURL(const char *url, DWORD offset, DWORD flags, DOWNLOADPROC *proc,
-                             void *user);
+HSTREAM BASS_StreamCreateURL(const char* url, DWORD offset, DWORD flags, DOWNLOADPROC* proc,
+                             void* user);
 /* When it returns, no callback of the stream runs (but the caller's own, when called from
  * one of the stream's callbacks) and none will start, so their user data may be freed. */
 BOOL BASS_StreamFree(HSTREAM handle);
 QWORD BASS_StreamGetFilePosition(HSTREAM handle, DWORD mode);
 /* The text stays readable after later changes and after the stream is freed, for a while
  * (the last 8 texts of a stream, the last 32 of freed streams). */
-const char *BASS_ChannelGetTags(DWORD handle, DWORD tags);
-HSYNC BASS_ChannelSetSync(DWORD handle, DWORD type, QWORD param, SYNCPROC *proc, void *user);
+const char* BASS_ChannelGetTags(DWORD handle, DWORD tags);
+HSYNC BASS_ChannelSetSync(DWORD handle, DWORD type, QWORD param, SYNCPROC* proc, void* user);
 BOOL BASS_ChannelPlay(DWORD handle, BOOL restart);
 BOOL BASS_ChannelStop(DWORD handle);
 BOOL BASS_ChannelSetAttribute(DWORD handle, DWORD attrib, float value);

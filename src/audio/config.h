@@ -4,13 +4,13 @@
 
 namespace audio {
 
-constexpr int kConnectTimeoutMs = 5000;   // TCP connect, per attempt
-constexpr int kReadTimeoutMs = 10000;     // response head, and body bytes while opening
-constexpr int kStallTimeoutMs = 15000;    // no bytes while streaming: the download ends
-constexpr int kOpenTimeoutMs = 30000;     // the whole of BASS_StreamCreateURL's opening
-constexpr int kDefaultBufferMs = 5000;    // download buffer length (option 12)
-constexpr int kDefaultPrebufPercent = 75; // option 15
-constexpr int kFallbackBitrateKbps = 128; // buffer sizing when the bitrate is unknown
+constexpr int kConnectTimeoutMs = 5000;    // TCP connect, per attempt
+constexpr int kReadTimeoutMs = 10000;      // response head, and body bytes while opening
+constexpr int kStallTimeoutMs = 15000;     // no bytes while streaming: the download ends
+constexpr int kOpenTimeoutMs = 30000;      // the whole of BASS_StreamCreateURL's opening
+constexpr int kDefaultBufferMs = 5000;     // download buffer length (option 12)
+constexpr int kDefaultPrebufPercent = 75;  // option 15
+constexpr int kFallbackBitrateKbps = 128;  // buffer sizing when the bitrate is unknown
 constexpr size_t kMinBufferBytes = 4096;
 constexpr size_t kMaxBufferBytes = 8u * 1024 * 1024;
 // A playing stream whose connection ends or stalls connects again by itself: this many tries,

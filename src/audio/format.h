@@ -9,17 +9,17 @@ namespace audio {
 enum class Format { Unknown, Mpeg, Aac, Ogg };
 
 // The format a Content-Type names (parameters and case ignored); Unknown for other types.
-Format FormatFromType(const std::string &content_type);
+Format FormatFromType(const std::string& content_type);
 
 struct Sniffed {
-    Format format = Format::Unknown;
-    size_t offset = 0;     // where the first frame or page starts
-    int bitrate_kbps = 0;  // 0 when the first bytes do not tell
+  Format format = Format::Unknown;
+  size_t offset = 0;     // where the first frame or page starts
+  int bitrate_kbps = 0;  // 0 when the first bytes do not tell
 };
 
 // Recognises MPEG audio (a chain of frames), ADTS (a chain of frames) or Ogg (a page with
 // a valid checksum) in data. The `expected` format wins when its data is there; otherwise
 // whichever starts first.
-bool SniffFormat(const uint8_t *data, size_t n, Format expected, Sniffed &out);
+bool SniffFormat(const uint8_t* data, size_t n, Format expected, Sniffed& out);
 
 }  // namespace audio

@@ -8,12 +8,12 @@ namespace audio {
 enum class PlaylistKind { None, M3u, Pls, Asx, UrlList };
 
 // Kind implied by a Content-Type value (parameters and case ignored), or None.
-PlaylistKind PlaylistKindFromType(const std::string &content_type);
+PlaylistKind PlaylistKindFromType(const std::string& content_type);
 
 // Kind recognised from the first bytes of a body, or None.
-PlaylistKind PlaylistKindFromBody(const std::string &body);
+PlaylistKind PlaylistKindFromBody(const std::string& body);
 
 // Entries in playlist order (not yet resolved against the playlist's address).
-std::vector<std::string> ParsePlaylist(PlaylistKind kind, const std::string &body);
+std::vector<std::string> ParsePlaylist(PlaylistKind kind, const std::string& body);
 
 }  // namespace audio

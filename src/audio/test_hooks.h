@@ -14,8 +14,8 @@ void SetFastPacing(bool on);
 
 // Receives every mixed block written while at least one channel plays (interleaved stereo
 // 16-bit at the output rate), on the library's output thread. nullptr removes it.
-using CaptureFn = void (*)(const int16_t *frames, size_t count, void *user);
-void SetCapture(CaptureFn fn, void *user);
+using CaptureFn = void (*)(const int16_t* frames, size_t count, void* user);
+void SetCapture(CaptureFn fn, void* user);
 
 // Overrides the time-outs in ms; 0 keeps the built-in value.
 void SetTimeouts(int connect_ms, int read_ms, int stall_ms);

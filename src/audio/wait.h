@@ -9,25 +9,25 @@ namespace audio {
 
 // A one-way switch: set once, waited for by any number of threads.
 class Latch {
-public:
-    Latch();
-    ~Latch();
-    Latch(const Latch &) = delete;
-    Latch &operator=(const Latch &) = delete;
+ public:
+  Latch();
+  ~Latch();
+  Latch(const Latch&) = delete;
+  Latch& operator=(const Latch&) = delete;
 
-    void Set();
-    bool IsSet();
-    // Waits until set or the deadline passes; returns IsSet(). A thread other than the
-    // library's own keeps handling sent messages meanwhile: on Windows the wait also wakes
-    // for them, and the installed wait pump runs at least every few milliseconds.
-    bool Wait(net::Deadline deadline = net::Deadline());
+  void Set();
+  bool IsSet();
+  // Waits until set or the deadline passes; returns IsSet(). A thread other than the
+  // library's own keeps handling sent messages meanwhile: on Windows the wait also wakes
+  // for them, and the installed wait pump runs at least every few milliseconds.
+  bool Wait(net::Deadline deadline = net::Deadline());
 
-private:
-    std::mutex m_;
-    std::condition_variable cv_;
-    bool set_ = false;
+ private:
+  std::mutex m_;
+  std::condition_variable cv_;
+  bool set_ = false;
 #ifdef _WIN32
-    void *event_ = nullptr;
+  void* event_ = nullptr;
 #endif
 };
 

@@ -2,4 +2,7 @@
 // it (see bass.h, "Threads and callbacks").
 #pragma once
 
-namespace audio { using WaitPump = void (*)(); void SetWaitPump(WaitPump pump); }
+namespace audio {
+using WaitPump = void (*)();
+void SetWaitPump(WaitPump pump);
+}

@@ -26,10 +26,14 @@ std::optional<int32_t> TryStrToInt(const std::string& text) {
   for (; i < n; ++i) {
     char c = text[i];
     int d;
-    if (c >= '0' && c <= '9') d = c - '0';
-    else if (hex && c >= 'a' && c <= 'f') d = c - 'a' + 10;
-    else if (hex && c >= 'A' && c <= 'F') d = c - 'A' + 10;
-    else return std::nullopt;
+    if (c >= '0' && c <= '9')
+      d = c - '0';
+    else if (hex && c >= 'a' && c <= 'f')
+      d = c - 'a' + 10;
+    else if (hex && c >= 'A' && c <= 'F')
+      d = c - 'A' + 10;
+    else
+      return std::nullopt;
     value = value * (hex ? 16 : 10) + static_cast<uint64_t>(d);
     if (value > limit) return std::nullopt;
   }

@@ -39,7 +39,9 @@ std::filesystem::path ExeFolder() {
   return ExePath().parent_path();
 }
 
-std::filesystem::path BesideExe(const std::string& name) { return ExeFolder() / PathFromAnsi(name); }
+std::filesystem::path BesideExe(const std::string& name) {
+  return ExeFolder() / PathFromAnsi(name);
+}
 
 namespace test_hooks {
 void SetExeFolder(const std::filesystem::path& folder) { g_test_folder = folder; }
@@ -84,12 +86,14 @@ bool DeleteFileAt(const std::filesystem::path& path) {
 
 namespace base {
 
-bool ReplaceFileWith(const std::filesystem::path& target, const std::filesystem::path& replacement) {
+bool ReplaceFileWith(const std::filesystem::path& target,
+                     const std::filesystem::path& replacement) {
 #ifdef _WIN32
   // Windows refuses to replace a read-only file; wine replaces it, so say no for both.
   DWORD attributes = GetFileAttributesW(target.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return false;
-  return MoveFileExW(replacement.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  return MoveFileExW(replacement.c_str(), target.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 #else
   // As on Windows, a read-only target is not replaced (the write bits stand for the
   // attribute; checked by mode, as access() grants everything to root).

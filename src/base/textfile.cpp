@@ -67,7 +67,9 @@ std::string ReadFileBytes(const std::filesystem::path& path) {
   return data;
 }
 
-TextReader OpenTextFile(const std::filesystem::path& path) { return TextReader(ReadFileBytes(path)); }
+TextReader OpenTextFile(const std::filesystem::path& path) {
+  return TextReader(ReadFileBytes(path));
+}
 
 void WriteTextLines(const std::filesystem::path& path, const std::vector<std::string>& lines) {
   WriteLines(path, lines, std::ios::out | std::ios::trunc);

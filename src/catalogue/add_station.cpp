@@ -45,7 +45,8 @@ void WriteBytesWhole(const std::filesystem::path& target, const std::filesystem:
                      const std::vector<unsigned char>& bytes) {
   {
     std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     out.flush();
     if (!out) {
       out.close();
@@ -117,8 +118,7 @@ int32_t FindStationByAddress(const std::string& url) {
     if (found != 0 && n >= found) continue;  // the lowest number wins
     try {
       if (SameAddress(ReadStationFile(n).url, url)) found = n;
-    } catch (const base::Error&) {
-    }
+    } catch (const base::Error&) {}
   }
   return found;
 }

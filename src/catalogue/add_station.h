@@ -50,7 +50,8 @@ std::string AnyTextToUtf8(const std::string& bytes);
 // The station's name in Windows-1251, from the best source there is: the stream's icy-name,
 // else the playlist entry's title (both UTF-8), else the address's host. One
 // line, blanks collapsed, trimmed, at most kMaxStationNameLength bytes.
-std::string StationName(const std::string& icy_name, const std::string& entry_title, const std::string& url);
+std::string StationName(const std::string& icy_name, const std::string& entry_title,
+                        const std::string& url);
 
 // Addresses compare equal when they differ only in blanks around them, in the case of the
 // scheme and host, or in a default port.

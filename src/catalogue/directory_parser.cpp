@@ -47,14 +47,16 @@ constexpr size_t kMaxField = 4096;
 
 }  // namespace
 
-void ParseStationBlocks(std::string& section, app::PlayerState& state, const std::string& playlist_prefix) {
+void ParseStationBlocks(std::string& section, app::PlayerState& state,
+                        const std::string& playlist_prefix) {
   Finder block_start(section, kBlockStart), block_end(section, kBlockEnd);
   Finder logo_start(section, kLogoPathStart), logo_end(section, kLogoPathEnd);
   Finder id_start(section, playlist_prefix), id_end(section, kIdentifierEnd);
   Finder title_start(section, kTitleStart), title_end(section, kTitleEnd);
   int32_t k = 0;
   std::vector<size_t> visited;
-  for (size_t pos = block_start.Find(0); pos != std::string::npos; pos = block_start.Find(pos + 1)) {
+  for (size_t pos = block_start.Find(0); pos != std::string::npos;
+       pos = block_start.Find(pos + 1)) {
     visited.push_back(pos);
     if (!app::Table1000<std::string>::InRange(k + 1)) continue;  // the tables are full
     size_t from = pos + block_start.Size();
@@ -90,7 +92,8 @@ std::string OneLine(std::string text) {
   return text;
 }
 
-const char kSectionStart[] = "<h3>\xD0\xE0\xE4\xE8\xEE\xF1\xF2\xE0\xED\xF6\xE8\xE8</h3>";  // Радиостанции
+const char kSectionStart[] =
+    "<h3>\xD0\xE0\xE4\xE8\xEE\xF1\xF2\xE0\xED\xF6\xE8\xE8</h3>";  // Радиостанции
 const char kSectionEnd[] = "<div id=\"footer-spacer\">";
 
 std::string CleanTitle(const std::string& title) {
@@ -104,13 +107,15 @@ std::string DecodePage(const std::string& body) {
 }
 
 std::vector<NewStation> StationsFromDirectoryPage(const std::string& page, app::PlayerState& state,
-                                                  const std::string& root_url, const std::string& playlist_prefix) {
+                                                  const std::string& root_url,
+                                                  const std::string& playlist_prefix) {
   std::string section = app::TextBetween(kSectionStart, kSectionEnd, page);
   ParseStationBlocks(section, state, playlist_prefix);
   std::vector<NewStation> out;
   for (int32_t k = 1; k <= state.ParsedCount; ++k)
     out.push_back({OneLine(playlist_prefix + state.ParsedStationIds.Get(k)),
-                   OneLine(CleanTitle(state.ParsedTitles.Get(k))), OneLine(root_url + state.ParsedLogoPaths.Get(k))});
+                   OneLine(CleanTitle(state.ParsedTitles.Get(k))),
+                   OneLine(root_url + state.ParsedLogoPaths.Get(k))});
   return out;
 }
 

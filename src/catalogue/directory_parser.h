@@ -21,7 +21,8 @@ inline constexpr char kTitleEnd[] = "\" width=\"";
 // "<" of every block start visited becomes "#". Blocks beyond the tables' 1000 entries are
 // visited but not stored; a block with a field over 4 KiB is no station. The parse takes
 // time linear in the section's length.
-void ParseStationBlocks(std::string& section, app::PlayerState& state, const std::string& playlist_prefix);
+void ParseStationBlocks(std::string& section, app::PlayerState& state,
+                        const std::string& playlist_prefix);
 
 // Section markers of the directory's root page (Windows-1251).
 extern const char kSectionStart[];
@@ -49,6 +50,7 @@ std::string DecodePage(const std::string& body);
 // tables and gives their stations: the stream address (prefix + identifier), the cleaned
 // title and the logo address (root + path), each as one line.
 std::vector<NewStation> StationsFromDirectoryPage(const std::string& page, app::PlayerState& state,
-                                                  const std::string& root_url, const std::string& playlist_prefix);
+                                                  const std::string& root_url,
+                                                  const std::string& playlist_prefix);
 
 }  // namespace catalogue

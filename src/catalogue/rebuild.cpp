@@ -16,26 +16,38 @@ namespace fs = std::filesystem;
 
 const char* LogoKindName(LogoKind kind) {
   switch (kind) {
-    case LogoKind::Jpeg: return "JPEG";
-    case LogoKind::Gif: return "GIF";
-    case LogoKind::Png: return "PNG";
-    case LogoKind::Unknown: return "unknown";
-    case LogoKind::Empty: return "empty";
-    case LogoKind::Missing: return "missing";
-    case LogoKind::TooLarge: return "too large";
+    case LogoKind::Jpeg:
+      return "JPEG";
+    case LogoKind::Gif:
+      return "GIF";
+    case LogoKind::Png:
+      return "PNG";
+    case LogoKind::Unknown:
+      return "unknown";
+    case LogoKind::Empty:
+      return "empty";
+    case LogoKind::Missing:
+      return "missing";
+    case LogoKind::TooLarge:
+      return "too large";
   }
   return "";
 }
 
 std::string LogoExtension(LogoKind kind) {
   switch (kind) {
-    case LogoKind::Jpeg: return ".jpg";
-    case LogoKind::Gif: return ".gif";
-    case LogoKind::Png: return ".png";
-    case LogoKind::Unknown: return "";
+    case LogoKind::Jpeg:
+      return ".jpg";
+    case LogoKind::Gif:
+      return ".gif";
+    case LogoKind::Png:
+      return ".png";
+    case LogoKind::Unknown:
+      return "";
     case LogoKind::Empty:
     case LogoKind::Missing:
-    case LogoKind::TooLarge: return ".txt";
+    case LogoKind::TooLarge:
+      return ".txt";
   }
   return "";
 }
@@ -58,18 +70,24 @@ bool ReadHead(const fs::path& file, std::string& head) {
 
 LogoKind KindBySignature(const std::string& h) {
   if (h.size() >= 3 && h.compare(0, 3, "\xFF\xD8\xFF") == 0) return LogoKind::Jpeg;
-  if (h.size() >= 6 && (h.compare(0, 6, "GIF87a") == 0 || h.compare(0, 6, "GIF89a") == 0)) return LogoKind::Gif;
+  if (h.size() >= 6 && (h.compare(0, 6, "GIF87a") == 0 || h.compare(0, 6, "GIF89a") == 0))
+    return LogoKind::Gif;
   if (h.size() >= 8 && h.compare(0, 8, "\x89PNG\r\n\x1A\n") == 0) return LogoKind::Png;
   return h.empty() ? LogoKind::Empty : LogoKind::Unknown;
 }
 
 LogoKind KindByFirstByte(const std::string& h) {
   switch (h.empty() ? 26 : static_cast<unsigned char>(h[0])) {
-    case 26: return LogoKind::Empty;
-    case 71: return LogoKind::Gif;
-    case 137: return LogoKind::Png;
-    case 255: return LogoKind::Jpeg;
-    default: return LogoKind::Unknown;
+    case 26:
+      return LogoKind::Empty;
+    case 71:
+      return LogoKind::Gif;
+    case 137:
+      return LogoKind::Png;
+    case 255:
+      return LogoKind::Jpeg;
+    default:
+      return LogoKind::Unknown;
   }
 }
 
@@ -106,16 +124,23 @@ size_t BuildReport::Count(LogoKind kind) const {
 std::string BuildReport::DroppedLogos() const {
   std::string list;
   for (size_t i = 0; i < logos.size(); ++i)
-    if (logos[i] == LogoKind::TooLarge) list += (list.empty() ? "" : ", ") + base::IntToStr(static_cast<int64_t>(i + 1));
+    if (logos[i] == LogoKind::TooLarge)
+      list += (list.empty() ? "" : ", ") + base::IntToStr(static_cast<int64_t>(i + 1));
   if (list.empty()) return list;
   return "Logos over " + base::IntToStr(kMaxLogoBytes / 1024) + " KiB, or past the catalogue's " +
-         base::IntToStr(static_cast<int64_t>(kMaxLogoTotalBytes >> 20)) + " MiB of logos, were dropped: station " +
-         list;
+         base::IntToStr(static_cast<int64_t>(kMaxLogoTotalBytes >> 20)) +
+         " MiB of logos, were dropped: station " + list;
 }
 
-fs::path NewFolderOf(const fs::path& folder) { return fs::path(folder.native() + fs::path(".new").native()); }
-fs::path OldFolderOf(const fs::path& folder) { return fs::path(folder.native() + fs::path(".old").native()); }
-fs::path SwapFolderOf(const fs::path& folder) { return fs::path(folder.native() + fs::path(".swap").native()); }
+fs::path NewFolderOf(const fs::path& folder) {
+  return fs::path(folder.native() + fs::path(".new").native());
+}
+fs::path OldFolderOf(const fs::path& folder) {
+  return fs::path(folder.native() + fs::path(".old").native());
+}
+fs::path SwapFolderOf(const fs::path& folder) {
+  return fs::path(folder.native() + fs::path(".swap").native());
+}
 
 bool IsStationFileName(const std::string& name) {
   std::string n;
@@ -138,7 +163,8 @@ bool HoldsStationFilesOnly(const fs::path& folder) {
   fs::directory_iterator it(folder, ec), end;
   for (; !ec && it != end; it.increment(ec)) {
     std::error_code ec2;
-    fs::file_type type = fs::symlink_status(it->path(), ec2).type();  // a link itself, never what it names
+    fs::file_type type =
+        fs::symlink_status(it->path(), ec2).type();  // a link itself, never what it names
     if ((type != fs::file_type::regular && type != fs::file_type::symlink) ||
         !IsStationFileName(it->path().filename().u8string()))
       return false;
@@ -168,11 +194,12 @@ void CheckTarget(const fs::path& folder) {
   if (st.type() != fs::file_type::not_found && st.type() != fs::file_type::directory)
     throw UnsafeTarget("'" + shown + "' is not a folder");
   if (!HoldsStationFilesOnly(p))
-    throw UnsafeTarget("'" + shown + "' holds files that are not station files; it was not changed");
+    throw UnsafeTarget("'" + shown +
+                       "' holds files that are not station files; it was not changed");
   for (const fs::path& beside : {NewFolderOf(p), OldFolderOf(p), SwapFolderOf(p)})
     if (!HoldsStationFilesOnly(beside))
-      throw UnsafeTarget("'" + beside.u8string() + "' holds files that are not station files; " + shown +
-                         " was not changed");
+      throw UnsafeTarget("'" + beside.u8string() + "' holds files that are not station files; " +
+                         shown + " was not changed");
 }
 
 namespace test_hooks {
@@ -200,7 +227,8 @@ bool Move(const fs::path& from, const fs::path& to) {
 bool MoveFiles(const fs::path& from, const fs::path& to) {
   std::error_code ec;
   std::vector<fs::path> files;
-  for (fs::directory_iterator it(from, ec), end; !ec && it != end; it.increment(ec)) files.push_back(it->path());
+  for (fs::directory_iterator it(from, ec), end; !ec && it != end; it.increment(ec))
+    files.push_back(it->path());
   if (ec) return false;
   for (const fs::path& f : files)
     if (!Move(f, to / f.filename())) return false;
@@ -228,7 +256,8 @@ bool RemoveStationFolder(const fs::path& dir) {
 //                 N renamed to S, S's files moving into F      -> F's files back to S, then as above
 // Each undo step leaves a state of this list, so an undo cut off is finished by the next.
 bool Recover(const fs::path& folder) {
-  fs::path old_folder = OldFolderOf(folder), fresh = NewFolderOf(folder), swap = SwapFolderOf(folder);
+  fs::path old_folder = OldFolderOf(folder), fresh = NewFolderOf(folder),
+           swap = SwapFolderOf(folder);
   for (const fs::path& p : {folder, old_folder, fresh, swap})
     if (!HoldsStationFilesOnly(p)) return false;
   bool ok = true;
@@ -279,7 +308,8 @@ void Swap(const fs::path& folder, const fs::path& fresh) {
     CannotReplace(folder);
   }
   if (!MoveFiles(swap, folder)) {
-    if (MoveFiles(folder, swap) && Move(swap, fresh) && MoveFiles(old_folder, folder)) RemoveStationFolder(old_folder);
+    if (MoveFiles(folder, swap) && Move(swap, fresh) && MoveFiles(old_folder, folder))
+      RemoveStationFolder(old_folder);
     CannotReplace(folder);
   }
   RemoveStationFolder(swap);
@@ -293,7 +323,8 @@ void RestoreInterruptedSwap(const fs::path& folder) { Recover(folder); }
 BuildReport BuildCatalogue(const fs::path& folder, const std::vector<NewStation>& stations,
                            const BuildOptions& options) {
   CheckTarget(folder);
-  if (!Recover(folder)) throw base::Error("Cannot finish the swap of an earlier build of " + folder.u8string());
+  if (!Recover(folder))
+    throw base::Error("Cannot finish the swap of an earlier build of " + folder.u8string());
   fs::path fresh = NewFolderOf(folder);
   struct Drop {  // the new folder goes unless it was swapped in
     fs::path path;
@@ -302,7 +333,8 @@ BuildReport BuildCatalogue(const fs::path& folder, const std::vector<NewStation>
     }
   } drop{fresh};
   std::error_code ec;
-  if (!fs::create_directories(fresh, ec) || ec) throw base::Error("Cannot create " + fresh.u8string());
+  if (!fs::create_directories(fresh, ec) || ec)
+    throw base::Error("Cannot create " + fresh.u8string());
 
   std::vector<std::string> urls, names;
   for (size_t i = 0; i < stations.size(); ++i) {
@@ -318,7 +350,8 @@ BuildReport BuildCatalogue(const fs::path& folder, const std::vector<NewStation>
   auto detect = [&](size_t row) {
     int32_t n = static_cast<int32_t>(row + 1);
     LogoKind kind = DetectLogoType(fresh, n, options.rule);
-    if (options.check_logo && (kind == LogoKind::Jpeg || kind == LogoKind::Gif || kind == LogoKind::Png) &&
+    if (options.check_logo &&
+        (kind == LogoKind::Jpeg || kind == LogoKind::Gif || kind == LogoKind::Png) &&
         !options.check_logo(Numbered(fresh, n, LogoExtension(kind)), kind)) {
       std::error_code e;
       fs::remove(Numbered(fresh, n, LogoExtension(kind)), e);
@@ -336,14 +369,15 @@ BuildReport BuildCatalogue(const fs::path& folder, const std::vector<NewStation>
   };
   dl.on_done = [&](size_t row, net::RowOutcome outcome) {
     if (outcome == net::RowOutcome::WriteFailed)
-      throw base::Error("Cannot write the logo of station " + base::IntToStr(static_cast<int64_t>(row + 1)) + " in " +
-                        fresh.u8string());
+      throw base::Error("Cannot write the logo of station " +
+                        base::IntToStr(static_cast<int64_t>(row + 1)) + " in " + fresh.u8string());
     report.logos[row] = detect(row);
     if (outcome == net::RowOutcome::TooLarge) report.logos[row] = LogoKind::TooLarge;
     if (options.on_logo) options.on_logo(row, report.logos[row]);
   };
   net::DownloadList(urls, names, fresh, dl);
-  if (options.http.abort && options.http.abort->load()) throw base::Error("The rebuild was stopped");
+  if (options.http.abort && options.http.abort->load())
+    throw base::Error("The rebuild was stopped");
   // Stations without a logo address get the no-logo marker as well.
   for (size_t i = 0; i < stations.size(); ++i) {
     if (!urls[i].empty()) continue;
@@ -355,9 +389,12 @@ BuildReport BuildCatalogue(const fs::path& folder, const std::vector<NewStation>
   for (size_t i = 0; i < stations.size(); ++i) {
     int32_t n = static_cast<int32_t>(i + 1);
     bool found = false;
-    for (LogoKind k : {report.logos[i], LogoKind::Jpeg, LogoKind::Gif, LogoKind::Png, LogoKind::Empty})
+    for (LogoKind k :
+         {report.logos[i], LogoKind::Jpeg, LogoKind::Gif, LogoKind::Png, LogoKind::Empty})
       found = found || Exists(Numbered(fresh, n, LogoExtension(k)));
-    if (!found) throw base::Error("Cannot write the logo of station " + base::IntToStr(n) + " in " + fresh.u8string());
+    if (!found)
+      throw base::Error("Cannot write the logo of station " + base::IntToStr(n) + " in " +
+                        fresh.u8string());
   }
   Swap(folder, fresh);
   drop.path.clear();

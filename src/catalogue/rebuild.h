@@ -25,7 +25,8 @@ enum class LogoRule {
 
 // Renames folder/N by its first byte (an empty file reads as byte 26): N.txt, N.gif, N.png,
 // N.jpg, or the bare name. A missing file becomes the empty N.txt. A failed rename is ignored.
-LogoKind DetectLogoType(const std::filesystem::path& folder, int32_t n, LogoRule rule = LogoRule::FirstByte);
+LogoKind DetectLogoType(const std::filesystem::path& folder, int32_t n,
+                        LogoRule rule = LogoRule::FirstByte);
 // The extension a kind leaves on the logo file ("" for the bare name).
 std::string LogoExtension(LogoKind kind);
 
@@ -72,8 +73,8 @@ void CheckTarget(const std::filesystem::path& folder);
 // cannot be written among them) the new folder is dropped, `folder` is left as it was and
 // base::Error is thrown; UnsafeTarget before anything is touched (CheckTarget). A swap
 // interrupted by the end of the process is completed or undone by the next build.
-BuildReport BuildCatalogue(const std::filesystem::path& folder, const std::vector<NewStation>& stations,
-                           const BuildOptions& options);
+BuildReport BuildCatalogue(const std::filesystem::path& folder,
+                           const std::vector<NewStation>& stations, const BuildOptions& options);
 
 // What a build cut off by the end of its process left: a swap in the middle is undone (the
 // old folder whole again) or, when only the leftovers' removal was missing, completed, and
@@ -91,8 +92,8 @@ std::filesystem::path SwapFolderOf(const std::filesystem::path& folder);
 namespace test_hooks {
 // Called before each rename of the swap and its recovery; an error it sets stands for the
 // rename's own.
-using MoveHook = std::function<void(const std::filesystem::path& from, const std::filesystem::path& to,
-                                    std::error_code& ec)>;
+using MoveHook = std::function<void(const std::filesystem::path& from,
+                                    const std::filesystem::path& to, std::error_code& ec)>;
 void SetMoveHook(MoveHook hook);
 }  // namespace test_hooks
 

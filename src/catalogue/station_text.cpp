@@ -31,7 +31,8 @@ std::vector<std::string> Lines(const std::string& body) {
   size_t pos = 0;
   while (pos <= body.size()) {
     size_t nl = body.find_first_of("\r\n", pos);
-    out.push_back(net::Trim(body.substr(pos, nl == std::string::npos ? std::string::npos : nl - pos)));
+    out.push_back(
+        net::Trim(body.substr(pos, nl == std::string::npos ? std::string::npos : nl - pos)));
     if (nl == std::string::npos) break;
     pos = nl + 1;
   }
@@ -49,7 +50,8 @@ std::string ExtinfTitle(const std::string& line) {
 }
 
 // The text between <tag ...> and </tag> from `from` on, within `end`.
-std::string XmlText(const std::string& body, const std::string& low, const char* tag, size_t from, size_t end) {
+std::string XmlText(const std::string& body, const std::string& low, const char* tag, size_t from,
+                    size_t end) {
   std::string open = std::string("<") + tag, close = std::string("</") + tag;
   size_t a = low.find(open, from);
   if (a == std::string::npos || a >= end) return "";
@@ -60,13 +62,15 @@ std::string XmlText(const std::string& body, const std::string& low, const char*
   for (auto [ent, ch] : std::initializer_list<std::pair<const char*, const char*>>{
            {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&apos;", "'"}, {"&amp;", "&"}}) {
     size_t p;
-    while ((p = t.find(ent)) != std::string::npos) t.replace(p, std::char_traits<char>::length(ent), ch);
+    while ((p = t.find(ent)) != std::string::npos)
+      t.replace(p, std::char_traits<char>::length(ent), ch);
   }
   return t;
 }
 
 // Entry titles of a playlist by the address they belong to.
-std::multimap<std::string, std::string> TitlesByAddress(audio::PlaylistKind kind, const std::string& body) {
+std::multimap<std::string, std::string> TitlesByAddress(audio::PlaylistKind kind,
+                                                        const std::string& body) {
   std::multimap<std::string, std::string> titles;
   switch (kind) {
     case audio::PlaylistKind::M3u:
@@ -93,7 +97,8 @@ std::multimap<std::string, std::string> TitlesByAddress(audio::PlaylistKind kind
         if (key.compare(0, 4, "file") == 0) files[key.substr(4)] = value;
         if (key.compare(0, 5, "title") == 0) names[key.substr(5)] = value;
       }
-      for (auto& [num, url] : files) titles.emplace(url, names.count(num) ? names[num] : std::string());
+      for (auto& [num, url] : files)
+        titles.emplace(url, names.count(num) ? names[num] : std::string());
       break;
     }
     case audio::PlaylistKind::Asx: {
@@ -150,7 +155,9 @@ std::string FitName(std::string s) {
   out = net::Trim(out);
   if (out.size() > kMaxStationNameLength) {
     size_t cut = out.rfind(' ', kMaxStationNameLength);
-    out = net::Trim(out.substr(0, cut != std::string::npos && cut >= kMaxStationNameLength / 2 ? cut : kMaxStationNameLength));
+    out = net::Trim(out.substr(0, cut != std::string::npos && cut >= kMaxStationNameLength / 2
+                                      ? cut
+                                      : kMaxStationNameLength));
   }
   // A name without a letter or a digit ("-", "?") names nothing.
   bool meaningful = std::any_of(out.begin(), out.end(), [](char c) {
@@ -232,14 +239,16 @@ void Deduplicate(std::vector<Candidate>& items) {
   std::vector<Candidate> kept;
   for (Candidate& c : items) {
     c.url = net::Trim(c.url);
-    bool seen = std::any_of(kept.begin(), kept.end(), [&](const Candidate& k) { return SameAddress(k.url, c.url); });
+    bool seen = std::any_of(kept.begin(), kept.end(),
+                            [&](const Candidate& k) { return SameAddress(k.url, c.url); });
     if (!seen) kept.push_back(std::move(c));
     if (kept.size() == kMaxAddedStations) break;
   }
   items = std::move(kept);
 }
 
-std::string StationName(const std::string& icy_name, const std::string& entry_title, const std::string& url) {
+std::string StationName(const std::string& icy_name, const std::string& entry_title,
+                        const std::string& url) {
   for (const std::string& source : {icy_name, entry_title, HostOf(url)}) {
     std::string name = FitName(base::Utf8ToCp1251(source));
     if (!name.empty()) return name;
@@ -247,6 +256,8 @@ std::string StationName(const std::string& icy_name, const std::string& entry_ti
   return FitName(base::Utf8ToCp1251(net::Trim(url)));
 }
 
-bool SameAddress(const std::string& a, const std::string& b) { return Comparable(a) == Comparable(b); }
+bool SameAddress(const std::string& a, const std::string& b) {
+  return Comparable(a) == Comparable(b);
+}
 
 }  // namespace catalogue

@@ -36,15 +36,51 @@ struct Genre {
   int family;
 };
 constexpr Genre kGenres[] = {
-    {"news", 0},      {"talk", 0},         {"business", 0},   {"information", 0}, {"sport", 0},
-    {"jazz", 1},      {"blues", 1},        {"lounge", 1},     {"bossa", 1},       {"smooth-jazz", 1},
-    {"soul", 1},      {"funk", 1},         {"latin", 1},      {"chillout", 2},    {"ambient", 2},
-    {"relax", 2},     {"relaxing", 2},     {"instrumental", 2}, {"easy-listening", 2}, {"downtempo", 2},
-    {"dance", 3},     {"electronic", 3},   {"house", 3},      {"trance", 3},      {"techno", 3},
-    {"edm", 3},       {"club", 3},         {"dnb", 3},        {"pop", 4},         {"hits", 4},
-    {"pop-music", 4}, {"top40", 4},        {"kpop", 4},       {"70s", 5},         {"80s", 5},
-    {"90s", 5},       {"2000s", 5},        {"oldies", 5},     {"retro", 5},       {"classic-hits", 5},
-    {"disco", 5},     {"rock", 6},         {"metal", 6},      {"classic-rock", 6}, {"pop-rock", 6},
+    {"news", 0},
+    {"talk", 0},
+    {"business", 0},
+    {"information", 0},
+    {"sport", 0},
+    {"jazz", 1},
+    {"blues", 1},
+    {"lounge", 1},
+    {"bossa", 1},
+    {"smooth-jazz", 1},
+    {"soul", 1},
+    {"funk", 1},
+    {"latin", 1},
+    {"chillout", 2},
+    {"ambient", 2},
+    {"relax", 2},
+    {"relaxing", 2},
+    {"instrumental", 2},
+    {"easy-listening", 2},
+    {"downtempo", 2},
+    {"dance", 3},
+    {"electronic", 3},
+    {"house", 3},
+    {"trance", 3},
+    {"techno", 3},
+    {"edm", 3},
+    {"club", 3},
+    {"dnb", 3},
+    {"pop", 4},
+    {"hits", 4},
+    {"pop-music", 4},
+    {"top40", 4},
+    {"kpop", 4},
+    {"70s", 5},
+    {"80s", 5},
+    {"90s", 5},
+    {"2000s", 5},
+    {"oldies", 5},
+    {"retro", 5},
+    {"classic-hits", 5},
+    {"disco", 5},
+    {"rock", 6},
+    {"metal", 6},
+    {"classic-rock", 6},
+    {"pop-rock", 6},
     {"classical", 6},
 };
 
@@ -147,7 +183,8 @@ class Typesetter {
       for (unsigned r = 0; r < bm.rows; ++r)
         for (unsigned col = 0; col < bm.width; ++col) {
           unsigned char a = bm.buffer[static_cast<long>(r) * bm.pitch + col];
-          if (a) c.BlendPixel(ox + static_cast<int>(col), oy + static_cast<int>(r), colour, a / 255.0);
+          if (a)
+            c.BlendPixel(ox + static_cast<int>(col), oy + static_cast<int>(r), colour, a / 255.0);
         }
       pen += g->advance.x / 64.0;
     }
@@ -187,8 +224,8 @@ std::u32string Join(const std::vector<std::u32string>& words, size_t from, size_
 }
 
 // The words on `lines` lines with the narrowest widest line (first such split).
-std::vector<std::u32string> Split(Typesetter& t, const std::vector<std::u32string>& words, int lines,
-                                  long* widest) {
+std::vector<std::u32string> Split(Typesetter& t, const std::vector<std::u32string>& words,
+                                  int lines, long* widest) {
   size_t n = words.size();
   std::vector<std::u32string> best;
   *widest = -1;
@@ -281,7 +318,8 @@ std::vector<unsigned char> EncodePng(const tk::Bitmap& b) {
   png_set_write_fn(png, &out, PngWrite, PngFlush);
   png_set_compression_level(png, 6);
   png_set_IHDR(png, info, static_cast<png_uint_32>(b.width), static_cast<png_uint_32>(b.height), 8,
-               PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+               PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+               PNG_FILTER_TYPE_DEFAULT);
   png_set_rows(png, info, rows.data());
   png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
   png_destroy_write_struct(&png, &info);
@@ -301,9 +339,10 @@ void DrawPlate(tk::Canvas& c, double x, double y, double w, double h, double s, 
   }
   Path plate;
   plate.AddRoundRect(x, y, w, h, r);
-  c.FillPath(plate, Paint::Linear(x, y, x + w * 0.6, y + h, {{0, tk::Mix(base, Rgb(255, 255, 255), 0.22)},
-                                                             {0.55, base},
-                                                             {1, tk::Mix(base, Rgb(0, 0, 0), 0.24)}}));
+  c.FillPath(plate, Paint::Linear(x, y, x + w * 0.6, y + h,
+                                  {{0, tk::Mix(base, Rgb(255, 255, 255), 0.22)},
+                                   {0.55, base},
+                                   {1, tk::Mix(base, Rgb(0, 0, 0), 0.24)}}));
   c.FillPath(plate, Paint::Radial(x + w * 0.2, y + h * 0.05, w * 0.85,
                                   {{0, Argb(72, 255, 255, 255)}, {1, Argb(0, 255, 255, 255)}}));
   Path waves;
@@ -312,15 +351,17 @@ void DrawPlate(tk::Canvas& c, double x, double y, double w, double h, double s, 
   waves.AddEllipse(cx, cy, 2.4 * s, 2.4 * s);
   c.FillPath(waves, Argb(34, 255, 255, 255));
   // A bevel: light along the top and left edges, shade along the bottom and right.
-  c.StrokeRoundRect(x, y, w, h, r, std::max(1.0, 0.6 * s),
-                    Paint::Linear(x, y, x + w * 0.4, y + h, {{0, Argb(130, 255, 255, 255)},
-                                                             {0.5, Argb(30, 255, 255, 255)},
-                                                             {1, Argb(70, 0, 0, 0)}}));
+  c.StrokeRoundRect(
+      x, y, w, h, r, std::max(1.0, 0.6 * s),
+      Paint::Linear(
+          x, y, x + w * 0.4, y + h,
+          {{0, Argb(130, 255, 255, 255)}, {0.5, Argb(30, 255, 255, 255)}, {1, Argb(70, 0, 0, 0)}}));
 }
 
 }  // namespace
 
-std::vector<unsigned char> DrawNameCard(const std::string& name_utf8, const std::string& tag, int width, int height) {
+std::vector<unsigned char> DrawNameCard(const std::string& name_utf8, const std::string& tag,
+                                        int width, int height) {
   if (width < 16 || height < 16 || width > 2048 || height > 2048) return {};
   FtLibrary ft;
   size_t font_size = 0;
@@ -344,7 +385,8 @@ std::vector<unsigned char> DrawNameCard(const std::string& name_utf8, const std:
   long max_w = static_cast<long>((pw - 8 * s) * 64);
   double max_h = ph - 10 * s;
   Typesetter t(ft.face);
-  int biggest = static_cast<int>(std::lround(19 * s)), smallest = std::max(6, static_cast<int>(std::lround(7.5 * s)));
+  int biggest = static_cast<int>(std::lround(19 * s)),
+      smallest = std::max(6, static_cast<int>(std::lround(7.5 * s)));
   std::vector<std::u32string> lines;
   for (int size = biggest; size >= smallest && lines.empty() && !words.empty(); --size) {
     if (!t.SetSize(size)) return {};

@@ -18,13 +18,18 @@ namespace {
 
 [[noreturn]] void Invalid(Kind kind) {
   switch (kind) {
-    case Kind::kJpeg: throw base::Error("JPEG image is not valid");
-    case Kind::kPng: throw base::Error("PNG image is not valid");
-    default: throw base::Error("GIF image is not valid");
+    case Kind::kJpeg:
+      throw base::Error("JPEG image is not valid");
+    case Kind::kPng:
+      throw base::Error("PNG image is not valid");
+    default:
+      throw base::Error("GIF image is not valid");
   }
 }
 
-bool SizeOk(long long w, long long h) { return w > 0 && h > 0 && w <= kMaxSide && h <= kMaxSide && w * h <= kMaxPixels; }
+bool SizeOk(long long w, long long h) {
+  return w > 0 && h > 0 && w <= kMaxSide && h <= kMaxSide && w * h <= kMaxPixels;
+}
 
 // --- JPEG ---
 
@@ -44,8 +49,8 @@ void JpegProgress(j_common_ptr c) {
 }
 
 // Only plain data lives in this frame: the library leaves it by longjmp on an error.
-bool DecodeJpegInto(const std::string& bytes, tk::Size fit, std::vector<unsigned char>* rgb, int* w, int* h,
-                    int* comps) {
+bool DecodeJpegInto(const std::string& bytes, tk::Size fit, std::vector<unsigned char>* rgb, int* w,
+                    int* h, int* comps) {
   jpeg_decompress_struct cinfo;
   JpegError err;
   cinfo.err = jpeg_std_error(&err.mgr);
@@ -60,7 +65,8 @@ bool DecodeJpegInto(const std::string& bytes, tk::Size fit, std::vector<unsigned
   progress.progress_monitor = JpegProgress;
   cinfo.progress = &progress;
   cinfo.mem->max_memory_to_use = 256L * 1024 * 1024;
-  jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<unsigned long>(bytes.size()));
+  jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char*>(bytes.data()),
+               static_cast<unsigned long>(bytes.size()));
   jpeg_read_header(&cinfo, TRUE);
   if (!SizeOk(cinfo.image_width, cinfo.image_height)) {
     jpeg_destroy_decompress(&cinfo);
@@ -95,7 +101,8 @@ bool DecodeJpegInto(const std::string& bytes, tk::Size fit, std::vector<unsigned
 tk::Bitmap DecodeJpeg(const std::string& bytes, tk::Size fit) {
   std::vector<unsigned char> px;
   int w = 0, h = 0, comps = 0;
-  if (!DecodeJpegInto(bytes, fit, &px, &w, &h, &comps) || (comps != 3 && comps != 4)) Invalid(Kind::kJpeg);
+  if (!DecodeJpegInto(bytes, fit, &px, &w, &h, &comps) || (comps != 3 && comps != 4))
+    Invalid(Kind::kJpeg);
   tk::Bitmap b(w, h);
   for (size_t i = 0; i < b.pixels.size(); ++i) {
     const unsigned char* p = &px[i * comps];
@@ -130,7 +137,9 @@ void PngQuiet(png_structp, png_const_charp) {}
 bool ChunksFit(const std::string& bytes) {
   size_t at = 8;
   while (at + 8 <= bytes.size()) {
-    auto b = [&](size_t i) { return static_cast<uint32_t>(static_cast<unsigned char>(bytes[at + i])); };
+    auto b = [&](size_t i) {
+      return static_cast<uint32_t>(static_cast<unsigned char>(bytes[at + i]));
+    };
     uint32_t len = (b(0) << 24) | (b(1) << 16) | (b(2) << 8) | b(3);
     if (len > bytes.size() - at - 8) return false;
     if (bytes.compare(at + 4, 4, "IEND") == 0) return true;
@@ -167,7 +176,8 @@ bool DecodePngInto(const std::string& bytes, std::vector<unsigned char>* rgba, i
   png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
   png_set_interlace_handling(png);
   png_read_update_info(png, info);
-  if (png_get_rowbytes(png, info) != static_cast<size_t>(pw) * 4) png_error(png, "unexpected layout");
+  if (png_get_rowbytes(png, info) != static_cast<size_t>(pw) * 4)
+    png_error(png, "unexpected layout");
   rgba->resize(static_cast<size_t>(pw) * ph * 4);
   rows->resize(ph);
   for (png_uint_32 y = 0; y < ph; ++y) (*rows)[y] = rgba->data() + static_cast<size_t>(y) * pw * 4;
@@ -272,13 +282,18 @@ tk::Bitmap Decode(const std::string& bytes, Kind kind) { return Decode(bytes, ki
 
 tk::Bitmap Decode(const std::string& bytes, Kind kind, tk::Size fit) {
   switch (kind) {
-    case Kind::kJpeg: return DecodeJpeg(bytes, fit);
-    case Kind::kPng: return DecodePng(bytes);
-    default: return DecodeGif(bytes);
+    case Kind::kJpeg:
+      return DecodeJpeg(bytes, fit);
+    case Kind::kPng:
+      return DecodePng(bytes);
+    default:
+      return DecodeGif(bytes);
   }
 }
 
-tk::Bitmap LoadPicture(const std::filesystem::path& path, Kind kind) { return LoadPicture(path, kind, {}); }
+tk::Bitmap LoadPicture(const std::filesystem::path& path, Kind kind) {
+  return LoadPicture(path, kind, {});
+}
 
 tk::Bitmap LoadPicture(const std::filesystem::path& path, Kind kind, tk::Size fit) {
   std::error_code ec;
@@ -288,10 +303,14 @@ tk::Bitmap LoadPicture(const std::filesystem::path& path, Kind kind, tk::Size fi
 }
 
 bool KindOfExtension(const std::string& ext, Kind* kind) {
-  if (ext == ".jpg") *kind = Kind::kJpeg;
-  else if (ext == ".gif") *kind = Kind::kGif;
-  else if (ext == ".png") *kind = Kind::kPng;
-  else return false;
+  if (ext == ".jpg")
+    *kind = Kind::kJpeg;
+  else if (ext == ".gif")
+    *kind = Kind::kGif;
+  else if (ext == ".png")
+    *kind = Kind::kPng;
+  else
+    return false;
   return true;
 }
 

@@ -8,27 +8,27 @@ namespace net {
 
 // Parses a Content-Length value: decimal digits, surrounding blanks allowed. Values that do
 // not fit in 64 bits are false like any other malformed text.
-bool ParseContentLength(const std::string &text, uint64_t &out);
+bool ParseContentLength(const std::string& text, uint64_t& out);
 
 // Decodes a chunked body incrementally, bytes in pieces of any size. The decoded body may
 // not exceed max_body: a chunk size beyond that is refused as soon as its line is read.
 class ChunkedDecoder {
-public:
-    enum class Result { More, Done, Malformed, TooLarge };
+ public:
+  enum class Result { More, Done, Malformed, TooLarge };
 
-    explicit ChunkedDecoder(size_t max_body) : max_body_(max_body) {}
-    // Appends the decoded bytes of data to body. Done after the last chunk's size line
-    // (trailers and anything after them are not read).
-    Result Feed(const char *data, size_t n, std::string &body);
+  explicit ChunkedDecoder(size_t max_body) : max_body_(max_body) {}
+  // Appends the decoded bytes of data to body. Done after the last chunk's size line
+  // (trailers and anything after them are not read).
+  Result Feed(const char* data, size_t n, std::string& body);
 
-private:
-    enum class State { Size, Extension, SizeLf, Data, DataCr, DataLf, Done, Failed };
-    size_t max_body_;
-    State state_ = State::Size;
-    uint64_t size_ = 0;
-    int digits_ = 0;
-    size_t line_ = 0;  // bytes of the current size line
-    Result failure_ = Result::Malformed;
+ private:
+  enum class State { Size, Extension, SizeLf, Data, DataCr, DataLf, Done, Failed };
+  size_t max_body_;
+  State state_ = State::Size;
+  uint64_t size_ = 0;
+  int digits_ = 0;
+  size_t line_ = 0;  // bytes of the current size line
+  Result failure_ = Result::Malformed;
 };
 
 }  // namespace net

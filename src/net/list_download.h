@@ -12,28 +12,28 @@
 namespace net {
 
 enum class RowOutcome {
-    Skipped,   // the row's address is empty
-    Body,      // the file holds the body
-    Empty,     // the server answered with a status of 400 or more, a length of 0 or a broken body
-    NoAnswer,  // nothing came back (no connection, no response head): no file was made
-    TooLarge,  // the body passed max_body or the rows' total: the file is left empty
-    WriteFailed,  // the file could not be made or written whole (checked after closing)
+  Skipped,      // the row's address is empty
+  Body,         // the file holds the body
+  Empty,        // the server answered with a status of 400 or more, a length of 0 or a broken body
+  NoAnswer,     // nothing came back (no connection, no response head): no file was made
+  TooLarge,     // the body passed max_body or the rows' total: the file is left empty
+  WriteFailed,  // the file could not be made or written whole (checked after closing)
 };
 
 struct ListDownloadOptions {
-    HttpGetOptions http;  // headers, time-outs, size limit and abort flag of each fetch
-    uint64_t total_max = UINT64_MAX;  // the bodies of all rows together
-    // Called before each row is fetched and after it was handled.
-    std::function<void(size_t row)> on_start;
-    std::function<void(size_t row, RowOutcome outcome)> on_done;
+  HttpGetOptions http;              // headers, time-outs, size limit and abort flag of each fetch
+  uint64_t total_max = UINT64_MAX;  // the bodies of all rows together
+  // Called before each row is fetched and after it was handled.
+  std::function<void(size_t row)> on_start;
+  std::function<void(size_t row, RowOutcome outcome)> on_done;
 };
 
 // For every row whose address is not empty, in row order: fetches urls[i] and writes the
 // body to folder / names[i]. The file is made as soon as the server answers. Throws nothing
 // but what the callbacks throw.
-std::vector<RowOutcome> DownloadList(const std::vector<std::string> &urls,
-                                      const std::vector<std::string> &names,
-                                      const std::filesystem::path &folder,
-                                      const ListDownloadOptions &options);
+std::vector<RowOutcome> DownloadList(const std::vector<std::string>& urls,
+                                     const std::vector<std::string>& names,
+                                     const std::filesystem::path& folder,
+                                     const ListDownloadOptions& options);
 
 }  // namespace net

@@ -11,10 +11,10 @@ namespace net {
 
 // One address to connect to: the socket's family, type and protocol and the raw address.
 struct Address {
-    int family = 0;
-    int socktype = 0;
-    int protocol = 0;
-    std::string raw;  // the sockaddr bytes
+  int family = 0;
+  int socktype = 0;
+  int protocol = 0;
+  std::string raw;  // the sockaddr bytes
 };
 
 enum class LookupStatus { Ok, NotFound, Timeout, Aborted };
@@ -22,7 +22,7 @@ enum class LookupStatus { Ok, NotFound, Timeout, Aborted };
 // Resolves host (a name or a numeric address) for TCP. Names are looked up on a helper
 // thread; when the deadline passes or *abort is set first, that thread is left to finish
 // by itself and Timeout or Aborted is returned at once.
-LookupStatus Lookup(const std::string &host, uint16_t port, Deadline deadline,
-                    const std::atomic<bool> *abort, std::vector<Address> &out);
+LookupStatus Lookup(const std::string& host, uint16_t port, Deadline deadline,
+                    const std::atomic<bool>* abort, std::vector<Address>& out);
 
 }  // namespace net

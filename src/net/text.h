@@ -6,6 +6,6 @@ namespace net {
 
 std::string AsciiLower(std::string s);
 // Without leading and trailing white space (blanks, tabs, CR, LF).
-std::string Trim(const std::string &s);
+std::string Trim(const std::string& s);
 
 }  // namespace net

@@ -13,38 +13,38 @@ enum class IoStatus;
 
 // Why a TLS connection could not be made.
 enum class TlsFailure {
-    None,
-    Handshake,      // no common protocol or suite, a malformed or failed handshake
-    UnknownIssuer,  // the chain does not lead to a trusted root
-    Expired,        // a certificate is outside its validity period
-    HostMismatch,   // the certificate does not name the host
-    BadCertificate  // any other fault of the certificate or chain
+  None,
+  Handshake,      // no common protocol or suite, a malformed or failed handshake
+  UnknownIssuer,  // the chain does not lead to a trusted root
+  Expired,        // a certificate is outside its validity period
+  HostMismatch,   // the certificate does not name the host
+  BadCertificate  // any other fault of the certificate or chain
 };
-const char *TlsFailureName(TlsFailure f);
+const char* TlsFailureName(TlsFailure f);
 
 class TlsChannel {
-public:
-    ~TlsChannel();
-    // Handshakes as a client of `host` (sent as the server name and checked against the
-    // certificate) over sock, by the deadline.
-    static IoStatus Open(Socket &sock, const std::string &host, Deadline deadline,
-                         std::unique_ptr<TlsChannel> &out, TlsFailure &why);
-    bool SendAll(const void *data, size_t len, Deadline deadline);
-    // Ok with got > 0; Closed only after the peer's close_notify (a bare close of the
-    // connection is a truncation: Error).
-    IoStatus Recv(void *buf, size_t len, size_t &got, Deadline deadline);
-    // The socket moved: its new place.
-    void Rebind(Socket &sock) { sock_ = &sock; }
+ public:
+  ~TlsChannel();
+  // Handshakes as a client of `host` (sent as the server name and checked against the
+  // certificate) over sock, by the deadline.
+  static IoStatus Open(Socket& sock, const std::string& host, Deadline deadline,
+                       std::unique_ptr<TlsChannel>& out, TlsFailure& why);
+  bool SendAll(const void* data, size_t len, Deadline deadline);
+  // Ok with got > 0; Closed only after the peer's close_notify (a bare close of the
+  // connection is a truncation: Error).
+  IoStatus Recv(void* buf, size_t len, size_t& got, Deadline deadline);
+  // The socket moved: its new place.
+  void Rebind(Socket& sock) { sock_ = &sock; }
 
-private:
-    struct Impl;
-    explicit TlsChannel(Socket &sock);
-    static int BioSend(void *ctx, const unsigned char *buf, size_t len);
-    static int BioRecv(void *ctx, unsigned char *buf, size_t len);
-    Socket *sock_;
-    Deadline deadline_;
-    IoStatus last_;  // what the socket said when a record could not be moved
-    std::unique_ptr<Impl> impl_;
+ private:
+  struct Impl;
+  explicit TlsChannel(Socket& sock);
+  static int BioSend(void* ctx, const unsigned char* buf, size_t len);
+  static int BioRecv(void* ctx, unsigned char* buf, size_t len);
+  Socket* sock_;
+  Deadline deadline_;
+  IoStatus last_;  // what the socket said when a record could not be moved
+  std::unique_ptr<Impl> impl_;
 };
 
 }  // namespace net

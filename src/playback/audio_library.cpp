@@ -5,7 +5,9 @@
 
 namespace playback::library {
 
-bool Init(tk::Handle window) { return BASS_Init(-1, 44100, 0, reinterpret_cast<HWND>(window), nullptr) != 0; }
+bool Init(tk::Handle window) {
+  return BASS_Init(-1, 44100, 0, reinterpret_cast<HWND>(window), nullptr) != 0;
+}
 void Free() { BASS_Free(); }
 
 void ApplyOptions() {
@@ -21,7 +23,8 @@ void FreeStream(Stream s) { BASS_StreamFree(s); }
 void SetVolume(int position) {
   app::PlayerState& st = app::State();
   st.SliderPosition = position;
-  if (Stream s = st.AudioChannel.load()) BASS_ChannelSetAttribute(s, BASS_ATTRIB_VOL, static_cast<float>(position) / 100.0f);
+  if (Stream s = st.AudioChannel.load())
+    BASS_ChannelSetAttribute(s, BASS_ATTRIB_VOL, static_cast<float>(position) / 100.0f);
 }
 
 }  // namespace playback::library

@@ -31,12 +31,13 @@ struct Core {
   int volume = kMediaPlayerStartVolume;
   uint64_t generation = 0;  // one more for every play and stop
   uint32_t stream = 0;
-  int bitrate_kbps = 0;     // from the response head
+  int bitrate_kbps = 0;  // from the response head
   bool alive = true;
   std::function<void()> on_change;
 };
 
-void Publish(const std::shared_ptr<Core>& core, uint64_t gen, int state, const std::string& status) {
+void Publish(const std::shared_ptr<Core>& core, uint64_t gen, int state,
+             const std::string& status) {
   {
     std::lock_guard<std::mutex> lock(core->mu);
     if (gen != core->generation || !core->alive) return;
@@ -62,7 +63,8 @@ void CALLBACK Headers(const void* buffer, DWORD length, void* user) {
   for (const char* p = static_cast<const char*>(buffer); *p; p += std::strlen(p) + 1) {
     static const char kKey[] = "icy-br:";
     bool match = true;
-    for (size_t i = 0; i < 7 && match; ++i) match = p[i] && std::tolower(static_cast<unsigned char>(p[i])) == kKey[i];
+    for (size_t i = 0; i < 7 && match; ++i)
+      match = p[i] && std::tolower(static_cast<unsigned char>(p[i])) == kKey[i];
     if (match) {
       int kbps = std::atoi(p + 7);
       std::lock_guard<std::mutex> lock(core->mu);

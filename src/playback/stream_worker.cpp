@@ -28,12 +28,15 @@ std::mutex g_store_mu;  // storing a new stream and freeing the one it replaces
 uint32_t StartNumber(uint64_t gen) { return static_cast<uint32_t>((gen - 1) % 0xFFFFFFu) + 1; }
 
 void Report(uint32_t code, intptr_t arg, uint32_t start) {
-  tk::SendMessageTo(app::State().StatusTarget.load(), kPlayerStatusMessage, StatusParam(code, start), arg);
+  tk::SendMessageTo(app::State().StatusTarget.load(), kPlayerStatusMessage,
+                    StatusParam(code, start), arg);
 }
 
 // Syncs and the download procedure get the start's number as their user value.
 void* UserOf(uint32_t start) { return reinterpret_cast<void*>(static_cast<uintptr_t>(start)); }
-uint32_t StartOfUser(void* user) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(user)); }
+uint32_t StartOfUser(void* user) {
+  return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(user));
+}
 
 bool Superseded(uint64_t gen) { return gen != g_generation.load(); }
 
@@ -52,7 +55,8 @@ void Work(const std::string& url, uint64_t gen) {
   const uint32_t start = StartNumber(gen);
   BASS_StreamFree(st.AudioChannel.load());
   Report(kStatusConnecting, 0, start);
-  HSTREAM stream = BASS_StreamCreateURL(url.c_str(), 0, BASS_STREAM_STATUS, DownloadStatusProc, UserOf(start));
+  HSTREAM stream =
+      BASS_StreamCreateURL(url.c_str(), 0, BASS_STREAM_STATUS, DownloadStatusProc, UserOf(start));
   {
     std::lock_guard<std::mutex> lock(g_store_mu);
     if (Superseded(gen)) {  // a newer start has taken over while this one connected
@@ -87,7 +91,8 @@ void Work(const std::string& url, uint64_t gen) {
   BASS_ChannelSetSync(stream, BASS_SYNC_DOWNLOAD, 0, LostSyncProc, UserOf(start));
   BASS_SetConfig(BASS_CONFIG_NET_AGENT, 0);
   BASS_ChannelPlay(stream, FALSE);
-  BASS_ChannelSetAttribute(stream, BASS_ATTRIB_VOL, static_cast<float>(st.SliderPosition.load()) / 100.0f);
+  BASS_ChannelSetAttribute(stream, BASS_ATTRIB_VOL,
+                           static_cast<float>(st.SliderPosition.load()) / 100.0f);
   if (Superseded(gen)) return;
   // A download that ended while buffering: what arrived plays, and the window says so.
   if (BASS_StreamGetFilePosition(stream, BASS_FILEPOS_CONNECTED) == 0) {
@@ -111,7 +116,8 @@ int32_t BufferProgress(uint64_t end, uint64_t download, uint64_t current, bool* 
   *gone = end32 == 0xFFFFFFFFu;
   if (*gone) return 0;
   if (end32 == 0) return 100;
-  int64_t q = (static_cast<int64_t>(download) - static_cast<int64_t>(current)) * 100 / static_cast<int64_t>(end32);
+  int64_t q = (static_cast<int64_t>(download) - static_cast<int64_t>(current)) * 100 /
+              static_cast<int64_t>(end32);
   return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(q)));
 }
 
@@ -140,7 +146,8 @@ void CALLBACK LostSyncProc(HSYNC, DWORD channel, DWORD, void* user) {
 }
 
 void CALLBACK DownloadStatusProc(const void* buffer, DWORD length, void* user) {
-  if (buffer && length == 0) Report(kStatusHeaders, reinterpret_cast<intptr_t>(buffer), StartOfUser(user));
+  if (buffer && length == 0)
+    Report(kStatusHeaders, reinterpret_cast<intptr_t>(buffer), StartOfUser(user));
 }
 
 }  // namespace playback

@@ -28,7 +28,9 @@ constexpr uintptr_t StatusParam(uint32_t code, uint32_t start) {
   return static_cast<uintptr_t>(code & 0xFFu) | (static_cast<uintptr_t>(start & 0xFFFFFFu) << 8);
 }
 constexpr uint32_t StatusCodeOf(uintptr_t param) { return static_cast<uint32_t>(param & 0xFFu); }
-constexpr uint32_t StatusStartOf(uintptr_t param) { return static_cast<uint32_t>((param >> 8) & 0xFFFFFFu); }
+constexpr uint32_t StatusStartOf(uintptr_t param) {
+  return static_cast<uint32_t>((param >> 8) & 0xFFFFFFu);
+}
 
 extern const char kConnectingText[];
 extern const char kNoSignalText[];

@@ -19,7 +19,7 @@ std::u32string DecodeReferences(const std::u32string& in) {
       size_t digits = 0;
       for (; j < in.size() && digits <= 8; ++j, ++digits) {
         char32_t d = in[j];
-        int n = d >= '0' && d <= '9' ? static_cast<int>(d - '0')
+        int n = d >= '0' && d <= '9'          ? static_cast<int>(d - '0')
                 : hex && d >= 'a' && d <= 'f' ? static_cast<int>(d - 'a' + 10)
                 : hex && d >= 'A' && d <= 'F' ? static_cast<int>(d - 'A' + 10)
                                               : -1;
@@ -64,7 +64,8 @@ std::string TitleToAnsi(const std::string& bytes) {
     base::DecodeUtf8Strict(base::Cp1251ToUtf8(bytes), &chars);
   }
   std::string utf8;
-  for (char32_t c : DecodeReferences(chars)) base::AppendUtf8(utf8, c < 0x20 || c == 0x7F ? U' ' : c);
+  for (char32_t c : DecodeReferences(chars))
+    base::AppendUtf8(utf8, c < 0x20 || c == 0x7F ? U' ' : c);
   return base::Utf8ToCp1251(utf8);
 }
 

@@ -28,7 +28,8 @@
 namespace playback {
 namespace {
 
-const CLSID kPlayerClass = {0x6BF52A52, 0x394A, 0x11D3, {0xB1, 0x53, 0x00, 0xC0, 0x4F, 0x79, 0xFA, 0xA6}};
+const CLSID kPlayerClass = {
+    0x6BF52A52, 0x394A, 0x11D3, {0xB1, 0x53, 0x00, 0xC0, 0x4F, 0x79, 0xFA, 0xA6}};
 const IID kPlayer4 = {0x6C497D62, 0x8919, 0x413C, {0x82, 0xDB, 0xE9, 0x35, 0xFB, 0x3E, 0xC5, 0x84}};
 
 // Holds one COM reference.
@@ -58,11 +59,13 @@ class Ref {
 
 [[noreturn]] void Fail(HRESULT hr) {
   wchar_t* msg = nullptr;
-  FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                 static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&msg), 0, nullptr);
+  FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&msg), 0, nullptr);
   std::string text = msg ? base::WideToUtf8(msg) : "";
   if (msg) LocalFree(msg);
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == '.')) text.pop_back();
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == '.'))
+    text.pop_back();
   if (text.empty()) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "OLE error %08lX", static_cast<unsigned long>(hr));
@@ -131,8 +134,9 @@ class Site final : public IOleClientSite, public IOleInPlaceSite, public IOleInP
   HRESULT STDMETHODCALLTYPE CanInPlaceActivate() override { return S_OK; }
   HRESULT STDMETHODCALLTYPE OnInPlaceActivate() override { return S_OK; }
   HRESULT STDMETHODCALLTYPE OnUIActivate() override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc, RECT* pos,
-                                             RECT* clip, OLEINPLACEFRAMEINFO* info) override {
+  HRESULT STDMETHODCALLTYPE GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** doc,
+                                             RECT* pos, RECT* clip,
+                                             OLEINPLACEFRAMEINFO* info) override {
     if (frame) {
       *frame = this;
       AddRef();
@@ -159,9 +163,13 @@ class Site final : public IOleClientSite, public IOleInPlaceSite, public IOleInP
 
   // IOleInPlaceUIWindow
   HRESULT STDMETHODCALLTYPE GetBorder(LPRECT) override { return INPLACE_E_NOTOOLSPACE; }
-  HRESULT STDMETHODCALLTYPE RequestBorderSpace(LPCBORDERWIDTHS) override { return INPLACE_E_NOTOOLSPACE; }
+  HRESULT STDMETHODCALLTYPE RequestBorderSpace(LPCBORDERWIDTHS) override {
+    return INPLACE_E_NOTOOLSPACE;
+  }
   HRESULT STDMETHODCALLTYPE SetBorderSpace(LPCBORDERWIDTHS) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE SetActiveObject(IOleInPlaceActiveObject*, LPCOLESTR) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE SetActiveObject(IOleInPlaceActiveObject*, LPCOLESTR) override {
+    return S_OK;
+  }
 
   // IOleInPlaceFrame
   HRESULT STDMETHODCALLTYPE InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) override { return E_NOTIMPL; }
@@ -181,7 +189,8 @@ class ControlPlayer : public MediaPlayer {
   // False when the control is missing or cannot report its state. The control is placed in
   // `host` (when given) and reports StatusChange to OnStatusChange.
   bool Create(HWND host) {
-    if (FAILED(CoCreateInstance(kPlayerClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, unknown_.OutVoid())))
+    if (FAILED(CoCreateInstance(kPlayerClass, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                                unknown_.OutVoid())))
       return false;
     if (FAILED(unknown_->QueryInterface(kPlayer4, player_.OutVoid()))) return false;
     if (FAILED(unknown_->QueryInterface(IID_IDispatch, dispatch_.OutVoid()))) return false;
@@ -218,8 +227,8 @@ class ControlPlayer : public MediaPlayer {
     v.bstrVal = SysAllocString(w.c_str());
     DISPID put = DISPID_PROPERTYPUT;
     DISPPARAMS params{&v, &put, 1, 1};
-    HRESULT hr = dispatch_->Invoke(DISPID_WMPCORE_URL, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params, nullptr,
-                                   nullptr, nullptr);
+    HRESULT hr = dispatch_->Invoke(DISPID_WMPCORE_URL, IID_NULL, LOCALE_USER_DEFAULT,
+                                   DISPATCH_PROPERTYPUT, &params, nullptr, nullptr, nullptr);
     VariantClear(&v);
     Check(hr);
   }
@@ -285,7 +294,8 @@ class ControlPlayer : public MediaPlayer {
   HRESULT GetProperty(DISPID id, VARIANT* out) {
     VariantInit(out);
     DISPPARAMS none{nullptr, nullptr, 0, 0};
-    return dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, out, nullptr, nullptr);
+    return dispatch_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, out,
+                             nullptr, nullptr);
   }
 
   Ref<IUnknown> unknown_;

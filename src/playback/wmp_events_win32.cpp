@@ -6,11 +6,13 @@
 
 namespace playback {
 
-const IID kWmpOcxEvents = {0x6BF52A51, 0x394A, 0x11D3, {0xB1, 0x53, 0x00, 0xC0, 0x4F, 0x79, 0xFA, 0xA6}};
+const IID kWmpOcxEvents = {
+    0x6BF52A51, 0x394A, 0x11D3, {0xB1, 0x53, 0x00, 0xC0, 0x4F, 0x79, 0xFA, 0xA6}};
 
 class WmpEvents::Sink final : public IDispatch {
  public:
-  explicit Sink(std::function<void()> on_status_change) : on_status_change_(std::move(on_status_change)) {}
+  explicit Sink(std::function<void()> on_status_change)
+      : on_status_change_(std::move(on_status_change)) {}
   virtual ~Sink() = default;
   void Detach() { on_status_change_ = nullptr; }
 
@@ -24,7 +26,9 @@ class WmpEvents::Sink final : public IDispatch {
     *out = nullptr;
     return E_NOINTERFACE;
   }
-  ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
+  ULONG STDMETHODCALLTYPE AddRef() override {
+    return static_cast<ULONG>(InterlockedIncrement(&refs_));
+  }
   ULONG STDMETHODCALLTYPE Release() override {
     LONG r = InterlockedDecrement(&refs_);
     if (!r) delete this;
@@ -36,7 +40,9 @@ class WmpEvents::Sink final : public IDispatch {
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+    return E_NOTIMPL;
+  }
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
                                    UINT*) override {
     if (id == DISPID_WMPCOREEVENT_STATUSCHANGE && on_status_change_) on_status_change_();
@@ -51,7 +57,9 @@ class WmpEvents::Sink final : public IDispatch {
 bool WmpEvents::Connect(IUnknown* control, std::function<void()> on_status_change) {
   Disconnect();
   IConnectionPointContainer* cpc = nullptr;
-  if (FAILED(control->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&cpc))) || !cpc)
+  if (FAILED(
+          control->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&cpc))) ||
+      !cpc)
     return false;
   HRESULT hr = cpc->FindConnectionPoint(kWmpOcxEvents, &point_);
   cpc->Release();

@@ -118,8 +118,10 @@ Path& Path::AddArc(double cx, double cy, double r, double from_deg, double to_de
   std::vector<PointF> ring(outer);
   ring.insert(ring.end(), inner.rbegin(), inner.rend());
   AddPolygon(ring);
-  AddEllipse(outer.front().x / 2 + inner.front().x / 2, outer.front().y / 2 + inner.front().y / 2, h, h);
-  AddEllipse(outer.back().x / 2 + inner.back().x / 2, outer.back().y / 2 + inner.back().y / 2, h, h);
+  AddEllipse(outer.front().x / 2 + inner.front().x / 2, outer.front().y / 2 + inner.front().y / 2,
+             h, h);
+  AddEllipse(outer.back().x / 2 + inner.back().x / 2, outer.back().y / 2 + inner.back().y / 2, h,
+             h);
   return *this;
 }
 
@@ -155,7 +157,8 @@ Colour Paint::At(double x, double y) const {
   for (size_t i = 1; i < stops_.size(); ++i)
     if (t <= stops_[i].first) {
       double span = stops_[i].first - stops_[i - 1].first;
-      return Mix(stops_[i - 1].second, stops_[i].second, span > 0 ? (t - stops_[i - 1].first) / span : 1);
+      return Mix(stops_[i - 1].second, stops_[i].second,
+                 span > 0 ? (t - stops_[i - 1].first) / span : 1);
     }
   return stops_.back().second;
 }
@@ -186,8 +189,8 @@ void Canvas::BlendPixel(int x, int y, Colour c, double coverage) {
   auto ch = [&](int s, int dch) {
     return static_cast<int>(std::lround((s * sa + dch * da * (1 - sa)) / oa));
   };
-  d = Argb(static_cast<int>(std::lround(oa * 255)), ch(RedOf(c), RedOf(d)), ch(GreenOf(c), GreenOf(d)),
-           ch(BlueOf(c), BlueOf(d)));
+  d = Argb(static_cast<int>(std::lround(oa * 255)), ch(RedOf(c), RedOf(d)),
+           ch(GreenOf(c), GreenOf(d)), ch(BlueOf(c), BlueOf(d)));
 }
 
 void Canvas::FillRect(const Rect& r, const Paint& p) {
@@ -240,7 +243,8 @@ void Canvas::FillPath(const Path& path, const Paint& p) {
       double sy = y + (s + 0.5) / kSubScanlines;
       cross.clear();
       for (const Edge& e : edges)
-        if (sy >= e.y0 && sy < e.y1) cross.push_back({e.x0 + (sy - e.y0) * (e.x1 - e.x0) / (e.y1 - e.y0), e.dir});
+        if (sy >= e.y0 && sy < e.y1)
+          cross.push_back({e.x0 + (sy - e.y0) * (e.x1 - e.x0) / (e.y1 - e.y0), e.dir});
       if (cross.empty()) continue;
       std::sort(cross.begin(), cross.end());
       int wind = 0;

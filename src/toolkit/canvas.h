@@ -102,7 +102,8 @@ class Canvas {
   void FillRect(const Rect& r, const Paint& p);
   void FillPath(const Path& path, const Paint& p);
   // Outline of a rounded rectangle, inside its bounds.
-  void StrokeRoundRect(double x, double y, double w, double h, double r, double width, const Paint& p);
+  void StrokeRoundRect(double x, double y, double w, double h, double r, double width,
+                       const Paint& p);
   // Picture into dst (local), stretched with good resampling, alpha blended; opacity 0..255.
   void DrawBitmap(const Bitmap& src, const Rect& dst, int opacity = 255);
   void DrawBitmap(const Bitmap& src, int x, int y, int opacity = 255) {

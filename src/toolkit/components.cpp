@@ -169,7 +169,8 @@ std::string Clipboard::AsText() {
   if (has_wide) {
     std::u16string u;
     for (size_t i = 0; i + 1 < wide.size(); i += 2) {
-      char16_t c = static_cast<char16_t>(static_cast<unsigned char>(wide[i]) | (static_cast<unsigned char>(wide[i + 1]) << 8));
+      char16_t c = static_cast<char16_t>(static_cast<unsigned char>(wide[i]) |
+                                         (static_cast<unsigned char>(wide[i + 1]) << 8));
       if (c == 0) break;
       u.push_back(c);
     }

@@ -159,7 +159,8 @@ void WindowedControl::MouseDown(const MouseArgs& a) {
 
 // --- Edit -----------------------------------------------------------------------------------
 
-Edit::Edit(Form* owner, std::string name, Rect bounds) : WindowedControl(owner, std::move(name), bounds) {
+Edit::Edit(Form* owner, std::string name, Rect bounds)
+    : WindowedControl(owner, std::move(name), bounds) {
   cursor_ = Cursor::kIBeam;
 }
 
@@ -299,7 +300,8 @@ void Label::Paint(Canvas& c) {
   size_t start = 0;
   for (;;) {  // "\n" separates lines
     size_t end = caption_.find('\n', start);
-    std::string line = caption_.substr(start, end == std::string::npos ? std::string::npos : end - start);
+    std::string line =
+        caption_.substr(start, end == std::string::npos ? std::string::npos : end - start);
     std::string s = max_width_ > 0 || !auto_size_ ? FitText(c.Text(), line, font_, room) : line;
     int x = 0;
     if (align_ != Align::kLeft) {
@@ -436,13 +438,28 @@ bool TrackBar::KeyDown(int vk, uint8_t) {
   if (!enabled_) return false;
   int p = position_.load();
   switch (vk) {
-    case kVkRight: case kVkUp: SetPosition(p + line_); return true;
-    case kVkLeft: case kVkDown: SetPosition(p - line_); return true;
-    case kVkPrior: SetPosition(p + page_); return true;
-    case kVkNext: SetPosition(p - page_); return true;
-    case kVkHome: SetPosition(min_); return true;
-    case kVkEnd: SetPosition(max_); return true;
-    default: return false;
+    case kVkRight:
+    case kVkUp:
+      SetPosition(p + line_);
+      return true;
+    case kVkLeft:
+    case kVkDown:
+      SetPosition(p - line_);
+      return true;
+    case kVkPrior:
+      SetPosition(p + page_);
+      return true;
+    case kVkNext:
+      SetPosition(p - page_);
+      return true;
+    case kVkHome:
+      SetPosition(min_);
+      return true;
+    case kVkEnd:
+      SetPosition(max_);
+      return true;
+    default:
+      return false;
   }
 }
 
@@ -470,7 +487,9 @@ void CheckBox::Paint(Canvas& c) {
   Font f = font_;
   while (f.height > font_.height - 2 && c.MeasureText(caption_, f).width > text.width) --f.height;
   c.DrawTextIn(caption_, f, tc, text, Align::kLeft, !word_wrap_);
-  if (focused_) skin::DrawFocus(c, {box + 3, 1, std::min(text.width + 2, c.MeasureText(caption_, f).width + 5), bounds_.height - 2});
+  if (focused_)
+    skin::DrawFocus(c, {box + 3, 1, std::min(text.width + 2, c.MeasureText(caption_, f).width + 5),
+                        bounds_.height - 2});
 }
 
 void CheckBox::MouseUp(const MouseArgs& a) {

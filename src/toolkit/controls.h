@@ -25,7 +25,7 @@ enum ShiftBits : uint8_t { kShiftKey = 1, kAltKey = 2, kCtrlKey = 4 };
 struct MouseArgs {
   MouseButton button = MouseButton::kLeft;
   uint8_t shift = 0;
-  int x = 0, y = 0;  // local
+  int x = 0, y = 0;           // local
   bool double_click = false;  // the second press of a double click
 };
 // The x and y of a left release that ends a press elsewhere (the capture was lost): it
@@ -34,8 +34,16 @@ constexpr int kReleasedOutside = -1000000;
 
 // Virtual keys the controls know.
 enum : int {
-  kVkReturn = 0x0D, kVkSpace = 0x20, kVkPrior = 0x21, kVkNext = 0x22, kVkEnd = 0x23,
-  kVkHome = 0x24, kVkLeft = 0x25, kVkUp = 0x26, kVkRight = 0x27, kVkDown = 0x28,
+  kVkReturn = 0x0D,
+  kVkSpace = 0x20,
+  kVkPrior = 0x21,
+  kVkNext = 0x22,
+  kVkEnd = 0x23,
+  kVkHome = 0x24,
+  kVkLeft = 0x25,
+  kVkUp = 0x26,
+  kVkRight = 0x27,
+  kVkDown = 0x28,
 };
 
 class Control {
@@ -90,9 +98,16 @@ class Control {
   virtual void MouseEnter();
   virtual void MouseLeave();
   // Wheel notches, positive away from the user; true when used.
-  virtual bool MouseWheel(int notches) { (void)notches; return false; }
+  virtual bool MouseWheel(int notches) {
+    (void)notches;
+    return false;
+  }
   // True when the key was used.
-  virtual bool KeyDown(int vk, uint8_t shift) { (void)vk; (void)shift; return false; }
+  virtual bool KeyDown(int vk, uint8_t shift) {
+    (void)vk;
+    (void)shift;
+    return false;
+  }
   virtual void FocusChanged(bool focused) { (void)focused; }
   // Runs the click event (also what a left press and release inside does).
   void Click();
@@ -183,7 +198,10 @@ class Image : public Control {
   // Shown instead while the mouse is over the picture.
   void SetHotPicture(Bitmap b);
   // Stretched to the control's size (proportions not kept), or drawn at its top left.
-  void SetStretch(bool s) { stretch_ = s; Invalidate(); }
+  void SetStretch(bool s) {
+    stretch_ = s;
+    Invalidate();
+  }
   void Paint(Canvas& c) override;
 
  private:
@@ -205,8 +223,14 @@ class Label : public Control {
   // Width follows the text, at least the width the label was made with and at most
   // max_width (0: no limit); a longer text ends in "…".
   void SetAutoSize(bool on, int max_width = 0);
-  void SetShadow(bool on, Colour colour) { shadow_ = on, shadow_colour_ = colour; Invalidate(); }
-  void SetAlignment(Align a) { align_ = a; Invalidate(); }
+  void SetShadow(bool on, Colour colour) {
+    shadow_ = on, shadow_colour_ = colour;
+    Invalidate();
+  }
+  void SetAlignment(Align a) {
+    align_ = a;
+    Invalidate();
+  }
   void Paint(Canvas& c) override;
 
  private:
@@ -236,9 +260,15 @@ class Button : public WindowedControl {
  public:
   using WindowedControl::WindowedControl;
   const std::string& Caption() const { return caption_; }
-  void SetCaption(const std::string& utf8) { caption_ = utf8; Invalidate(); }
+  void SetCaption(const std::string& utf8) {
+    caption_ = utf8;
+    Invalidate();
+  }
   void SetGlyph(Bitmap glyph);
-  void SetFont(const Font& f) { font_ = f; Invalidate(); }
+  void SetFont(const Font& f) {
+    font_ = f;
+    Invalidate();
+  }
   void Paint(Canvas& c) override;
   bool KeyDown(int vk, uint8_t shift) override;
 
@@ -258,7 +288,10 @@ class TrackBar : public WindowedControl {
   int Position() const { return position_.load(); }
   // Clamps to the range; the change event runs only when the position really changes.
   void SetPosition(int p);
-  void SetThumbLength(int len) { thumb_length_ = len; Invalidate(); }
+  void SetThumbLength(int len) {
+    thumb_length_ = len;
+    Invalidate();
+  }
   int ThumbLength() const { return thumb_length_; }
   void SetLineSize(int n) { line_ = n; }
   void SetPageSize(int n) { page_ = n; }
@@ -294,8 +327,14 @@ class CheckBox : public WindowedControl {
   bool Checked() const { return checked_; }
   void SetChecked(bool c);
   const std::string& Caption() const { return caption_; }
-  void SetFont(const Font& f) { font_ = f; Invalidate(); }
-  void SetWordWrap(bool w) { word_wrap_ = w; Invalidate(); }
+  void SetFont(const Font& f) {
+    font_ = f;
+    Invalidate();
+  }
+  void SetWordWrap(bool w) {
+    word_wrap_ = w;
+    Invalidate();
+  }
   void Paint(Canvas& c) override;
   void MouseUp(const MouseArgs& a) override;
   bool KeyDown(int vk, uint8_t shift) override;

@@ -48,7 +48,8 @@ std::vector<std::vector<Tap>> Weights(int src, int dst) {
     auto& taps = out[static_cast<size_t>(i)];
     if (scale >= 1.0) {  // shrink: average the covered source span
       double a = i * scale, b = (i + 1) * scale;
-      int first = static_cast<int>(std::floor(a)), last = std::min(src - 1, static_cast<int>(std::ceil(b)) - 1);
+      int first = static_cast<int>(std::floor(a)),
+          last = std::min(src - 1, static_cast<int>(std::ceil(b)) - 1);
       for (int k = first; k <= last; ++k) {
         double w = std::min<double>(k + 1, b) - std::max<double>(k, a);
         if (w > 0) taps.push_back({k, static_cast<float>(w / scale)});
@@ -105,7 +106,9 @@ Bitmap Resample(const Bitmap& src, int w, int h) {
         out.At(x, y) = 0;
         continue;
       }
-      auto ch = [&](float v) { return std::clamp(static_cast<int>(std::lround(v / acc.a)), 0, 255); };
+      auto ch = [&](float v) {
+        return std::clamp(static_cast<int>(std::lround(v / acc.a)), 0, 255);
+      };
       int a = std::clamp(static_cast<int>(std::lround(acc.a * 255)), 0, 255);
       out.At(x, y) = Argb(a, ch(acc.r), ch(acc.g), ch(acc.b));
     }

@@ -23,7 +23,9 @@ struct Rect {
   int Right() const { return left + width; }
   int Bottom() const { return top + height; }
   bool Empty() const { return width <= 0 || height <= 0; }
-  bool Contains(Point p) const { return p.x >= left && p.x < Right() && p.y >= top && p.y < Bottom(); }
+  bool Contains(Point p) const {
+    return p.x >= left && p.x < Right() && p.y >= top && p.y < Bottom();
+  }
   Rect Offset(int dx, int dy) const { return {left + dx, top + dy, width, height}; }
   Rect Inflate(int d) const { return {left - d, top - d, width + 2 * d, height + 2 * d}; }
   Rect Intersect(const Rect& o) const;
@@ -47,11 +49,15 @@ constexpr int AlphaOf(Colour c) { return static_cast<int>(c >> 24); }
 constexpr int RedOf(Colour c) { return static_cast<int>((c >> 16) & 0xFF); }
 constexpr int GreenOf(Colour c) { return static_cast<int>((c >> 8) & 0xFF); }
 constexpr int BlueOf(Colour c) { return static_cast<int>(c & 0xFF); }
-constexpr Colour WithAlpha(Colour c, int a) { return (c & 0x00FFFFFF) | (static_cast<Colour>(a & 0xFF) << 24); }
+constexpr Colour WithAlpha(Colour c, int a) {
+  return (c & 0x00FFFFFF) | (static_cast<Colour>(a & 0xFF) << 24);
+}
 // Every channel, alpha included, from a (t = 0) to b (t = 1).
 Colour Mix(Colour a, Colour b, double t);
 // The platform's 0x00BBGGRR colour value as a colour.
-constexpr Colour FromBgr(uint32_t bgr) { return Rgb(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF); }
+constexpr Colour FromBgr(uint32_t bgr) {
+  return Rgb(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
+}
 
 // Pure lime is see-through on every window.
 constexpr Colour kColourKeyLime = Rgb(0, 255, 0);

@@ -9,12 +9,9 @@ namespace tk {
 
 PictureGrid::PictureGrid(Form* owner, std::string name, Rect bounds, int columns, int column_width,
                          int row_height)
-    : WindowedControl(owner, std::move(name), bounds),
-      columns_(columns),
-      column_width_(column_width),
-      row_height_(row_height),
-      column_enabled_(static_cast<size_t>(columns), true),
-      glide_(kScrollTickMs, false) {
+    : WindowedControl(owner, std::move(name), bounds), columns_(columns),
+      column_width_(column_width), row_height_(row_height),
+      column_enabled_(static_cast<size_t>(columns), true), glide_(kScrollTickMs, false) {
   glide_.OnTimer = [this] { GlideStep(); };
 }
 
@@ -113,7 +110,8 @@ void PictureGrid::PaintEmptyText(Canvas& c) {
     lines.push_back(empty_text_.substr(from, nl - from));
     from = nl + 1;
   }
-  Font heading = skin::MakeFont(skin::FontRole::kHint), body = skin::MakeFont(skin::FontRole::kHint);
+  Font heading = skin::MakeFont(skin::FontRole::kHint),
+       body = skin::MakeFont(skin::FontRole::kHint);
   heading.height = 17;
   heading.style = kBold;
   int w = bounds_.width - (ScrollBarShown() ? kScrollBarWidth : 0);
@@ -126,7 +124,8 @@ void PictureGrid::PaintEmptyText(Canvas& c) {
   double cx = w / 2.0, cy = y + icon / 2.0;
   Path disc;
   disc.AddEllipse(cx, cy, icon / 2.0, icon / 2.0);
-  c.FillPath(disc, Paint::Radial(cx - 6, cy - 7, icon * 0.8, {{0, skin::kAccentLight}, {1, skin::kAccentDark}}));
+  c.FillPath(disc, Paint::Radial(cx - 6, cy - 7, icon * 0.8,
+                                 {{0, skin::kAccentLight}, {1, skin::kAccentDark}}));
   Path waves;
   waves.AddEllipse(cx, cy + 1, 2.6, 2.6);
   waves.AddArc(cx, cy + 1, 7, 35, 145, 2.2);
@@ -179,7 +178,8 @@ void PictureGrid::Paint(Canvas& c) {
     for (int col = 0; col < columns_; ++col) {
       Rect cell{col * column_width_, y, column_width_, row_height_};
       c.FillRect(cell, cell_colour_);
-      if (r == hover_row_ && col == hover_col_ && HasPicture(col, r) && enabled_ && ColumnEnabled(col)) {
+      if (r == hover_row_ && col == hover_col_ && HasPicture(col, r) && enabled_ &&
+          ColumnEnabled(col)) {
         Path p;
         p.AddRoundRect(cell.left + 1.5, cell.top + 1.5, cell.width - 4, cell.height - 4, 5);
         c.FillPath(p, WithAlpha(skin::kAccentLight, 60));
@@ -265,11 +265,20 @@ bool PictureGrid::MouseWheel(int notches) {
 
 bool PictureGrid::KeyDown(int vk, uint8_t) {
   switch (vk) {
-    case kVkPrior: ScrollTo(offset_ - bounds_.height); return true;
-    case kVkNext: ScrollTo(offset_ + bounds_.height); return true;
-    case kVkHome: ScrollTo(0); return true;
-    case kVkEnd: ScrollTo(MaxScroll()); return true;
-    default: return false;
+    case kVkPrior:
+      ScrollTo(offset_ - bounds_.height);
+      return true;
+    case kVkNext:
+      ScrollTo(offset_ + bounds_.height);
+      return true;
+    case kVkHome:
+      ScrollTo(0);
+      return true;
+    case kVkEnd:
+      ScrollTo(MaxScroll());
+      return true;
+    default:
+      return false;
   }
 }
 

@@ -12,12 +12,13 @@ namespace tk {
 class PictureGrid : public WindowedControl {
  public:
   enum class ScrollBar { kWhenNeeded, kAlways };
-  static constexpr int kMargin = 4;         // between a cell's edge and its picture
+  static constexpr int kMargin = 4;  // between a cell's edge and its picture
   static constexpr int kScrollBarWidth = 14;
   static constexpr int kWheelStep = 60;     // pixels per wheel notch
   static constexpr int kScrollTickMs = 15;  // the glide towards the wheel's target
 
-  PictureGrid(Form* owner, std::string name, Rect bounds, int columns, int column_width, int row_height);
+  PictureGrid(Form* owner, std::string name, Rect bounds, int columns, int column_width,
+              int row_height);
 
   int Columns() const { return columns_; }
   int ColumnWidth() const { return column_width_; }
@@ -41,7 +42,10 @@ class PictureGrid : public WindowedControl {
   // The grid's background and the cells' background.
   void SetColours(Colour grid, Colour cells);
   Colour CellColour() const { return cell_colour_; }
-  void SetLineColour(Colour c) { line_colour_ = c; Invalidate(); }
+  void SetLineColour(Colour c) {
+    line_colour_ = c;
+    Invalidate();
+  }
   void SetScrollBar(ScrollBar s);
   // A short note drawn in the middle while no cell has a picture: its first line as a
   // heading, the others ("\n" between them) below it.

@@ -14,10 +14,14 @@ struct Look {
 
 Look ButtonLook(State s) {
   switch (s) {
-    case State::kHot: return {Rgb(252, 253, 255), Rgb(208, 224, 246), kBorderHot};
-    case State::kPressed: return {Rgb(196, 212, 236), Rgb(224, 233, 246), kAccentDark};
-    case State::kDisabled: return {Rgb(240, 242, 246), Rgb(232, 236, 241), Rgb(192, 199, 211)};
-    default: return {Rgb(255, 255, 255), Rgb(221, 229, 240), kBorder};
+    case State::kHot:
+      return {Rgb(252, 253, 255), Rgb(208, 224, 246), kBorderHot};
+    case State::kPressed:
+      return {Rgb(196, 212, 236), Rgb(224, 233, 246), kAccentDark};
+    case State::kDisabled:
+      return {Rgb(240, 242, 246), Rgb(232, 236, 241), Rgb(192, 199, 211)};
+    default:
+      return {Rgb(255, 255, 255), Rgb(221, 229, 240), kBorder};
   }
 }
 
@@ -35,7 +39,10 @@ std::vector<std::string> Lines(const std::string& text) {
 }  // namespace
 
 State StateOf(bool enabled, bool pressed, bool hot) {
-  return !enabled ? State::kDisabled : pressed ? State::kPressed : hot ? State::kHot : State::kNormal;
+  return !enabled  ? State::kDisabled
+         : pressed ? State::kPressed
+         : hot     ? State::kHot
+                   : State::kNormal;
 }
 
 Font MakeFont(const std::string& face, int height, uint8_t style, Colour colour) {
@@ -81,7 +88,8 @@ void DrawFocus(Canvas& c, const Rect& r) {
 void DrawTrackBar(Canvas& c, const Rect& r, const Rect& thumb, State s, bool focused) {
   bool enabled = s != State::kDisabled;
   double cy = r.top + r.height / 2.0;
-  double gx = r.left + kTrackMargin + thumb.width / 2.0, gw = r.width - 2 * kTrackMargin - thumb.width;
+  double gx = r.left + kTrackMargin + thumb.width / 2.0,
+         gw = r.width - 2 * kTrackMargin - thumb.width;
   double tx = thumb.left + thumb.width / 2.0;
   // The groove: filled up to the thumb in the accent colour.
   Path groove;
@@ -93,7 +101,8 @@ void DrawTrackBar(Canvas& c, const Rect& r, const Rect& thumb, State s, bool foc
   if (tx > gx - 2) {
     Path fill;
     fill.AddRoundRect(gx - 2, cy - 2.5, tx - gx + 2, 5, 2.5);
-    Colour a = enabled ? kAccentLight : Rgb(200, 206, 216), b = enabled ? kAccent : Rgb(184, 191, 203);
+    Colour a = enabled ? kAccentLight : Rgb(200, 206, 216),
+           b = enabled ? kAccent : Rgb(184, 191, 203);
     c.FillPath(fill, Paint::Vertical(cy - 2.5, cy + 2.5, a, b));
   }
   // The thumb: a rounded knob with three grip lines.
@@ -132,7 +141,8 @@ void DrawCheckBox(Canvas& c, const Rect& box, bool checked, State s) {
   Path face;
   face.AddRoundRect(x + 1, y + 1, w - 2, h - 2, 2);
   if (checked && s != State::kDisabled)
-    c.FillPath(face, Paint::Vertical(y, y + h, s == State::kHot ? kAccentLight : Rgb(84, 142, 226), kAccent));
+    c.FillPath(face, Paint::Vertical(y, y + h, s == State::kHot ? kAccentLight : Rgb(84, 142, 226),
+                                     kAccent));
   else
     c.FillPath(face, Paint::Vertical(y, y + h, Rgb(255, 255, 255), l.bottom));
   if (checked) {
@@ -153,7 +163,8 @@ void DrawEditFrame(Canvas& c, const Rect& r, State s, bool focused) {
 }
 
 int MenuItemWidth(TextRenderer& text, const std::string& caption) {
-  return kMenuPictureColumn + 8 + text.Measure(StripAccessKeys(caption), MakeFont(FontRole::kMenu)).width + 24;
+  return kMenuPictureColumn + 8 +
+         text.Measure(StripAccessKeys(caption), MakeFont(FontRole::kMenu)).width + 24;
 }
 
 void DrawMenuFrame(Canvas& c, const Rect& r) {
@@ -161,8 +172,10 @@ void DrawMenuFrame(Canvas& c, const Rect& r) {
   c.FillRect(r.Inflate(-1), Rgb(251, 252, 254));
   // The picture column.
   c.FillRect({r.left + 1, r.top + 1, kMenuPictureColumn + kMenuBorder - 1, r.height - 2},
-             Paint::Linear(r.left, 0, r.left + kMenuPictureColumn, 0, {{0, Rgb(241, 244, 249)}, {1, Rgb(233, 238, 245)}}));
-  c.FillRect({r.left + kMenuPictureColumn + kMenuBorder, r.top + 1, 1, r.height - 2}, Rgb(218, 224, 233));
+             Paint::Linear(r.left, 0, r.left + kMenuPictureColumn, 0,
+                           {{0, Rgb(241, 244, 249)}, {1, Rgb(233, 238, 245)}}));
+  c.FillRect({r.left + kMenuPictureColumn + kMenuBorder, r.top + 1, 1, r.height - 2},
+             Rgb(218, 224, 233));
 }
 
 void DrawMenuItem(Canvas& c, const Rect& r, const std::string& caption, const Bitmap& picture,
@@ -223,7 +236,8 @@ Size HintSize(TextRenderer& text, const std::string& hint) {
 
 void DrawHint(Canvas& c, const Rect& r, const std::string& hint) {
   c.FillRect(r, Rgb(118, 132, 156));
-  c.FillRect(r.Inflate(-1), Paint::Vertical(r.top, r.Bottom(), Rgb(255, 255, 255), Rgb(231, 237, 246)));
+  c.FillRect(r.Inflate(-1),
+             Paint::Vertical(r.top, r.Bottom(), Rgb(255, 255, 255), Rgb(231, 237, 246)));
   Font f = MakeFont(FontRole::kHint);
   int y = r.top + 4;
   for (const std::string& line : Lines(hint)) {

@@ -121,7 +121,8 @@ WindowedControl* Form::NextInTabOrder(const WindowedControl* from, bool back) co
   for (size_t i = 0; i < n; ++i)
     if (tab_order_[i] == from) at = i;
   for (size_t step = 1; step <= n; ++step) {
-    size_t i = at == n ? (back ? n - step : step - 1) : (back ? (at + n - step) % n : (at + step) % n);
+    size_t i =
+        at == n ? (back ? n - step : step - 1) : (back ? (at + n - step) % n : (at + step) % n);
     WindowedControl* c = tab_order_[i];
     if (c->Visible() && c->Enabled()) return c;
   }
@@ -198,7 +199,8 @@ void Form::Register(Control* c) {
   TK_UI_THREAD_ONLY();
   controls_.push_back(c);
   // Windowed controls lie above the graphic ones, in creation order among themselves.
-  std::stable_partition(controls_.begin(), controls_.end(), [](Control* x) { return !x->IsWindowed(); });
+  std::stable_partition(controls_.begin(), controls_.end(),
+                        [](Control* x) { return !x->IsWindowed(); });
   if (handle_ && c->IsWindowed()) static_cast<WindowedControl*>(c)->CreateHandle(handle_);
   if (!c->IsWindowed()) Invalidate(c->Bounds());
 }
@@ -285,7 +287,8 @@ void Form::SurfaceMouseDown(const MouseArgs& a) {
 
 void Form::SurfaceMouseUp(const MouseArgs& a) {
   TK_UI_THREAD_ONLY();
-  Control* c = a.button == MouseButton::kLeft && captured_ ? captured_ : SurfaceControlAt({a.x, a.y});
+  Control* c =
+      a.button == MouseButton::kLeft && captured_ ? captured_ : SurfaceControlAt({a.x, a.y});
   if (a.button == MouseButton::kLeft) captured_ = nullptr;
   if (!c) return;
   MouseArgs local = a;
@@ -535,6 +538,8 @@ int ShowMessageBox(const std::string& text, const std::string& caption, uint32_t
 TextRenderer& SharedText() { return platform::SharedText(); }
 
 Size ScreenSize() { return platform::ScreenSize(); }
-Colour SystemColour(SystemColourIndex which) { return platform::SystemColour(static_cast<int>(which)); }
+Colour SystemColour(SystemColourIndex which) {
+  return platform::SystemColour(static_cast<int>(which));
+}
 
 }  // namespace tk

@@ -113,7 +113,10 @@ class Form {
   void SetPosition(int left, int top) { SetBounds(left, top, client_width_, client_height_); }
 
   // Colour of the surface where no control draws (lime: see-through).
-  void SetColour(Colour c) { colour_ = c; Invalidate({0, 0, client_width_, client_height_}); }
+  void SetColour(Colour c) {
+    colour_ = c;
+    Invalidate({0, 0, client_width_, client_height_});
+  }
 
   // Controls in creation order, which is the drawing order; windowed ones lie above all
   // graphic ones.
@@ -189,8 +192,8 @@ class Form {
   Colour colour_ = kColourKeyLime;
   std::vector<Control*> controls_;
   std::vector<WindowedControl*> tab_order_;
-  Control* hover_ = nullptr;    // graphic control under the mouse
-  Control* captured_ = nullptr; // graphic control that got the left press
+  Control* hover_ = nullptr;     // graphic control under the mouse
+  Control* captured_ = nullptr;  // graphic control that got the left press
 };
 
 // A repeating timer on the user-interface thread.

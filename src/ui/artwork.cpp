@@ -37,7 +37,9 @@ struct Drawing {
   Drawing(int w, int h) : bmp(w, h, 0), c(tk::ViewOf(bmp)) {}
 };
 
-Paint Down(double y0, double y1, Colour top, Colour bottom) { return Paint::Vertical(y0, y1, top, bottom); }
+Paint Down(double y0, double y1, Colour top, Colour bottom) {
+  return Paint::Vertical(y0, y1, top, bottom);
+}
 
 void Star(Path& p, double cx, double cy, double outer, double inner) {
   std::vector<tk::PointF> pts;
@@ -54,7 +56,8 @@ void Gear(Path& p, double cx, double cy, double outer, double inner, double hole
   double step = 360.0 / teeth;
   for (int t = 0; t < teeth; ++t) {
     double a = t * step;
-    const std::pair<double, double> shape[] = {{-0.36, inner}, {-0.2, outer}, {0.2, outer}, {0.36, inner}};
+    const std::pair<double, double> shape[] = {
+        {-0.36, inner}, {-0.2, outer}, {0.2, outer}, {0.36, inner}};
     for (auto [d, r] : shape) {
       double ang = (a + d * step) * kPi / 180;
       pts.push_back({cx + r * std::cos(ang), cy + r * std::sin(ang)});
@@ -74,7 +77,8 @@ void Plate(Canvas& c, double cx, double cy, double r, bool hot, Colour hot_top, 
   c.FillPath(rim, hot ? tk::Mix(hot_bottom, Rgb(0, 0, 0), 0.25) : Rgb(140, 152, 174));
   Path face;
   face.AddEllipse(cx, cy, r - 1, r - 1);
-  c.FillPath(face, hot ? Down(cy - r, cy + r, hot_top, hot_bottom) : Down(cy - r, cy + r, Rgb(255, 255, 255), Rgb(214, 223, 236)));
+  c.FillPath(face, hot ? Down(cy - r, cy + r, hot_top, hot_bottom)
+                       : Down(cy - r, cy + r, Rgb(255, 255, 255), Rgb(214, 223, 236)));
   Path gloss;
   gloss.AddEllipse(cx, cy - r * 0.42, r * 0.72, r * 0.42);
   c.FillPath(gloss, Down(cy - r, cy, Argb(150, 255, 255, 255), Argb(0, 255, 255, 255)));
@@ -103,8 +107,11 @@ Bitmap MainBackground() {
   c.FillPath(outline, kOutline);
   Path face;
   face.AddRoundRect(1, 1, w - 2, h - 2, 11);
-  c.FillPath(face, Paint::Linear(0, 0, 0, h, {{0, Rgb(251, 252, 254)}, {0.13, Rgb(238, 242, 248)},
-                                               {0.2, Rgb(230, 235, 243)}, {1, Rgb(207, 216, 229)}}));
+  c.FillPath(face, Paint::Linear(0, 0, 0, h,
+                                 {{0, Rgb(251, 252, 254)},
+                                  {0.13, Rgb(238, 242, 248)},
+                                  {0.2, Rgb(230, 235, 243)},
+                                  {1, Rgb(207, 216, 229)}}));
   // Light from above: a soft sheen over the header.
   Path sheen;
   sheen.AddRoundRect(2, 2, w - 4, 42, 10);
@@ -112,7 +119,10 @@ Bitmap MainBackground() {
   // The header ends in an engraved line; a thin accent line runs under it.
   c.FillRect({12, 45, w - 24, 1}, Rgb(196, 205, 219));
   c.FillRect({12, 46, w - 24, 1}, Rgb(255, 255, 255));
-  c.FillRect({40, 44, w - 80, 1}, Paint::Linear(40, 0, w - 40, 0, {{0, tk::WithAlpha(kAccent, 0)}, {0.5, tk::WithAlpha(kAccent, 140)}, {1, tk::WithAlpha(kAccent, 0)}}));
+  c.FillRect({40, 44, w - 80, 1}, Paint::Linear(40, 0, w - 40, 0,
+                                                {{0, tk::WithAlpha(kAccent, 0)},
+                                                 {0.5, tk::WithAlpha(kAccent, 140)},
+                                                 {1, tk::WithAlpha(kAccent, 0)}}));
   // The tile well around the grids: an inset frame on the grids' own background colour.
   const tk::Rect g = kGrid;
   Path well_shadow;
@@ -163,7 +173,8 @@ Bitmap FavouriteMark(bool favourite) {
   Path body;
   Star(body, cx, cy + 0.3, 11.4, 4.9);
   c.FillPath(body, favourite ? Paint::Linear(8, 5, 22, 27, {{0, kGoldLight}, {1, kGold}})
-                             : Paint::Linear(8, 5, 22, 27, {{0, Rgb(255, 255, 255)}, {1, Rgb(210, 218, 230)}}));
+                             : Paint::Linear(8, 5, 22, 27,
+                                             {{0, Rgb(255, 255, 255)}, {1, Rgb(210, 218, 230)}}));
   Path gloss;
   Star(gloss, cx - 0.6, cy - 1.2, 7.5, 3.2);
   c.FillPath(gloss, Argb(favourite ? 120 : 150, 255, 255, 255));
@@ -227,10 +238,13 @@ Bitmap EditIcon() {
   const double ax = 3, ay = 15, bx = 13, by = 4.5;
   double dx = bx - ax, dy = by - ay, len = std::hypot(dx, dy);
   double ux = dx / len, uy = dy / len, nx = -uy * 2.4, ny = ux * 2.4;
-  auto at = [&](double t, double side) { return tk::PointF{ax + ux * t + nx * side, ay + uy * t + ny * side}; };
+  auto at = [&](double t, double side) {
+    return tk::PointF{ax + ux * t + nx * side, ay + uy * t + ny * side};
+  };
   Path body;
   body.AddPolygon({at(3.5, 1), at(len - 2.5, 1), at(len - 2.5, -1), at(3.5, -1)});
-  c.FillPath(body, Paint::Linear(at(0, 1).x, at(0, 1).y, at(0, -1).x, at(0, -1).y, {{0, kGoldLight}, {1, kGold}}));
+  c.FillPath(body, Paint::Linear(at(0, 1).x, at(0, 1).y, at(0, -1).x, at(0, -1).y,
+                                 {{0, kGoldLight}, {1, kGold}}));
   Path cap;
   cap.AddPolygon({at(len - 2.5, 1), at(len, 1), at(len, -1), at(len - 2.5, -1)});
   c.FillPath(cap, kRed);
@@ -278,7 +292,8 @@ Bitmap SiteIcon() {
       double a = (-90 + 180.0 * i / 16) * kPi / 180;
       pts.push_back({cx + s * 3.2 * std::cos(a), cy + (r - 1.2) * std::sin(a)});
     }
-    for (size_t i = 1; i < pts.size(); ++i) lines.AddLine(pts[i - 1].x, pts[i - 1].y, pts[i].x, pts[i].y, 0.9);
+    for (size_t i = 1; i < pts.size(); ++i)
+      lines.AddLine(pts[i - 1].x, pts[i - 1].y, pts[i].x, pts[i].y, 0.9);
   }
   c.FillPath(lines, Argb(190, 255, 255, 255));
   return d.bmp;
@@ -376,7 +391,9 @@ Bitmap ProductIcon(int size) {
   c.FillPath(rim, Rgb(24, 66, 140));
   Path face;
   face.AddEllipse(cx, cy, r - std::max(1.0, k), r - std::max(1.0, k));
-  c.FillPath(face, Paint::Radial(cx - 5 * k, cy - 6 * k, 22 * k, {{0, Rgb(120, 176, 246)}, {0.55, kAccent}, {1, Rgb(30, 84, 176)}}));
+  c.FillPath(face,
+             Paint::Radial(cx - 5 * k, cy - 6 * k, 22 * k,
+                           {{0, Rgb(120, 176, 246)}, {0.55, kAccent}, {1, Rgb(30, 84, 176)}}));
   Path gloss;
   gloss.AddEllipse(cx, cy - 7 * k, 10.5 * k, 6.5 * k);
   c.FillPath(gloss, Down(cy - 14 * k, cy, Argb(120, 255, 255, 255), Argb(0, 255, 255, 255)));
@@ -384,7 +401,8 @@ Bitmap ProductIcon(int size) {
   const double line = size <= 16 ? 1.7 : 2.3 * k;
   Path waves;
   waves.AddEllipse(cx, cy, size <= 16 ? 1.9 : 2.6 * k, size <= 16 ? 1.9 : 2.6 * k);
-  std::vector<double> radii = size <= 16 ? std::vector<double>{5.0} : std::vector<double>{6.6 * k, 11 * k};
+  std::vector<double> radii =
+      size <= 16 ? std::vector<double>{5.0} : std::vector<double>{6.6 * k, 11 * k};
   for (double rr : radii) {
     waves.AddArc(cx, cy, rr, -42, 42, line);
     waves.AddArc(cx, cy, rr, 138, 222, line);

@@ -45,7 +45,9 @@ class FakeControl final : public IConnectionPointContainer, public IConnectionPo
   ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
   ULONG STDMETHODCALLTYPE Release() override { return --refs; }  // lives on the stack
 
-  HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints**) override {
+    return E_NOTIMPL;
+  }
   HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID iid, IConnectionPoint** out) override {
     if (iid != playback::kWmpOcxEvents) {
       *out = nullptr;
@@ -95,7 +97,8 @@ class FakeControl final : public IConnectionPointContainer, public IConnectionPo
       params = {&arg, nullptr, 1, 0};
     }
     UINT bad_arg = 0;
-    sink->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, &bad_arg);
+    sink->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr,
+                 &bad_arg);
   }
 
   ULONG refs = 1;
@@ -109,15 +112,19 @@ int main() {
   {
     FakeControl control;
     playback::WmpEvents events;
-    Expect(events.Connect(static_cast<IConnectionPointContainer*>(&control), [&] { ++status_changes; }), "connects to the events point");
+    Expect(events.Connect(static_cast<IConnectionPointContainer*>(&control),
+                          [&] { ++status_changes; }),
+           "connects to the events point");
     Expect(control.sink != nullptr, "the sink answers for _WMPOCXEvents");
 
     // What the control raises while it opens a stream and starts playing.
-    const DISPID opening[] = {DISPID_WMPCOREEVENT_OPENSTATECHANGE, DISPID_WMPCOREEVENT_PLAYSTATECHANGE,
-                              DISPID_WMPCOREEVENT_BUFFERING, DISPID_WMPCOREEVENT_MEDIAERROR,
-                              DISPID_WMPCOREEVENT_ENDOFSTREAM, DISPID_WMPCOREEVENT_DISCONNECT};
+    const DISPID opening[] = {
+        DISPID_WMPCOREEVENT_OPENSTATECHANGE, DISPID_WMPCOREEVENT_PLAYSTATECHANGE,
+        DISPID_WMPCOREEVENT_BUFFERING,       DISPID_WMPCOREEVENT_MEDIAERROR,
+        DISPID_WMPCOREEVENT_ENDOFSTREAM,     DISPID_WMPCOREEVENT_DISCONNECT};
     for (DISPID id : opening) control.Raise(id);
-    Expect(status_changes == 0, "open state, play state, buffering and the others are not StatusChange");
+    Expect(status_changes == 0,
+           "open state, play state, buffering and the others are not StatusChange");
     int before = status_changes;
     control.Raise(DISPID_WMPCOREEVENT_STATUSCHANGE);
     Expect(status_changes == before + 1, "StatusChange reaches the player");
@@ -133,8 +140,8 @@ int main() {
     kept->AddRef();  // a control that still calls after the player let go
     events.Disconnect();
     Expect(control.unadvised == 77, "Disconnect unadvises with the cookie of Advise");
-    kept->Invoke(DISPID_WMPCOREEVENT_STATUSCHANGE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, nullptr,
-                 nullptr, nullptr, nullptr);
+    kept->Invoke(DISPID_WMPCOREEVENT_STATUSCHANGE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
+                 nullptr, nullptr, nullptr, nullptr);
     Expect(status_changes == before, "a late event after Disconnect reaches nothing");
     kept->Release();
     Expect(control.refs == 1, "every reference to the control is given back");
@@ -143,7 +150,8 @@ int main() {
     FakeControl none;
     none.with_point = false;
     playback::WmpEvents events;
-    Expect(!events.Connect(static_cast<IConnectionPointContainer*>(&none), [] {}), "a control without connection points is reported");
+    Expect(!events.Connect(static_cast<IConnectionPointContainer*>(&none), [] {}),
+           "a control without connection points is reported");
   }
   CoUninitialize();
   std::printf("%d failed\n", failures);

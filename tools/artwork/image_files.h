@@ -27,7 +27,8 @@ inline void Chunk(std::string& out, const char* type, const std::string& data) {
   Put32(out, static_cast<uint32_t>(data.size()));
   std::string body = std::string(type, 4) + data;
   out += body;
-  Put32(out, static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()))));
+  Put32(out, static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(body.data()),
+                                         static_cast<uInt>(body.size()))));
 }
 
 inline std::string EncodePng(const tk::Bitmap& b) {
@@ -62,7 +63,8 @@ inline std::string EncodePng(const tk::Bitmap& b) {
 inline bool DecodeOwnPng(const std::string& png, tk::Bitmap* out) {
   if (png.size() < 33 || png.compare(0, 8, std::string("\x89PNG\r\n\x1a\n", 8)) != 0) return false;
   int w = static_cast<int>(Get32(png, 16)), h = static_cast<int>(Get32(png, 20));
-  if (w <= 0 || h <= 0 || w > 4096 || h > 4096 || png.compare(24, 5, std::string("\x08\x06\x00\x00\x00", 5)) != 0)
+  if (w <= 0 || h <= 0 || w > 4096 || h > 4096 ||
+      png.compare(24, 5, std::string("\x08\x06\x00\x00\x00", 5)) != 0)
     return false;
   std::string z;
   for (size_t at = 8; at + 12 <= png.size();) {
@@ -74,11 +76,13 @@ inline bool DecodeOwnPng(const std::string& png, tk::Bitmap* out) {
   std::string raw(static_cast<size_t>(h) * (1 + 4 * static_cast<size_t>(w)), '\0');
   uLongf size = static_cast<uLongf>(raw.size());
   if (uncompress(reinterpret_cast<Bytef*>(&raw[0]), &size, reinterpret_cast<const Bytef*>(z.data()),
-                 static_cast<uLong>(z.size())) != Z_OK || size != raw.size())
+                 static_cast<uLong>(z.size())) != Z_OK ||
+      size != raw.size())
     return false;
   *out = tk::Bitmap(w, h);
   for (int y = 0; y < h; ++y) {
-    const unsigned char* row = reinterpret_cast<const unsigned char*>(raw.data()) + static_cast<size_t>(y) * (1 + 4 * w);
+    const unsigned char* row =
+        reinterpret_cast<const unsigned char*>(raw.data()) + static_cast<size_t>(y) * (1 + 4 * w);
     if (row[0] != 0) return false;
     for (int x = 0; x < w; ++x) {
       const unsigned char* p = row + 1 + 4 * x;
@@ -114,7 +118,8 @@ inline std::string EncodeIco(const std::vector<tk::Bitmap>& images) {
     for (int y = 0; y < b.height; ++y) {
       std::string row(static_cast<size_t>(mask_row), '\0');
       for (int x = 0; x < b.width; ++x)
-        if (tk::AlphaOf(b.At(x, y)) == 0) row[static_cast<size_t>(x / 8)] |= static_cast<char>(0x80 >> (x % 8));
+        if (tk::AlphaOf(b.At(x, y)) == 0)
+          row[static_cast<size_t>(x / 8)] |= static_cast<char>(0x80 >> (x % 8));
       img += row;
     }
     dir += static_cast<char>(b.width);

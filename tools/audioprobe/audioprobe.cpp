@@ -29,9 +29,9 @@ HSTREAM g_stream = 0;
 
 // --free-while-sending
 HWND g_window = nullptr;
-volatile LONG g_sends = 0;      // sends started
-volatile LONG g_inside = 0;     // callbacks running
-volatile LONG g_handled = 0;    // titles the window took
+volatile LONG g_sends = 0;    // sends started
+volatile LONG g_inside = 0;   // callbacks running
+volatile LONG g_handled = 0;  // titles the window took
 
 LRESULT CALLBACK WindowProc(HWND h, UINT msg, WPARAM w, LPARAM l) {
   if (msg == WM_APP) {
@@ -72,7 +72,8 @@ int FreeWhileSending(const char* url) {
   wc.hInstance = GetModuleHandleW(nullptr);
   wc.lpszClassName = L"AudioProbeTitles";
   RegisterClassW(&wc);
-  g_window = CreateWindowW(wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+  g_window = CreateWindowW(wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                           wc.hInstance, nullptr);
   if (!BASS_Init(-1, 44100, 0, nullptr, nullptr)) {
     std::printf("init failed %d\n", BASS_ErrorGetCode());
     return 2;
@@ -108,9 +109,11 @@ void CALLBACK OnMeta(HSYNC, DWORD, DWORD, void*) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 3 && std::strcmp(argv[1], "--free-while-sending") == 0) return FreeWhileSending(argv[2]);
+  if (argc == 3 && std::strcmp(argv[1], "--free-while-sending") == 0)
+    return FreeWhileSending(argv[2]);
   if (argc < 3) {
-    std::fprintf(stderr, "usage: audioprobe <url> <seconds> [volume] | --free-while-sending <url>\n");
+    std::fprintf(stderr,
+                 "usage: audioprobe <url> <seconds> [volume] | --free-while-sending <url>\n");
     return 1;
   }
   const int seconds = std::atoi(argv[2]);
@@ -133,9 +136,10 @@ int main(int argc, char** argv) {
   for (int pass = 0; pass < 100000; ++pass) {
     QWORD end = BASS_StreamGetFilePosition(g_stream, BASS_FILEPOS_END);
     if (static_cast<DWORD>(end) == 0xFFFFFFFFu || static_cast<DWORD>(end) == 0) break;
-    long long fill = (static_cast<long long>(BASS_StreamGetFilePosition(g_stream, BASS_FILEPOS_DOWNLOAD)) -
-                      static_cast<long long>(BASS_StreamGetFilePosition(g_stream, BASS_FILEPOS_CURRENT))) *
-                     100 / static_cast<DWORD>(end);
+    long long fill =
+        (static_cast<long long>(BASS_StreamGetFilePosition(g_stream, BASS_FILEPOS_DOWNLOAD)) -
+         static_cast<long long>(BASS_StreamGetFilePosition(g_stream, BASS_FILEPOS_CURRENT))) *
+        100 / static_cast<DWORD>(end);
     std::printf("fill %lld\n", fill);
     if (fill > 75 || fill < 0) break;
     Sleep(20);

@@ -12,7 +12,8 @@ namespace catalogue_tool {
 
 namespace fs = std::filesystem;
 
-void DrawLogo(const fs::path& folder, int32_t n, const std::string& title, const std::string& tags) {
+void DrawLogo(const fs::path& folder, int32_t n, const std::string& title,
+              const std::string& tags) {
   std::vector<unsigned char> png =
       imaging::DrawNameCard(base::Cp1251ToUtf8(title), tags, kDrawnLogoWidth, kDrawnLogoHeight);
   if (png.empty()) throw base::Error("Cannot draw a logo for station " + base::IntToStr(n));
@@ -28,14 +29,15 @@ void DrawLogo(const fs::path& folder, int32_t n, const std::string& title, const
 }
 
 void DrawMissingLogos(catalogue::BuildOptions& options, const fs::path& folder,
-                      const std::vector<catalogue::NewStation>& stations, const std::vector<std::string>& tags,
-                      size_t* drawn) {
+                      const std::vector<catalogue::NewStation>& stations,
+                      const std::vector<std::string>& tags, size_t* drawn) {
   using K = catalogue::LogoKind;
   fs::path fresh = catalogue::NewFolderOf(folder);
   auto next = options.on_logo;
   options.on_logo = [=, &stations, &tags](size_t i, K kind) {
     if (kind != K::Jpeg && kind != K::Gif && kind != K::Png) {
-      DrawLogo(fresh, static_cast<int32_t>(i + 1), stations[i].title, i < tags.size() ? tags[i] : std::string());
+      DrawLogo(fresh, static_cast<int32_t>(i + 1), stations[i].title,
+               i < tags.size() ? tags[i] : std::string());
       ++*drawn;
     }
     if (next) next(i, kind);

@@ -24,9 +24,12 @@ std::string Lower(std::string s) {
 std::string LowerAnsi(std::string s) {
   for (char& c : s) {
     auto b = static_cast<unsigned char>(c);
-    if (b >= 0xC0 && b <= 0xDF) b = static_cast<unsigned char>(b + 0x20);
-    else if (b == 0xA8) b = 0xB8;  // Ё
-    else b = static_cast<unsigned char>(std::tolower(b));
+    if (b >= 0xC0 && b <= 0xDF)
+      b = static_cast<unsigned char>(b + 0x20);
+    else if (b == 0xA8)
+      b = 0xB8;  // Ё
+    else
+      b = static_cast<unsigned char>(std::tolower(b));
     c = static_cast<char>(b);
   }
   return s;
@@ -45,7 +48,8 @@ std::string Text(const json& o, const char* key) {
 
 bool IsHttp(const std::string& url) {
   std::string head = Lower(url.substr(0, 8));
-  return (head.compare(0, 7, "http://") == 0 && url.size() > 7) || (head == "https://" && url.size() > 8);
+  return (head.compare(0, 7, "http://") == 0 && url.size() > 7) ||
+         (head == "https://" && url.size() > 8);
 }
 
 // One line of Windows-1251: control characters become spaces.
@@ -122,7 +126,7 @@ JsonImport StationsFromJson(const std::string& json_text, const JsonFilter& filt
 }
 
 bool LogoDecodes(const std::filesystem::path& file, catalogue::LogoKind kind) {
-  imaging::Kind k = kind == catalogue::LogoKind::Jpeg ? imaging::Kind::kJpeg
+  imaging::Kind k = kind == catalogue::LogoKind::Jpeg  ? imaging::Kind::kJpeg
                     : kind == catalogue::LogoKind::Gif ? imaging::Kind::kGif
                                                        : imaging::Kind::kPng;
   try {

@@ -20,10 +20,10 @@ struct JsonFilter {
 struct JsonImport {
   std::vector<catalogue::NewStation> stations;  // texts in Windows-1251
   std::vector<std::string> tags;                // each station's "tags" (UTF-8), in the same order
-  size_t skipped_bad = 0;        // not an object, no name, no usable address
-  size_t skipped_duplicate = 0;  // a name seen before (case ignored)
-  size_t filtered_out = 0;       // by country or tag
-  size_t over_limit = 0;         // beyond top or limit
+  size_t skipped_bad = 0;                       // not an object, no name, no usable address
+  size_t skipped_duplicate = 0;                 // a name seen before (case ignored)
+  size_t filtered_out = 0;                      // by country or tag
+  size_t over_limit = 0;                        // beyond top or limit
 };
 
 // Throws base::Error when the text is not a JSON array.

@@ -62,7 +62,8 @@ std::string Fetch(const std::string& url, int max_redirects) {
 }
 
 std::string ReadSource(const std::string& source) {
-  if (source.compare(0, 7, "http://") == 0 || source.compare(0, 8, "https://") == 0) return Fetch(source, 5);
+  if (source.compare(0, 7, "http://") == 0 || source.compare(0, 8, "https://") == 0)
+    return Fetch(source, 5);
   std::ifstream in(source, std::ios::binary);
   if (!in) throw base::Error("cannot read " + source);
   return std::string(std::istreambuf_iterator<char>(in), {});
@@ -70,8 +71,8 @@ std::string ReadSource(const std::string& source) {
 
 std::string Shown(const std::string& ansi) { return base::Cp1251ToUtf8(catalogue::OneLine(ansi)); }
 
-int Build(const std::string& folder, const std::vector<catalogue::NewStation>& stations, catalogue::LogoRule rule,
-          const std::vector<std::string>* draw_tags = nullptr) {
+int Build(const std::string& folder, const std::vector<catalogue::NewStation>& stations,
+          catalogue::LogoRule rule, const std::vector<std::string>* draw_tags = nullptr) {
   catalogue::BuildOptions options;
   options.rule = rule;
   if (rule == catalogue::LogoRule::Signature) options.check_logo = catalogue_tool::LogoDecodes;
@@ -89,16 +90,18 @@ int Build(const std::string& folder, const std::vector<catalogue::NewStation>& s
   };
   size_t drawn = 0;
   if (draw_tags)
-    catalogue_tool::DrawMissingLogos(options, std::filesystem::u8path(folder), stations, *draw_tags, &drawn);
-  catalogue::BuildReport report = catalogue::BuildCatalogue(std::filesystem::u8path(folder), stations, options);
+    catalogue_tool::DrawMissingLogos(options, std::filesystem::u8path(folder), stations, *draw_tags,
+                                     &drawn);
+  catalogue::BuildReport report =
+      catalogue::BuildCatalogue(std::filesystem::u8path(folder), stations, options);
   using K = catalogue::LogoKind;
   size_t no_address = 0;
   for (const auto& s : stations) no_address += s.logo_url.empty();
   std::printf("stations: %zu\n", n);
-  std::printf("logos: JPEG %zu, GIF %zu, PNG %zu, other kinds %zu\n", report.Count(K::Jpeg), report.Count(K::Gif),
-              report.Count(K::Png), report.Count(K::Unknown));
-  std::printf("no logo: %zu error answers or not pictures, %zu no answer, %zu no address\n", report.Count(K::Empty),
-              report.Count(K::Missing) - no_address, no_address);
+  std::printf("logos: JPEG %zu, GIF %zu, PNG %zu, other kinds %zu\n", report.Count(K::Jpeg),
+              report.Count(K::Gif), report.Count(K::Png), report.Count(K::Unknown));
+  std::printf("no logo: %zu error answers or not pictures, %zu no answer, %zu no address\n",
+              report.Count(K::Empty), report.Count(K::Missing) - no_address, no_address);
   if (report.Count(K::TooLarge) > 0) std::printf("%s\n", report.DroppedLogos().c_str());
   if (draw_tags) std::printf("drawn logos: %zu (for the stations without a picture)\n", drawn);
   return 0;
@@ -107,10 +110,14 @@ int Build(const std::string& folder, const std::vector<catalogue::NewStation>& s
 int Directory(std::vector<std::string> args) {
   std::string root = app::kDirectoryRootUrl, prefix = app::kPlaylistUrlPrefix, folder;
   for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--root" && i + 1 < args.size()) root = args[++i];
-    else if (args[i] == "--prefix" && i + 1 < args.size()) prefix = args[++i];
-    else if (folder.empty() && args[i].compare(0, 2, "--") != 0) folder = args[i];
-    else throw Usage();
+    if (args[i] == "--root" && i + 1 < args.size())
+      root = args[++i];
+    else if (args[i] == "--prefix" && i + 1 < args.size())
+      prefix = args[++i];
+    else if (folder.empty() && args[i].compare(0, 2, "--") != 0)
+      folder = args[i];
+    else
+      throw Usage();
   }
   if (folder.empty()) throw Usage();
   catalogue::CheckTarget(std::filesystem::u8path(folder));
@@ -119,7 +126,8 @@ int Directory(std::vector<std::string> args) {
   auto state = std::make_unique<app::PlayerState>();
   std::vector<catalogue::NewStation> stations =
       catalogue::StationsFromDirectoryPage(page, *state, root, prefix);
-  if (stations.empty()) throw base::Error("the page lists no station; " + folder + " was not changed");
+  if (stations.empty())
+    throw base::Error("the page lists no station; " + folder + " was not changed");
   return Build(folder, stations, catalogue::LogoRule::FirstByte);
 }
 
@@ -135,20 +143,29 @@ int Json(std::vector<std::string> args) {
   std::string source, folder;
   bool draw = true;
   for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--country" && i + 1 < args.size()) filter.country = args[++i];
-    else if (args[i] == "--tag" && i + 1 < args.size()) filter.tag = args[++i];
-    else if (args[i] == "--top" && i + 1 < args.size()) filter.top = Count(args[++i]);
-    else if (args[i] == "--no-drawn-logos") draw = false;
-    else if (args[i].compare(0, 2, "--") == 0) throw Usage();
-    else if (source.empty()) source = args[i];
-    else if (folder.empty()) folder = args[i];
-    else throw Usage();
+    if (args[i] == "--country" && i + 1 < args.size())
+      filter.country = args[++i];
+    else if (args[i] == "--tag" && i + 1 < args.size())
+      filter.tag = args[++i];
+    else if (args[i] == "--top" && i + 1 < args.size())
+      filter.top = Count(args[++i]);
+    else if (args[i] == "--no-drawn-logos")
+      draw = false;
+    else if (args[i].compare(0, 2, "--") == 0)
+      throw Usage();
+    else if (source.empty())
+      source = args[i];
+    else if (folder.empty())
+      folder = args[i];
+    else
+      throw Usage();
   }
   if (folder.empty()) throw Usage();
   catalogue::CheckTarget(std::filesystem::u8path(folder));
   catalogue_tool::JsonImport in = catalogue_tool::StationsFromJson(ReadSource(source), filter);
-  std::printf("station list: %zu taken, %zu filtered out, %zu bad, %zu duplicate names, %zu over the limit\n",
-              in.stations.size(), in.filtered_out, in.skipped_bad, in.skipped_duplicate, in.over_limit);
+  std::printf(
+      "station list: %zu taken, %zu filtered out, %zu bad, %zu duplicate names, %zu over the limit\n",
+      in.stations.size(), in.filtered_out, in.skipped_bad, in.skipped_duplicate, in.over_limit);
   if (in.stations.empty()) throw base::Error("no station is left; " + folder + " was not changed");
   return Build(folder, in.stations, catalogue::LogoRule::Signature, draw ? &in.tags : nullptr);
 }

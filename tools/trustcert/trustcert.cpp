@@ -14,17 +14,20 @@ int wmain(int argc, wchar_t** argv) {
     return 2;
   }
   std::ifstream in(argv[1], std::ios::binary);
-  std::vector<unsigned char> der((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<unsigned char> der((std::istreambuf_iterator<char>(in)),
+                                 std::istreambuf_iterator<char>());
   if (der.empty()) {
     std::fprintf(stderr, "trustcert: cannot read the certificate\n");
     return 1;
   }
-  HCERTSTORE root = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, L"Root");
+  HCERTSTORE root =
+      CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, L"Root");
   if (!root) {
     std::fprintf(stderr, "trustcert: cannot open the root store (%lu)\n", GetLastError());
     return 1;
   }
-  BOOL ok = CertAddEncodedCertificateToStore(root, X509_ASN_ENCODING, der.data(), static_cast<DWORD>(der.size()),
+  BOOL ok = CertAddEncodedCertificateToStore(root, X509_ASN_ENCODING, der.data(),
+                                             static_cast<DWORD>(der.size()),
                                              CERT_STORE_ADD_REPLACE_EXISTING, nullptr);
   DWORD err = GetLastError();
   CertCloseStore(root, 0);

@@ -52,7 +52,9 @@ class ApproxText : public TextRenderer {
   void Draw(const std::string&, const Font&, Colour, int, int, const Rect&) override {}
 };
 
-std::map<int, Colour> DefaultSystemColours() { return {{5, Rgb(255, 255, 255)}, {8, Rgb(0, 0, 0)}}; }
+std::map<int, Colour> DefaultSystemColours() {
+  return {{5, Rgb(255, 255, 255)}, {8, Rgb(0, 0, 0)}};
+}
 
 struct HeadlessState {
   std::map<int, Colour> system_colours = DefaultSystemColours();
@@ -254,7 +256,9 @@ void SetFormBounds(Handle h, int left, int top, int cw, int ch) {
   }
 }
 
-void SetControlBounds(Handle h, const Rect& r) { SetFormBounds(h, r.left, r.top, r.width, r.height); }
+void SetControlBounds(Handle h, const Rect& r) {
+  SetFormBounds(h, r.left, r.top, r.width, r.height);
+}
 
 void SetFormCaption(Handle h, const std::string& caption) {
   std::lock_guard<std::mutex> lock(S().mu);
@@ -295,7 +299,8 @@ void ReleaseMouseCapture() {
 }
 
 intptr_t DefaultProc(Handle h, Message& m) {
-  if (m.msg == kWmSysCommand && (m.wparam & 0xFFF0) == (kScDragMove & 0xFFF0)) S().drag_moves.push_back(h);
+  if (m.msg == kWmSysCommand && (m.wparam & 0xFFF0) == (kScDragMove & 0xFFF0))
+    S().drag_moves.push_back(h);
   return 0;
 }
 
@@ -321,7 +326,8 @@ void ProcessMessages() { HandleQueued(false); }
 
 void WaitForMessages(int ms) {
   std::unique_lock<std::mutex> lock(S().mu);
-  S().cv.wait_for(lock, std::chrono::milliseconds(ms), [] { return !S().sends.empty() || !S().posts.empty(); });
+  S().cv.wait_for(lock, std::chrono::milliseconds(ms),
+                  [] { return !S().sends.empty() || !S().posts.empty(); });
 }
 
 void HandleSentMessages() {
@@ -473,7 +479,8 @@ void RegistryClose(uintptr_t key) {
 }
 
 bool RegistrySetString(uintptr_t key, const std::string& name, const std::string& value) {
-  if (S().registry_fails || key < 1 || key > S().open_keys.size() || S().open_keys[key - 1].empty()) return false;
+  if (S().registry_fails || key < 1 || key > S().open_keys.size() || S().open_keys[key - 1].empty())
+    return false;
   S().registry[S().open_keys[key - 1]][name] = value;
   return true;
 }
@@ -604,7 +611,9 @@ void Press(Form& f, int x, int y, MouseButton b, uint8_t shift, bool double_clic
 }
 }  // namespace
 
-void MouseDown(Form& f, int x, int y, MouseButton b, uint8_t shift) { Press(f, x, y, b, shift, false); }
+void MouseDown(Form& f, int x, int y, MouseButton b, uint8_t shift) {
+  Press(f, x, y, b, shift, false);
+}
 
 void DoubleClick(Form& f, int x, int y, MouseButton b) {
   Click(f, x, y, b);
@@ -660,7 +669,9 @@ void PutOnClipboard(uint32_t format, const std::string& bytes) {
   S().clip[format] = bytes;
 }
 
-bool AcceptsDrops(Form& f) { return f.HandleAllocated() && S().drop_targets.count(f.GetHandle()) > 0; }
+bool AcceptsDrops(Form& f) {
+  return f.HandleAllocated() && S().drop_targets.count(f.GetHandle()) > 0;
+}
 
 bool Drop(Form& f, const DropData& d) {
   if (!AcceptsDrops(f)) return false;
@@ -733,7 +744,9 @@ bool ClipboardIsOpen() { return S().clip_open; }
 
 std::vector<std::string> ShellOpens() { return S().shell_opens; }
 
-std::map<std::string, std::string> RegistryValues(const std::string& path) { return S().registry[path]; }
+std::map<std::string, std::string> RegistryValues(const std::string& path) {
+  return S().registry[path];
+}
 void SetRegistryValue(const std::string& path, const std::string& name, const std::string& value) {
   S().registry[path][name] = value;
 }

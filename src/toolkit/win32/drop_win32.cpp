@@ -89,14 +89,17 @@ class DropTarget final : public IDropTarget {
     usable_ = Offers(data, CF_HDROP) || Offers(data, CF_UNICODETEXT) || Offers(data, CF_TEXT);
     return Answer(effect);
   }
-  HRESULT STDMETHODCALLTYPE DragOver(DWORD, POINTL, DWORD* effect) override { return Answer(effect); }
+  HRESULT STDMETHODCALLTYPE DragOver(DWORD, POINTL, DWORD* effect) override {
+    return Answer(effect);
+  }
   HRESULT STDMETHODCALLTYPE DragLeave() override {
     usable_ = false;
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE Drop(IDataObject* data, DWORD, POINTL, DWORD* effect) override {
     DropData d;
-    if (usable_ && (Read(data, CF_HDROP, d) || Read(data, CF_UNICODETEXT, d) || Read(data, CF_TEXT, d)))
+    if (usable_ &&
+        (Read(data, CF_HDROP, d) || Read(data, CF_UNICODETEXT, d) || Read(data, CF_TEXT, d)))
       Deliver(hwnd_, std::move(d));
     else
       usable_ = false;
@@ -109,9 +112,10 @@ class DropTarget final : public IDropTarget {
   HRESULT Answer(DWORD* effect) {
     // Copy when the source allows it, else link (a browser's address), else nothing.
     DWORD allowed = *effect;
-    *effect = !usable_ ? DROPEFFECT_NONE : (allowed & DROPEFFECT_COPY) ? DROPEFFECT_COPY
-                                        : (allowed & DROPEFFECT_LINK) ? DROPEFFECT_LINK
-                                                                      : DROPEFFECT_NONE;
+    *effect = !usable_                      ? DROPEFFECT_NONE
+              : (allowed & DROPEFFECT_COPY) ? DROPEFFECT_COPY
+              : (allowed & DROPEFFECT_LINK) ? DROPEFFECT_LINK
+                                            : DROPEFFECT_NONE;
     return S_OK;
   }
   HWND hwnd_;

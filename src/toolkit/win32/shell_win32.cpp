@@ -25,8 +25,9 @@ LRESULT CALLBACK HintWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       PaintScope ps(hwnd);
       RECT rc;
       GetClientRect(hwnd, &rc);
-      PaintBuffered(ps.Dc(), ps.Area(), rc.right, rc.bottom,
-                    [&](Canvas& c) { skin::DrawHint(c, {0, 0, rc.right, rc.bottom}, g_hint_text); });
+      PaintBuffered(ps.Dc(), ps.Area(), rc.right, rc.bottom, [&](Canvas& c) {
+        skin::DrawHint(c, {0, 0, rc.right, rc.bottom}, g_hint_text);
+      });
       return 0;
     }
     case WM_ERASEBKGND:
@@ -72,7 +73,8 @@ bool MenuMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
     case WM_MEASUREITEM: {
       auto* mi = reinterpret_cast<MEASUREITEMSTRUCT*>(lp);
       if (mi->CtlType != ODT_MENU || mi->itemID < 1 || mi->itemID > items.size()) return false;
-      mi->itemWidth = static_cast<UINT>(skin::MenuItemWidth(SharedText(), items[mi->itemID - 1]->caption));
+      mi->itemWidth =
+          static_cast<UINT>(skin::MenuItemWidth(SharedText(), items[mi->itemID - 1]->caption));
       mi->itemHeight = skin::kMenuItemHeight;
       *result = TRUE;
       return true;
@@ -91,10 +93,11 @@ bool MenuMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
       Rect local{0, 0, r.width, r.height};
       c.SetClip(local);
       // The item's share of the menu's face and picture column, then the item.
-      skin::DrawMenuFrame(c, {-skin::kMenuBorder, -1, r.width + 2 * skin::kMenuBorder, r.height + 2});
+      skin::DrawMenuFrame(c,
+                          {-skin::kMenuBorder, -1, r.width + 2 * skin::kMenuBorder, r.height + 2});
       bool enabled = !(di->itemState & (ODS_GRAYED | ODS_DISABLED));
-      skin::DrawMenuItem(c, local, item.caption, item.picture, (di->itemState & ODS_SELECTED) != 0, enabled,
-                         (di->itemState & ODS_NOACCEL) == 0);
+      skin::DrawMenuItem(c, local, item.caption, item.picture, (di->itemState & ODS_SELECTED) != 0,
+                         enabled, (di->itemState & ODS_NOACCEL) == 0);
       GdiFlush();
       BitBlt(di->hDC, r.left, r.top, r.width, r.height, s.Dc(), 0, 0, SRCCOPY);
       *result = TRUE;
@@ -151,8 +154,9 @@ using namespace win32;
 
 void ShowHint(const std::string& utf8, Point screen) {
   if (!g_hint)
-    g_hint = CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE, kHintClass, L"", WS_POPUP,
-                             0, 0, 0, 0, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    g_hint =
+        CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE, kHintClass, L"",
+                        WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
   if (!g_hint) return;
   g_hint_text = utf8;
   SetWindowTextW(g_hint, base::Utf8ToWide(utf8).c_str());  // readable by accessibility tools
@@ -160,7 +164,8 @@ void ShowHint(const std::string& utf8, Point screen) {
   Size scr = ScreenSize();
   int x = std::clamp(screen.x, 0, std::max(0, scr.width - sz.width));
   int y = screen.y + sz.height > scr.height ? screen.y - sz.height - 24 : screen.y;
-  SetWindowPos(g_hint, HWND_TOPMOST, x, std::max(0, y), sz.width, sz.height, SWP_NOACTIVATE | SWP_SHOWWINDOW);
+  SetWindowPos(g_hint, HWND_TOPMOST, x, std::max(0, y), sz.width, sz.height,
+               SWP_NOACTIVATE | SWP_SHOWWINDOW);
   InvalidateRect(g_hint, nullptr, FALSE);
 }
 
@@ -186,7 +191,8 @@ int TrackMenu(const PopupMenu& menu, int x, int y) {
   g_menu = &menu;
   // The owner must be in front, or the menu would not close when the user clicks elsewhere.
   SetForegroundWindow(owner);
-  int cmd = TrackPopupMenuEx(h.Get(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, x, y, owner, nullptr);
+  int cmd = TrackPopupMenuEx(h.Get(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, x, y, owner,
+                             nullptr);
   PostMessageW(owner, WM_NULL, 0, 0);
   g_menu = nullptr;
   return cmd > 0 ? cmd - 1 : -1;
@@ -232,7 +238,7 @@ bool ClipboardSet(uint32_t format, const void* data, size_t size) {
   memcpy(p, data, size);
   GlobalUnlock(block.Get());
   if (!SetClipboardData(format, block.Get())) return false;  // the block is freed here
-  block.Release();  // the clipboard owns it now
+  block.Release();                                           // the clipboard owns it now
   return true;
 }
 
@@ -252,7 +258,8 @@ void ShellOpen(const std::string& ansi) {
 
 uintptr_t RegistryOpen(const std::string& path) {
   HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, base::Utf8ToWide(path).c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, base::Utf8ToWide(path).c_str(), 0, KEY_ALL_ACCESS, &key) !=
+      ERROR_SUCCESS)
     return 0;
   return reinterpret_cast<uintptr_t>(key);
 }
@@ -267,7 +274,8 @@ bool RegistrySetString(uintptr_t key, const std::string& name, const std::string
 }
 
 bool RegistryDelete(uintptr_t key, const std::string& name) {
-  return RegDeleteValueW(reinterpret_cast<HKEY>(key), base::Utf8ToWide(name).c_str()) == ERROR_SUCCESS;
+  return RegDeleteValueW(reinterpret_cast<HKEY>(key), base::Utf8ToWide(name).c_str()) ==
+         ERROR_SUCCESS;
 }
 
 }  // namespace platform

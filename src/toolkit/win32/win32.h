@@ -169,7 +169,8 @@ void PaintBuffered(HDC target, const Rect& area, int client_w, int client_h, Dra
   c.SetClip(area);
   draw(c);
   GdiFlush();
-  BitBlt(target, area.left, area.top, area.width, area.height, s.Dc(), area.left, area.top, SRCCOPY);
+  BitBlt(target, area.left, area.top, area.width, area.height, s.Dc(), area.left, area.top,
+         SRCCOPY);
 }
 
 }  // namespace tk::win32

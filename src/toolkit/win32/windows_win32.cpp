@@ -28,7 +28,9 @@ std::deque<std::function<void()>> g_posts;
 // A running Windows timer; killed with its owner.
 class WinTimer {
  public:
-  WinTimer(UINT_PTR id, Timer* t, int ms) : id_(id), timer_(t) { SetTimer(g_utility, id_, static_cast<UINT>(ms), nullptr); }
+  WinTimer(UINT_PTR id, Timer* t, int ms) : id_(id), timer_(t) {
+    SetTimer(g_utility, id_, static_cast<UINT>(ms), nullptr);
+  }
   ~WinTimer() { KillTimer(g_utility, id_); }
   WinTimer(const WinTimer&) = delete;
   WinTimer& operator=(const WinTimer&) = delete;
@@ -105,7 +107,8 @@ bool RouteWheel(WPARAM wp, LPARAM lp) {
   POINT pt{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
   HWND under = WindowFromPoint(pt);
   wchar_t cls[32] = {};
-  if (!under || !GetClassNameW(under, cls, 32) || (wcscmp(cls, kControlClass) != 0 && wcscmp(cls, kControlDblClass) != 0))
+  if (!under || !GetClassNameW(under, cls, 32) ||
+      (wcscmp(cls, kControlClass) != 0 && wcscmp(cls, kControlDblClass) != 0))
     return false;
   WindowedControl* c = ControlOf(under);
   if (!c || !c->Enabled()) return false;
@@ -251,7 +254,8 @@ LRESULT ControlProc(HWND hwnd, WindowedControl* c, UINT msg, WPARAM wp, LPARAM l
       app.CancelHint();
       app.Dispatch([&] { used = c->KeyDown(static_cast<int>(wp), ShiftState()); });
       if (used) return 0;
-      if (c->Owner() && !dynamic_cast<Edit*>(c)) c->Owner()->UnusedKey(static_cast<int>(wp), ShiftState());
+      if (c->Owner() && !dynamic_cast<Edit*>(c))
+        c->Owner()->UnusedKey(static_cast<int>(wp), ShiftState());
       break;
     }
     case WM_GETDLGCODE:
@@ -297,8 +301,9 @@ LRESULT ControlProc(HWND hwnd, WindowedControl* c, UINT msg, WPARAM wp, LPARAM l
 
 LRESULT CALLBACK ControlWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (msg == WM_NCCREATE)
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA,
-                      reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams));
+    SetWindowLongPtrW(
+        hwnd, GWLP_USERDATA,
+        reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams));
   WindowedControl* c = ControlOf(hwnd);
   if (!c) return DefWindowProcW(hwnd, msg, wp, lp);
   if (msg == WM_NCDESTROY) {
@@ -413,14 +418,17 @@ intptr_t FormDefault(HWND hwnd, Form* form, Message& m) {
 
 MouseArgs MouseArgsOf(UINT msg, WPARAM wp, LPARAM lp) {
   MouseArgs a;
-  a.button = (msg == WM_RBUTTONDOWN || msg == WM_RBUTTONUP || msg == WM_RBUTTONDBLCLK)   ? MouseButton::kRight
-             : (msg == WM_MBUTTONDOWN || msg == WM_MBUTTONUP || msg == WM_MBUTTONDBLCLK) ? MouseButton::kMiddle
-                                                                                         : MouseButton::kLeft;
+  a.button = (msg == WM_RBUTTONDOWN || msg == WM_RBUTTONUP || msg == WM_RBUTTONDBLCLK)
+                 ? MouseButton::kRight
+             : (msg == WM_MBUTTONDOWN || msg == WM_MBUTTONUP || msg == WM_MBUTTONDBLCLK)
+                 ? MouseButton::kMiddle
+                 : MouseButton::kLeft;
   a.double_click = msg == WM_LBUTTONDBLCLK || msg == WM_RBUTTONDBLCLK || msg == WM_MBUTTONDBLCLK;
   a.x = GET_X_LPARAM(lp);
   a.y = GET_Y_LPARAM(lp);
-  a.shift = static_cast<uint8_t>(((wp & MK_SHIFT) ? kShiftKey : 0) | ((wp & MK_CONTROL) ? kCtrlKey : 0) |
-                                 (GetKeyState(VK_MENU) < 0 ? kAltKey : 0));
+  a.shift =
+      static_cast<uint8_t>(((wp & MK_SHIFT) ? kShiftKey : 0) | ((wp & MK_CONTROL) ? kCtrlKey : 0) |
+                           (GetKeyState(VK_MENU) < 0 ? kAltKey : 0));
   return a;
 }
 
@@ -484,9 +492,10 @@ Handle CreateFormWindow(Form* form) {
   if (main && main != form && main->HandleAllocated()) owner = Hwnd(main->GetHandle());
   DWORD ex = WS_EX_LAYERED | (owner ? 0 : WS_EX_APPWINDOW);
   std::wstring caption = base::Utf8ToWide(form->Caption());
-  HWND hwnd = CreateWindowExW(ex, kFormClass, caption.c_str(), WS_POPUP | WS_SYSMENU | WS_CLIPCHILDREN,
-                              form->Left(), form->Top(), form->ClientWidth(), form->ClientHeight(),
-                              owner, nullptr, GetModuleHandleW(nullptr), form);
+  HWND hwnd =
+      CreateWindowExW(ex, kFormClass, caption.c_str(), WS_POPUP | WS_SYSMENU | WS_CLIPCHILDREN,
+                      form->Left(), form->Top(), form->ClientWidth(), form->ClientHeight(), owner,
+                      nullptr, GetModuleHandleW(nullptr), form);
   if (hwnd) SetLayeredWindowAttributes(hwnd, RGB(0, 255, 0), 0, LWA_COLORKEY);
   return reinterpret_cast<Handle>(hwnd);
 }
@@ -496,8 +505,9 @@ Handle CreateControlWindow(WindowedControl* control, Handle parent) {
   DWORD style = WS_CHILD | WS_CLIPSIBLINGS | (control->Visible() ? WS_VISIBLE : 0) |
                 (control->Enabled() ? 0 : WS_DISABLED);
   std::wstring name = base::Utf8ToWide(control->Name());
-  HWND hwnd = CreateWindowExW(0, control->WantsDoubleClicks() ? kControlDblClass : kControlClass, name.c_str(), style, b.left, b.top, b.width, b.height,
-                              Hwnd(parent), nullptr, GetModuleHandleW(nullptr), control);
+  HWND hwnd = CreateWindowExW(0, control->WantsDoubleClicks() ? kControlDblClass : kControlClass,
+                              name.c_str(), style, b.left, b.top, b.width, b.height, Hwnd(parent),
+                              nullptr, GetModuleHandleW(nullptr), control);
   return reinterpret_cast<Handle>(hwnd);
 }
 
@@ -525,8 +535,7 @@ void SetFormBounds(Handle h, int left, int top, int cw, int ch) {
 }
 
 void SetControlBounds(Handle h, const Rect& r) {
-  SetWindowPos(Hwnd(h), nullptr, r.left, r.top, r.width, r.height,
-               SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(Hwnd(h), nullptr, r.left, r.top, r.width, r.height, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void SetFormCaption(Handle h, const std::string& caption) {
@@ -545,8 +554,9 @@ void Invalidate(Handle h, const Rect* r) {
 void SetFocusTo(Handle h) { SetFocus(Hwnd(h)); }
 
 Handle CreateEditField(Edit* edit, Handle frame, const Rect& r) {
-  HWND f = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL | ES_LEFT, r.left, r.top, r.width,
-                           r.height, Hwnd(frame), nullptr, GetModuleHandleW(nullptr), nullptr);
+  HWND f = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | ES_AUTOHSCROLL | ES_LEFT,
+                           r.left, r.top, r.width, r.height, Hwnd(frame), nullptr,
+                           GetModuleHandleW(nullptr), nullptr);
   if (!f) return 0;
   SetWindowLongPtrW(f, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(edit));
   SetPropW(f, L"TkFieldProc", reinterpret_cast<HANDLE>(GetWindowLongPtrW(f, GWLP_WNDPROC)));

@@ -18,19 +18,21 @@ const char kNamePlaceholder[] = "Название радиостанции";
 const char kAddressPlaceholder[] = "Ссылка на трансляцию";
 
 TForm3::TForm3()
-    : tk::Form("Form3", "Редактор радиостанции"),
-      Image1(this, "Image1", {}),
+    : tk::Form("Form3", "Редактор радиостанции"), Image1(this, "Image1", {}),
       Image4(this, "Image4", editor_layout::kImage4),
       Image2(this, "Image2", editor_layout::kImage2),
-      sLabel1(this, "sLabel1", editor_layout::kSLabel1, tk::skin::MakeFont(kTitleFace, 17, tk::kBold)),
+      sLabel1(this, "sLabel1", editor_layout::kSLabel1,
+              tk::skin::MakeFont(kTitleFace, 17, tk::kBold)),
       RbPanel1(this, "RbPanel1", editor_layout::kRbPanel1, 10, 2),
       Image3(this, "Image3", editor_layout::kImage3),
       sEdit1(this, "sEdit1", editor_layout::kSEdit1),
       sEdit2(this, "sEdit2", editor_layout::kSEdit2),
       sButton1(this, "sButton1", editor_layout::kSButton1),
       sButton2(this, "sButton2", editor_layout::kSButton2),
-      sCheckBox1(this, "sCheckBox1", editor_layout::kSCheckBox1, "Использовать альтернативный способ подключения (WMP)") {
-  PlaceDialog(*this, Image1, editor_layout::kWidth, editor_layout::kHeight, editor_layout::kPictureHeight);
+      sCheckBox1(this, "sCheckBox1", editor_layout::kSCheckBox1,
+                 "Использовать альтернативный способ подключения (WMP)") {
+  PlaceDialog(*this, Image1, editor_layout::kWidth, editor_layout::kHeight,
+              editor_layout::kPictureHeight);
   Image1.OnMouseDown = [this](const tk::MouseArgs& a) { Image1MouseDown(a); };
   Image4.SetPicture(art::DialogIcon(art::DialogPicture::kEditor));
   Image2.SetCursor(Cursor::kHand);
@@ -64,7 +66,8 @@ TForm3::~TForm3() {
 void TForm3::Open() {
   using namespace editor_layout;
   int half = tk::ScreenSize().height / 2;
-  SetPosition(Form1->Left() + kRightOfMainLeft, Form1->Top() < half ? Form1->Top() + kBelowMain : Form1->Top() + kAboveMain);
+  SetPosition(Form1->Left() + kRightOfMainLeft,
+              Form1->Top() < half ? Form1->Top() + kBelowMain : Form1->Top() + kAboveMain);
   if (Form1->RxLabel6.Caption() == kDefaultTitle) return;  // no station chosen yet
   if (Visible())
     Hide();
@@ -81,8 +84,9 @@ void TForm3::FillStationEditor() {
   std::string ext = st.LogoExtensions.Get(st.CurrentStation);
   imaging::Kind kind;
   if (imaging::KindOfExtension(ext, &kind))
-    Image3.SetPicture(imaging::LoadPicture(catalogue::LogoFilePath(st.CurrentStation, ext), kind,
-                                           {editor_layout::kImage3.width, editor_layout::kImage3.height}));
+    Image3.SetPicture(
+        imaging::LoadPicture(catalogue::LogoFilePath(st.CurrentStation, ext), kind,
+                             {editor_layout::kImage3.width, editor_layout::kImage3.height}));
 }
 
 void TForm3::sEdit1Click() {

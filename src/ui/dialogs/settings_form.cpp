@@ -15,19 +15,23 @@ namespace ui {
 using tk::Cursor;
 
 TForm2::TForm2()
-    : tk::Form("Form2", "Настройка"),
-      Image1(this, "Image1", {}),
+    : tk::Form("Form2", "Настройка"), Image1(this, "Image1", {}),
       Image3(this, "Image3", settings_layout::kImage3),
       Image2(this, "Image2", settings_layout::kImage2),
-      sLabel1(this, "sLabel1", settings_layout::kSLabel1, tk::skin::MakeFont(kTitleFace, 16, tk::kBold)),
+      sLabel1(this, "sLabel1", settings_layout::kSLabel1,
+              tk::skin::MakeFont(kTitleFace, 16, tk::kBold)),
       RbPanel1(this, "RbPanel1", settings_layout::kRbPanel1, 10, 2),
-      sCheckBox3(this, "sCheckBox3", settings_layout::kSCheckBox3, "Запускать Тиволну при старте системы"),
-      sCheckBox2(this, "sCheckBox2", settings_layout::kSCheckBox2, "Автоматически проверять обновления"),
-      sCheckBox1(this, "sCheckBox1", settings_layout::kSCheckBox1, "Включать последнюю выбранную станцию"),
+      sCheckBox3(this, "sCheckBox3", settings_layout::kSCheckBox3,
+                 "Запускать Тиволну при старте системы"),
+      sCheckBox2(this, "sCheckBox2", settings_layout::kSCheckBox2,
+                 "Автоматически проверять обновления"),
+      sCheckBox1(this, "sCheckBox1", settings_layout::kSCheckBox1,
+                 "Включать последнюю выбранную станцию"),
       sButton1(this, "sButton1", settings_layout::kSButton1),
       sButton3(this, "sButton3", settings_layout::kSButton3),
       sBitBtn1(this, "sBitBtn1", settings_layout::kSBitBtn1) {
-  PlaceDialog(*this, Image1, settings_layout::kWidth, settings_layout::kHeight, settings_layout::kPictureHeight);
+  PlaceDialog(*this, Image1, settings_layout::kWidth, settings_layout::kHeight,
+              settings_layout::kPictureHeight);
   Image1.OnMouseDown = [this](const tk::MouseArgs& a) { Image1MouseDown(a); };
   Image3.SetPicture(art::DialogIcon(art::DialogPicture::kSettings));
   Image3.OnMouseDown = [this](const tk::MouseArgs& a) { Image3MouseDown(a); };
@@ -36,7 +40,8 @@ TForm2::TForm2()
   sLabel1.SetCaption("Запуск Тиволны");
   sLabel1.OnMouseDown = [this](const tk::MouseArgs& a) { sLabel1MouseDown(a); };
   sCheckBox2.SetFont(tk::skin::MakeFont(kDialogFace, 12));
-  for (tk::CheckBox* b : {&sCheckBox3, &sCheckBox1}) b->SetFont(tk::skin::MakeFont(kDialogFace, kDialogFontHeight));
+  for (tk::CheckBox* b : {&sCheckBox3, &sCheckBox1})
+    b->SetFont(tk::skin::MakeFont(kDialogFace, kDialogFontHeight));
   for (tk::CheckBox* b : {&sCheckBox3, &sCheckBox2, &sCheckBox1}) b->SetCursor(Cursor::kHand);
   sCheckBox3.OnClick = [this] { sCheckBox3Click(); };
   sCheckBox2.OnClick = [this] { sCheckBox2Click(); };

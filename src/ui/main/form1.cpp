@@ -59,14 +59,10 @@ void Shadowed(tk::Label& l, const char* caption, const char* hint, Cursor cursor
 }  // namespace
 
 TForm1::TForm1()
-    : tk::Form("Form1", kProductTitle),
-      Image1(this, "Image1", kImage1),
-      Image3(this, "Image3", kImage3),
-      Image4(this, "Image4", kImage4),
-      Image5(this, "Image5", kImage5),
-      Image2(this, "Image2", kImage2),
-      Image8(this, "Image8", kImage8),
-      Image7(this, "Image7", kImage7),
+    : tk::Form("Form1", kProductTitle), Image1(this, "Image1", kImage1),
+      Image3(this, "Image3", kImage3), Image4(this, "Image4", kImage4),
+      Image5(this, "Image5", kImage5), Image2(this, "Image2", kImage2),
+      Image8(this, "Image8", kImage8), Image7(this, "Image7", kImage7),
       Image6(this, "Image6", kImage6),
       RxLabel6(this, "RxLabel6", kRxLabel6, MakeFont("Century Gothic", 20, tk::kBold, kBlack)),
       RxLabel7(this, "RxLabel7", kRxLabel7, MakeFont("Arial Narrow", 12, 0, WindowText())),
@@ -74,20 +70,14 @@ TForm1::TForm1()
       RxLabel2(this, "RxLabel2", kRxLabel2, MakeFont("Century Gothic", 12, 0, kBlack)),
       RxLabel3(this, "RxLabel3", kRxLabel3, MakeFont("Century Gothic", 12, 0, kBlack)),
       RxLabel1(this, "RxLabel1", kRxLabel1, MakeFont("Century Gothic", 13, 0, WindowText())),
-      sBitBtn2(this, "sBitBtn2", kSBitBtn2),
-      sBitBtn3(this, "sBitBtn3", kSBitBtn3),
+      sBitBtn2(this, "sBitBtn2", kSBitBtn2), sBitBtn3(this, "sBitBtn3", kSBitBtn3),
       sTrackBar1(this, "sTrackBar1", kSTrackBar1, 0, 100, 25),
       NextGrid1(this, "NextGrid1", kGrid, kGridColumns, kGrid1ColumnWidth, kGridRowHeight),
       NextGrid2(this, "NextGrid2", kGrid, kGridColumns, kGrid2ColumnWidth, kGridRowHeight),
-      Button1(this, "Button1", kHiddenButton),
-      Button2(this, "Button2", kHiddenButton),
-      Button3(this, "Button3", kHiddenButton),
-      Memo1(this, "Memo1", kHiddenMemo),
-      Memo2(this, "Memo2", kHiddenMemo),
-      Panel1(this, "Panel1", kPanel1),
-      Timer1(10000, false),
-      media_play_pause_(kVkMediaPlayPause),
-      media_stop_(kVkMediaStop) {
+      Button1(this, "Button1", kHiddenButton), Button2(this, "Button2", kHiddenButton),
+      Button3(this, "Button3", kHiddenButton), Memo1(this, "Memo1", kHiddenMemo),
+      Memo2(this, "Memo2", kHiddenMemo), Panel1(this, "Panel1", kPanel1), Timer1(10000, false),
+      media_play_pause_(kVkMediaPlayPause), media_stop_(kVkMediaStop) {
   SetBounds(kForm1.left, kForm1.top, kForm1.width, kForm1.height);
   OnMouseDown = [this](const tk::MouseArgs& a) { FormMouseDown(a); };
 
@@ -107,7 +97,8 @@ TForm1::TForm1()
   Image8.OnClick = [this] { Image8Click(); };
   Picture(Image7, art::SettingsIcon(), "Настройки");
   Image7.OnClick = [this] { Image7Click(); };
-  Picture(Image6, art::SiteIcon(), ("Тиволна " + std::string(app::kVersionText) + "\nНажмите для перехода на сайт").c_str());
+  Picture(Image6, art::SiteIcon(),
+          ("Тиволна " + std::string(app::kVersionText) + "\nНажмите для перехода на сайт").c_str());
   Image6.OnClick = [this] { Image6Click(); };
 
   RxLabel6.SetAutoSize(true, kTitleMaxWidth);
@@ -144,7 +135,8 @@ TForm1::TForm1()
   sTrackBar1.SetHint("Громкость");
   sTrackBar1.SetCursor(Cursor::kHand);
   sTrackBar1.OnChange = [this] { sTrackBar1Change(); };
-  playback::library::SetVolume(sTrackBar1.Position());  // the worker's value starts at the design position
+  playback::library::SetVolume(
+      sTrackBar1.Position());  // the worker's value starts at the design position
 
   for (tk::PictureGrid* g : {&NextGrid1, &NextGrid2}) {
     g->SetCursor(Cursor::kHand);
@@ -162,16 +154,25 @@ TForm1::TForm1()
   Button1.SetCaption("<>");
   Button2.SetCaption("||");
   Button2.OnClick = [this] { Button2Click(); };
-  for (tk::Control* c : std::initializer_list<tk::Control*>{&Button1, &Button2, &Button3, &Memo1, &Memo2, &Panel1})
+  for (tk::Control* c :
+       std::initializer_list<tk::Control*>{&Button1, &Button2, &Button3, &Memo1, &Memo2, &Panel1})
     c->Hide();
 
   using art::MenuPicture;
   PopupMenu1.Add("N1", "&Открыть Тиволну").OnClick = [this] { N1Click(); };
-  PopupMenu1.Add("N9", "Настройка...", art::MenuIcon(MenuPicture::kSettings)).OnClick = [this] { N9Click(); };
-  PopupMenu1.Add("N2", "&Включить радиостанцию", art::MenuIcon(MenuPicture::kPlay)).OnClick = [this] { N2Click(); };
-  PopupMenu1.Add("Stop1", "В&ыключить радиостанцию", art::MenuIcon(MenuPicture::kStop)).OnClick = [this] { Stop1Click(); };
-  PopupMenu1.Add("N3", kMuteHint, art::MenuIcon(MenuPicture::kSound)).OnClick = [this] { N3Click(); };
-  PopupMenu1.Add("N7", "Онлайн справка (FAQ)", art::MenuIcon(MenuPicture::kHelp)).OnClick = [this] { N7Click(); };
+  PopupMenu1.Add("N9", "Настройка...", art::MenuIcon(MenuPicture::kSettings)).OnClick = [this] {
+    N9Click();
+  };
+  PopupMenu1.Add("N2", "&Включить радиостанцию", art::MenuIcon(MenuPicture::kPlay)).OnClick =
+      [this] { N2Click(); };
+  PopupMenu1.Add("Stop1", "В&ыключить радиостанцию", art::MenuIcon(MenuPicture::kStop)).OnClick =
+      [this] { Stop1Click(); };
+  PopupMenu1.Add("N3", kMuteHint, art::MenuIcon(MenuPicture::kSound)).OnClick = [this] {
+    N3Click();
+  };
+  PopupMenu1.Add("N7", "Онлайн справка (FAQ)", art::MenuIcon(MenuPicture::kHelp)).OnClick = [this] {
+    N7Click();
+  };
   PopupMenu1.Add("N4", "&Выход", art::MenuIcon(MenuPicture::kExit)).OnClick = [this] { N4Click(); };
   PopupMenu1.OnPopup = [this] { PopupMenu1Popup(); };
 
@@ -227,7 +228,8 @@ void TForm1::FormCreate() {
 }
 
 void TForm1::FormActivate() {
-  tk::Application::Get().SetMessageHook([this](const tk::QueuedMessage& m) { return VolumeKeyHook(m); });
+  tk::Application::Get().SetMessageHook(
+      [this](const tk::QueuedMessage& m) { return VolumeKeyHook(m); });
 }
 
 void TForm1::FormDestroy() {

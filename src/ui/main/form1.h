@@ -110,23 +110,23 @@ class TForm1 : public tk::Form {
   static int AddingStations();
 
   // Controls, in drawing order.
-  tk::Image Image1;        // background picture, the window's shape; a press moves the window
-  tk::Image Image3;        // favourite mark of the current station; a click toggles it
-  tk::Image Image4;        // close: saves the settings and ends the program
-  tk::Image Image5;        // sends the window to the notification area
-  tk::Image Image2;        // speaker: mute and unmute
-  tk::Image Image8;        // opens the station editor
-  tk::Image Image7;        // opens the settings window
-  tk::Image Image6;        // opens the product's web site; its hint names the version
-  tk::Label RxLabel6;      // title: the current station's name; a press moves the window
-  tk::Label RxLabel7;      // status and track title; underlined on hover, a press copies it
-  tk::Label RxLabel5;      // volume number
-  tk::Label RxLabel2;      // "РАДИОСТАНЦИИ": shows the all-stations grid
-  tk::Label RxLabel3;      // "ИЗБРАННОЕ": shows the favourites grid
-  tk::Label RxLabel1;      // the product's site name; a click does nothing
-  tk::Button sBitBtn2;     // play the current station
-  tk::Button sBitBtn3;     // stop
-  tk::TrackBar sTrackBar1; // volume, 0 to 100
+  tk::Image Image1;           // background picture, the window's shape; a press moves the window
+  tk::Image Image3;           // favourite mark of the current station; a click toggles it
+  tk::Image Image4;           // close: saves the settings and ends the program
+  tk::Image Image5;           // sends the window to the notification area
+  tk::Image Image2;           // speaker: mute and unmute
+  tk::Image Image8;           // opens the station editor
+  tk::Image Image7;           // opens the settings window
+  tk::Image Image6;           // opens the product's web site; its hint names the version
+  tk::Label RxLabel6;         // title: the current station's name; a press moves the window
+  tk::Label RxLabel7;         // status and track title; underlined on hover, a press copies it
+  tk::Label RxLabel5;         // volume number
+  tk::Label RxLabel2;         // "РАДИОСТАНЦИИ": shows the all-stations grid
+  tk::Label RxLabel3;         // "ИЗБРАННОЕ": shows the favourites grid
+  tk::Label RxLabel1;         // the product's site name; a click does nothing
+  tk::Button sBitBtn2;        // play the current station
+  tk::Button sBitBtn3;        // stop
+  tk::TrackBar sTrackBar1;    // volume, 0 to 100
   tk::PictureGrid NextGrid1;  // logo tiles of every station
   tk::PictureGrid NextGrid2;  // logo tiles of the favourites, over NextGrid1 while that view is on
   // Never shown.
@@ -161,7 +161,8 @@ class TForm1 : public tk::Form {
   [[noreturn]] void EndWithoutAudio();
   void SetGridColumnsEnabled(bool enabled);
   // Fills a grid with the logos of stations (tags: what a press on the tile starts).
-  void FillGrid(tk::PictureGrid& grid, const std::vector<std::pair<int32_t, int32_t>>& station_and_tag);
+  void FillGrid(tk::PictureGrid& grid,
+                const std::vector<std::pair<int32_t, int32_t>>& station_and_tag);
   // The steps of a selection that reach the settings window and the station editor.
   void SelectionSettingsStep();
   void SelectionEditorStep();
@@ -170,25 +171,26 @@ class TForm1 : public tk::Form {
   // status label, the settings window, the editor and the tray hint in line.
   void SelectTile(std::optional<int32_t> n, const char* add_hint);
   struct Probed;
-  void FinishAdding(const std::vector<Probed>& probed, const std::vector<std::pair<std::string, std::string>>& rejected);
+  void FinishAdding(const std::vector<Probed>& probed,
+                    const std::vector<std::pair<std::string, std::string>>& rejected);
   void ShowAndPlay(int32_t n);
   void DetachAdder();
   std::shared_ptr<StationAdder> adder_;
   tk::HotKey media_play_pause_;
   tk::HotKey media_stop_;
-  bool playing_ = false;  // a station was started and not stopped since
-  uint32_t start_ = 0;    // number of the latest start; reports of others are dropped
+  bool playing_ = false;    // a station was started and not stopped since
+  uint32_t start_ = 0;      // number of the latest start; reports of others are dropped
   bool resetting_ = false;  // ResetAudio is under way
 };
 
 // Texts of the main window.
-extern const char kDefaultTitle[];     // the title label before a station is chosen
-extern const char kCopiedMessage[];    // after the status label was copied
-extern const char kMuteHint[];         // the mute picture's hint while the sound is on
-extern const char kUnmuteHint[];       // ... while it is muted
-extern const char kAddFavouriteHint[];       // "Добавить в избранное"
-extern const char kAddFavouriteHintLatinE[]; // the same with a Latin "e" at its end
-extern const char kAddFavouriteHintToggle[]; // "Добавить в избранного", after a removal
+extern const char kDefaultTitle[];            // the title label before a station is chosen
+extern const char kCopiedMessage[];           // after the status label was copied
+extern const char kMuteHint[];                // the mute picture's hint while the sound is on
+extern const char kUnmuteHint[];              // ... while it is muted
+extern const char kAddFavouriteHint[];        // "Добавить в избранное"
+extern const char kAddFavouriteHintLatinE[];  // the same with a Latin "e" at its end
+extern const char kAddFavouriteHintToggle[];  // "Добавить в избранного", after a removal
 extern const char kRemoveFavouriteHint[];
 extern const char kEmptyCatalogueText[];  // the station grid's note while it has no tile
 // The release number the version file is compared with.

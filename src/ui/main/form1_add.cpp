@@ -33,7 +33,8 @@ std::atomic<int> g_adding{0};
 
 // The picture of a new station's tile, as PNG bytes, twice the tile's size; empty: the
 // station has no logo.
-std::vector<unsigned char> DrawStationLogo(const std::string& name_utf8, const std::string& genre_utf8) {
+std::vector<unsigned char> DrawStationLogo(const std::string& name_utf8,
+                                           const std::string& genre_utf8) {
   const tk::Size tile{layout::kGrid1ColumnWidth - 2 * tk::PictureGrid::kMargin,
                       layout::kGridRowHeight - 2 * tk::PictureGrid::kMargin};
   return imaging::DrawNameCard(name_utf8, genre_utf8, 2 * tile.width, 2 * tile.height);
@@ -71,7 +72,8 @@ void TForm1::DetachAdder() {
 
 void TForm1::FormKeyDown(int vk, uint8_t shift) {
   bool ctrl_v = vk == 'V' && (shift & tk::kCtrlKey) && !(shift & tk::kAltKey);
-  bool shift_insert = vk == kVkInsert && (shift & tk::kShiftKey) && !(shift & (tk::kCtrlKey | tk::kAltKey));
+  bool shift_insert =
+      vk == kVkInsert && (shift & tk::kShiftKey) && !(shift & (tk::kCtrlKey | tk::kAltKey));
   if (!ctrl_v && !shift_insert) return;
   catalogue::Candidates c;
   c.items = catalogue::CandidatesFromText(tk::TheClipboard().AsText());
@@ -116,7 +118,8 @@ void TForm1::AddStations(const catalogue::Candidates& given) {
     std::vector<Probed> probed(fresh.size());
     std::atomic<size_t> next{0};
     auto work = [&] {
-      for (size_t i; (i = next++) < fresh.size();) probed[i] = {fresh[i], playback::ProbeStation(fresh[i].url)};
+      for (size_t i; (i = next++) < fresh.size();)
+        probed[i] = {fresh[i], playback::ProbeStation(fresh[i].url)};
     };
     std::vector<std::thread> helpers;
     for (size_t k = 1; k < std::min(kProbesAtOnce, fresh.size()); ++k) helpers.emplace_back(work);
@@ -173,10 +176,12 @@ void TForm1::FinishAdding(const std::vector<Probed>& probed,
     RxLabel7.SetCaption(playback::kNoSignalText);
   }
   if (failed.empty()) return;
-  std::string text = failed.size() == 1 && probed.size() + rejected.size() <= 1 ? kNotAddedOne : kNotAddedSome;
+  std::string text =
+      failed.size() == 1 && probed.size() + rejected.size() <= 1 ? kNotAddedOne : kNotAddedSome;
   for (size_t i = 0; i < failed.size() && i < kReasonsShown; ++i)
     text += "\n" + Shown(failed[i].first) + ": " + failed[i].second + ".";
-  if (failed.size() > kReasonsShown) text += "\n... (" + std::to_string(failed.size() - kReasonsShown) + ")";
+  if (failed.size() > kReasonsShown)
+    text += "\n... (" + std::to_string(failed.size() - kReasonsShown) + ")";
   tk::ShowMessageBox(text, tk::Application::Get().Title, tk::kMbOk | tk::kMbIconError);
 }
 

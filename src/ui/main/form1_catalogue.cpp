@@ -19,7 +19,8 @@ namespace {
 
 // The favourite mark's picture, from the program's folder.
 tk::Bitmap FavouriteMarkPicture(bool favourite) {
-  return imaging::LoadPicture(base::BesideExe(favourite ? "fav.png" : "notfav.png"), imaging::Kind::kPng);
+  return imaging::LoadPicture(base::BesideExe(favourite ? "fav.png" : "notfav.png"),
+                              imaging::Kind::kPng);
 }
 
 }  // namespace
@@ -54,8 +55,9 @@ void TForm1::RebuildCatalogue(const std::string& root_url, const std::string& pl
     catalogue::BuildOptions options;
     options.http.headers = {{"Accept", IdHTTP1.Accept}, {"User-Agent", IdHTTP1.UserAgent}};
     catalogue::BuildReport report;
-    tk::Application::Get().RunAside(
-        [&] { report = catalogue::BuildCatalogue(catalogue::StationsFolder(), stations, options); });
+    tk::Application::Get().RunAside([&] {
+      report = catalogue::BuildCatalogue(catalogue::StationsFolder(), stations, options);
+    });
     for (size_t i = 0; i < report.logos.size(); ++i) {
       std::string ext = catalogue::LogoExtension(report.logos[i]);
       if (ext != ".txt" && !ext.empty()) st.LogoExtensions.Set(static_cast<int64_t>(i + 1), ext);
@@ -66,7 +68,8 @@ void TForm1::RebuildCatalogue(const std::string& root_url, const std::string& pl
     throw;
   }
   StationFolderScan();
-  if (!dropped.empty()) throw base::Error(dropped);  // the new catalogue stands; the box says what it lacks
+  if (!dropped.empty())
+    throw base::Error(dropped);  // the new catalogue stands; the box says what it lacks
 }
 
 // --- The favourite mark ---

@@ -20,7 +20,8 @@ namespace ui {
 
 using layout::kGridColumns;
 
-void TForm1::FillGrid(tk::PictureGrid& grid, const std::vector<std::pair<int32_t, int32_t>>& station_and_tag) {
+void TForm1::FillGrid(tk::PictureGrid& grid,
+                      const std::vector<std::pair<int32_t, int32_t>>& station_and_tag) {
   app::PlayerState& st = app::State();
   std::vector<LogoRequest> requests;
   std::vector<int32_t> tags;

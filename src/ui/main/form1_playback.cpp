@@ -221,7 +221,8 @@ void TForm1::ResetAudioStep(bool nested) {
 
 void TForm1::UnderlineStatus(bool on) {
   uint8_t style = RxLabel7.FontStyle();
-  RxLabel7.SetFontStyle(static_cast<uint8_t>(on ? style | tk::kUnderline : style & ~tk::kUnderline));
+  RxLabel7.SetFontStyle(
+      static_cast<uint8_t>(on ? style | tk::kUnderline : style & ~tk::kUnderline));
 }
 
 void TForm1::RxLabel7MouseEnter() { UnderlineStatus(true); }

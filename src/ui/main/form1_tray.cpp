@@ -87,7 +87,8 @@ void TForm1::CheckVersion(const std::string& url) {
   }
   std::optional<int32_t> release = base::TryStrToInt(body);
   // A captive portal answers with a whole page: the box shows its start.
-  if (!release) base::ThrowNotAnInteger(body.size() > 200 ? body.substr(0, 200) + "\x85" : body);  // "…"
+  if (!release)
+    base::ThrowNotAnInteger(body.size() > 200 ? body.substr(0, 200) + "\x85" : body);  // "…"
   if (*release > kReleaseNumber && Form4) {
     hidden_with_main_[2] = false;
     Form4->Show();

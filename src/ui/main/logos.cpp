@@ -17,10 +17,12 @@ Logo LoadOne(const LogoRequest& r, tk::Size tile) {
   imaging::Kind kind;
   if (!imaging::KindOfExtension(r.extension, &kind)) return out;
   try {
-    out.picture = tk::Resample(imaging::LoadPicture(catalogue::LogoFilePath(r.station, r.extension), kind, tile),
-                               tile.width, tile.height);
+    out.picture = tk::Resample(
+        imaging::LoadPicture(catalogue::LogoFilePath(r.station, r.extension), kind, tile),
+        tile.width, tile.height);
   } catch (const std::exception& e) {
-    out.error = std::string(e.what()) + " (Stations\\" + base::IntToStr(r.station) + r.extension + ")";
+    out.error =
+        std::string(e.what()) + " (Stations\\" + base::IntToStr(r.station) + r.extension + ")";
   }
   return out;
 }
@@ -34,7 +36,8 @@ std::vector<Logo> LoadLogos(const std::vector<LogoRequest>& requests, tk::Size t
     for (size_t i; (i = next++) < requests.size();) out[i] = LoadOne(requests[i], tile);
   };
   unsigned n = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
-  n = static_cast<unsigned>(std::min<size_t>(n, requests.size() / 8 + 1));  // small fills stay on this thread
+  n = static_cast<unsigned>(
+      std::min<size_t>(n, requests.size() / 8 + 1));  // small fills stay on this thread
   std::vector<std::thread> pool;
   for (unsigned t = 1; t < n; ++t) pool.emplace_back(work);
   work();

@@ -13,10 +13,11 @@ inline loopback::Server g_server;
 inline std::string g_server_error;  // why the server did not start
 
 class ServerEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        if (!g_server.start(TIVOLNA_SOURCE_DIR, TIVOLNA_MEDIA_DIR, g_server_error) && g_server_error.empty())
-            g_server_error = "server did not start";
-    }
-    void TearDown() override { g_server.stop(); }
+ public:
+  void SetUp() override {
+    if (!g_server.start(TIVOLNA_SOURCE_DIR, TIVOLNA_MEDIA_DIR, g_server_error) &&
+        g_server_error.empty())
+      g_server_error = "server did not start";
+  }
+  void TearDown() override { g_server.stop(); }
 };

@@ -30,8 +30,8 @@ TEST(AddStationTest, StationNames) {
       {"", "Джаз FM", "http://a.example/x", "Джаз FM"},
       {"", "", "http://www.Example.org:8000/live", "example.org"},
       {"  Line\r\nbreak\t\tand  tab ", "", "http://h/", "Line break and tab"},
-      {"-", "Настоящее имя", "http://h/", "Настоящее имя"},     // a name of punctuation names nothing
-      {"Café ♥ Noir", "", "http://h/", "Caf? ? Noir"},           // Windows-1251 lacks é and ♥
+      {"-", "Настоящее имя", "http://h/", "Настоящее имя"},  // a name of punctuation names nothing
+      {"Café ♥ Noir", "", "http://h/", "Caf? ? Noir"},       // Windows-1251 lacks é and ♥
       {"", "   ", "http://10.0.0.1:8080/", "10.0.0.1"},
       {long_name, "", "http://h/", "Очень длинное название радиостанции которое никак не"},
   };
@@ -53,7 +53,8 @@ TEST(AddStationTest, AddressesInText) {
 }
 
 TEST(AddStationTest, SameAddressAndDeduplication) {
-  EXPECT_TRUE(catalogue::SameAddress("HTTP://Radio.Example:80/live", " http://radio.example/live "));
+  EXPECT_TRUE(
+      catalogue::SameAddress("HTTP://Radio.Example:80/live", " http://radio.example/live "));
   EXPECT_TRUE(catalogue::SameAddress("https://r.example:443/a", "https://r.example/a"));
   EXPECT_FALSE(catalogue::SameAddress("http://r.example/Live", "http://r.example/live"));
   EXPECT_FALSE(catalogue::SameAddress("http://r.example:8000/", "http://r.example/"));
@@ -73,16 +74,22 @@ TEST(AddStationTest, PlaylistEntriesWithTitles) {
     std::string body;
     std::vector<std::pair<std::string, std::string>> entries;  // url, title (UTF-8)
   } cases[] = {
-      {"m3u", "#EXTM3U\r\n#EXTINF:-1 tvg-name=\"a,b\",Радио Один\r\nhttp://one.example/s\r\n"
-              "http://two.example/s\r\n#EXTINF:0,Три\r\nhttps://three.example/\r\n",
-       {{"http://one.example/s", "Радио Один"}, {"http://two.example/s", ""}, {"https://three.example/", "Три"}}},
-      {"pls", "[playlist]\nTitle2=Second\nFile2=http://b.example/\nFile1=http://a.example/\nTitle1=" +
-                  base::Utf8ToCp1251("Первое") + "\nNumberOfEntries=2\n",
+      {"m3u",
+       "#EXTM3U\r\n#EXTINF:-1 tvg-name=\"a,b\",Радио Один\r\nhttp://one.example/s\r\n"
+       "http://two.example/s\r\n#EXTINF:0,Три\r\nhttps://three.example/\r\n",
+       {{"http://one.example/s", "Радио Один"},
+        {"http://two.example/s", ""},
+        {"https://three.example/", "Три"}}},
+      {"pls",
+       "[playlist]\nTitle2=Second\nFile2=http://b.example/\nFile1=http://a.example/\nTitle1=" +
+           base::Utf8ToCp1251("Первое") + "\nNumberOfEntries=2\n",
        {{"http://a.example/", "Первое"}, {"http://b.example/", "Second"}}},
-      {"asx", "<asx version=\"3.0\"><title>All</title><entry><title>Jazz &amp; Blues</title>"
-              "<ref href=\"http://j.example/?a=1&amp;b=2\"/></entry><entry><ref href='http://k.example/'/></entry></asx>",
+      {"asx",
+       "<asx version=\"3.0\"><title>All</title><entry><title>Jazz &amp; Blues</title>"
+       "<ref href=\"http://j.example/?a=1&amp;b=2\"/></entry><entry><ref href='http://k.example/'/></entry></asx>",
        {{"http://j.example/?a=1&b=2", "Jazz & Blues"}, {"http://k.example/", ""}}},
-      {"plain list", "http://p.example/1\n# note\nfile:///local.mp3\nhttp://p.example/2\n",
+      {"plain list",
+       "http://p.example/1\n# note\nfile:///local.mp3\nhttp://p.example/2\n",
        {{"http://p.example/1", ""}, {"http://p.example/2", ""}}},
   };
   for (const auto& c : cases) {
@@ -98,28 +105,35 @@ TEST(AddStationTest, PlaylistEntriesWithTitles) {
 struct AddStationFolderTest : ::testing::Test {
   TempExeFolder dir;
   void Station(int n, const std::string& url, const std::string& logo_ext = ".png") {
-    dir.Write("Stations/play" + std::to_string(n) + ".txt", url + "\r\nTitle " + std::to_string(n) + "\r\n");
+    dir.Write("Stations/play" + std::to_string(n) + ".txt",
+              url + "\r\nTitle " + std::to_string(n) + "\r\n");
     dir.Write("Stations/" + std::to_string(n) + logo_ext, "x");
   }
 };
 
 TEST_F(AddStationFolderTest, FilesGiveTheirAddresses) {
-  dir.Write("in/Мой эфир.url", "[DEFAULT]\r\nBASEURL=http://wrong.example/\r\n[InternetShortcut]\r\nURL=http://short.example/live\r\n");
+  dir.Write(
+      "in/Мой эфир.url",
+      "[DEFAULT]\r\nBASEURL=http://wrong.example/\r\n[InternetShortcut]\r\nURL=http://short.example/live\r\n");
   dir.Write("in/list.PLS", "[playlist]\nFile1=http://a.example/\nTitle1=A\n");
-  dir.Write("in/hls.m3u8", "#EXTM3U\n#EXT-X-TARGETDURATION:10\n#EXTINF:10,\nhttp://h.example/seg1.ts\n");
+  dir.Write("in/hls.m3u8",
+            "#EXTM3U\n#EXT-X-TARGETDURATION:10\n#EXTINF:10,\nhttp://h.example/seg1.ts\n");
   dir.Write("in/song.mp3", std::string("\xFF\xFB\x90\x00", 4) + std::string(400, '\0'));
   dir.Write("in/empty.m3u", "#EXTM3U\n#EXTINF:-1,Nothing\n/local/file.mp3\n");
   dir.Write("in/bad.url", "[InternetShortcut]\r\nURL=file:///C:/x\r\n");
   catalogue::Candidates c;
-  for (const char* f : {"Мой эфир.url", "list.PLS", "hls.m3u8", "song.mp3", "empty.m3u", "bad.url", "missing.pls"})
-    catalogue::AddCandidatesFromFile(dir.path() / "in" / base::PathFromAnsi(base::Utf8ToCp1251(f)), c);
+  for (const char* f :
+       {"Мой эфир.url", "list.PLS", "hls.m3u8", "song.mp3", "empty.m3u", "bad.url", "missing.pls"})
+    catalogue::AddCandidatesFromFile(dir.path() / "in" / base::PathFromAnsi(base::Utf8ToCp1251(f)),
+                                     c);
   ASSERT_EQ(c.items.size(), 2u);
   EXPECT_EQ(c.items[0].url, "http://short.example/live");
   EXPECT_EQ(c.items[0].title, "Мой эфир");
   EXPECT_EQ(c.items[1].url, "http://a.example/");
   std::vector<std::string> rejected;
   for (const catalogue::Rejected& r : c.rejected) rejected.push_back(base::Cp1251ToUtf8(r.what));
-  EXPECT_EQ(rejected, (std::vector<std::string>{"hls.m3u8", "song.mp3", "empty.m3u", "bad.url", "missing.pls"}));
+  EXPECT_EQ(rejected, (std::vector<std::string>{"hls.m3u8", "song.mp3", "empty.m3u", "bad.url",
+                                                "missing.pls"}));
   for (const catalogue::Rejected& r : c.rejected) EXPECT_FALSE(r.reason.empty()) << r.what;
 }
 
@@ -193,7 +207,9 @@ TEST(AddStationToolkitTest, KeysAndDropsReachTheForm) {
   tk::headless::PutOnClipboard(tk::kCfText, base::Utf8ToCp1251("Привет") + '\0');
   EXPECT_EQ(tk::TheClipboard().AsText(), "Привет");
   std::u16string w = u"Ёлка http://x/";
-  tk::headless::PutOnClipboard(tk::kCfUnicodeText, std::string(reinterpret_cast<const char*>(w.data()), w.size() * 2) + std::string(2, '\0'));
+  tk::headless::PutOnClipboard(
+      tk::kCfUnicodeText,
+      std::string(reinterpret_cast<const char*>(w.data()), w.size() * 2) + std::string(2, '\0'));
   tk::headless::ClearClipboardLog();
   EXPECT_EQ(tk::TheClipboard().AsText(), "Ёлка http://x/");
   EXPECT_EQ(tk::headless::ClipboardLog(), (std::vector<std::string>{"open", "close"}));

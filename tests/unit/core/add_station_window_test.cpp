@@ -54,7 +54,8 @@ struct AddWindowTest : ::testing::Test {
   }
   void TearDown() override {
     BASS_Free();
-    Pump([] { return playback::RunningWorkers() == 0 && ui::TForm1::AddingStations() == 0; }, 20000);
+    Pump([] { return playback::RunningWorkers() == 0 && ui::TForm1::AddingStations() == 0; },
+         20000);
     tk::Application::Get().DestroyAllForms();
     BASS_Free();
     audio::test_hooks::Reset();
@@ -73,13 +74,15 @@ struct AddWindowTest : ::testing::Test {
   // A real picture, so that refilling the grid reports no broken logo.
   void Logo(int n) {
     std::filesystem::create_directories(dir.Stations());
-    std::filesystem::copy_file(dir.path() / "fav.png", dir.Stations() / (std::to_string(n) + ".png"));
+    std::filesystem::copy_file(dir.path() / "fav.png",
+                               dir.Stations() / (std::to_string(n) + ".png"));
   }
   std::string Name(int n) { return base::Cp1251ToUtf8(catalogue::ReadStationFile(n).title); }
   std::vector<std::string> StationFiles() {
     std::vector<std::string> names;
     if (std::filesystem::exists(dir.Stations()))
-      for (const auto& e : std::filesystem::directory_iterator(dir.Stations())) names.push_back(e.path().filename().string());
+      for (const auto& e : std::filesystem::directory_iterator(dir.Stations()))
+        names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
   }
@@ -88,12 +91,14 @@ struct AddWindowTest : ::testing::Test {
 TEST_F(AddWindowTest, PastedAddressBecomesAPlayingStationNamedByTheStream) {
   dir.Write("Stations/play1.txt", "http://127.0.0.1:1/old\r\nOld\r\n");
   Logo(1);
-  const std::string url = Tone("name=%D0%A0%D0%B0%D0%B4%D0%B8%D0%BE%20%D0%A2%D0%B5%D1%81%D1%82");  // "Радио Тест"
+  const std::string url =
+      Tone("name=%D0%A0%D0%B0%D0%B4%D0%B8%D0%BE%20%D0%A2%D0%B5%D1%81%D1%82");  // "Радио Тест"
   tk::headless::PutOnClipboard(tk::kCfUnicodeText, Utf16Z("  " + url + "\r\n"));
   tk::headless::FormKeyDown(*form, 'V', tk::kCtrlKey);
   EXPECT_EQ(form->RxLabel7.Caption(), "Подключение...");
   Settle();
-  EXPECT_EQ(dir.Read("Stations/play2.txt"), url + "\r\n" + base::Utf8ToCp1251("Радио Тест") + "\r\n");
+  EXPECT_EQ(dir.Read("Stations/play2.txt"),
+            url + "\r\n" + base::Utf8ToCp1251("Радио Тест") + "\r\n");
   EXPECT_TRUE(tk::headless::MessageBoxes().empty());
   // The new station is the current one and plays.
   EXPECT_EQ(app::State().CurrentStation, 2);
@@ -130,8 +135,10 @@ TEST_F(AddWindowTest, FailureWritesNothingAndSaysWhy) {
   EXPECT_EQ(form->RxLabel7.Caption(), "Нет сигнала");
   std::vector<tk::headless::MessageBoxRecord> boxes = tk::headless::MessageBoxes();
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_NE(boxes[0].text.find("Не удалось добавить радиостанцию."), std::string::npos) << boxes[0].text;
-  EXPECT_NE(boxes[0].text.find("сервер не отвечает или отказал в соединении"), std::string::npos) << boxes[0].text;
+  EXPECT_NE(boxes[0].text.find("Не удалось добавить радиостанцию."), std::string::npos)
+      << boxes[0].text;
+  EXPECT_NE(boxes[0].text.find("сервер не отвечает или отказал в соединении"), std::string::npos)
+      << boxes[0].text;
   EXPECT_LE(app::State().CurrentStation, 0);  // nothing was chosen
 
   // A status other than 200: the reason says so, and nothing is written either.
@@ -153,11 +160,13 @@ TEST_F(AddWindowTest, DroppedPlaylistGivesOneStationPerWorkingEntry) {
   const std::string good1 = Tone("name=");  // no icy-name: the playlist's title names it
   const std::string good2 = Tone("name=Second%20Stream");
   const std::string bad = g_server.url("/status/404");
-  dir.Write("drop/list.pls", "[playlist]\r\nFile1=" + good1 + "\r\nTitle1=" + base::Utf8ToCp1251("Первая") +
-                                 "\r\nFile2=" + bad + "\r\nTitle2=Broken\r\nFile3=" + good2 + "\r\nTitle3=Ignored\r\n");
+  dir.Write("drop/list.pls", "[playlist]\r\nFile1=" + good1 +
+                                 "\r\nTitle1=" + base::Utf8ToCp1251("Первая") + "\r\nFile2=" + bad +
+                                 "\r\nTitle2=Broken\r\nFile3=" + good2 + "\r\nTitle3=Ignored\r\n");
   dir.Write("drop/notes.txt", "nothing here");
   ASSERT_TRUE(tk::headless::AcceptsDrops(*form));
-  ASSERT_TRUE(tk::headless::Drop(*form, {{dir.path() / "drop/list.pls", dir.path() / "drop/notes.txt"}, ""}));
+  ASSERT_TRUE(tk::headless::Drop(
+      *form, {{dir.path() / "drop/list.pls", dir.path() / "drop/notes.txt"}, ""}));
   Settle();
   EXPECT_EQ(Name(1), "Первая");
   EXPECT_EQ(Name(2), "Second Stream");

@@ -20,11 +20,13 @@ std::string ReadRepoFile(const std::string& rel) {
 TEST(ArtworkFiles, ShippedPicturesAreWhatTheCodeDraws) {
   for (const auto& [rel, want] : artwork_files::ShippedPictures()) {
     tk::Bitmap got;
-    ASSERT_TRUE(artwork_files::DecodeOwnPng(ReadRepoFile(rel), &got)) << rel << " is missing or unreadable";
+    ASSERT_TRUE(artwork_files::DecodeOwnPng(ReadRepoFile(rel), &got))
+        << rel << " is missing or unreadable";
     ASSERT_EQ(got.width, want.width) << rel;
     ASSERT_EQ(got.height, want.height) << rel;
     EXPECT_TRUE(got.pixels == want.pixels)
-        << rel << " differs from the drawing code; run build/native/export_artwork . (tools/artwork)";
+        << rel
+        << " differs from the drawing code; run build/native/export_artwork . (tools/artwork)";
   }
   EXPECT_TRUE(ReadRepoFile(artwork_files::kIconPath) == artwork_files::ProductIconFile())
       << "the icon differs from the drawing code; run build/native/export_artwork .";
@@ -44,11 +46,16 @@ TEST(Artwork, PicturesHaveSoftEdgesAndTheirSizes) {
   const struct {
     tk::Bitmap bmp;
     int w, h;
-  } cases[] = {{ui::art::FavouriteMark(true), 30, 31}, {ui::art::FavouriteMark(false), 30, 31},
-               {ui::art::Speaker(false), 18, 17},     {ui::art::Speaker(true), 18, 17},
-               {ui::art::CloseButton(false), 33, 31}, {ui::art::TrayButton(true), 33, 31},
-               {ui::art::EditIcon(), 16, 18},         {ui::art::SettingsIcon(), 17, 17},
-               {ui::art::SiteIcon(), 17, 18},         {ui::art::ProductIcon(16), 16, 16},
+  } cases[] = {{ui::art::FavouriteMark(true), 30, 31},
+               {ui::art::FavouriteMark(false), 30, 31},
+               {ui::art::Speaker(false), 18, 17},
+               {ui::art::Speaker(true), 18, 17},
+               {ui::art::CloseButton(false), 33, 31},
+               {ui::art::TrayButton(true), 33, 31},
+               {ui::art::EditIcon(), 16, 18},
+               {ui::art::SettingsIcon(), 17, 17},
+               {ui::art::SiteIcon(), 17, 18},
+               {ui::art::ProductIcon(16), 16, 16},
                {ui::art::MenuIcon(ui::art::MenuPicture::kHelp), 16, 16}};
   for (const auto& c : cases) {
     EXPECT_EQ(c.bmp.width, c.w);
@@ -74,7 +81,9 @@ TEST(Artwork, WindowFacesAreOpaqueWithLimeOnlyOutside) {
     for (tk::Colour px : face.pixels) {
       ASSERT_EQ(tk::AlphaOf(px), 255);
       // No green fringe: a pixel is lime or clearly not lime.
-      if (!tk::IsColourKey(px)) { ASSERT_FALSE(tk::GreenOf(px) > 200 && tk::RedOf(px) < 60 && tk::BlueOf(px) < 60); }
+      if (!tk::IsColourKey(px)) {
+        ASSERT_FALSE(tk::GreenOf(px) > 200 && tk::RedOf(px) < 60 && tk::BlueOf(px) < 60);
+      }
     }
   }
 }

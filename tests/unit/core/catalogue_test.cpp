@@ -34,14 +34,16 @@ const std::string kPrefix = "http://127.0.0.1:9/playlist/radio.m3u?station";
 
 // A station block as the directory writes it.
 std::string Block(const std::string& link, const std::string& logo, const std::string& title) {
-  return "<div class=\"st\"><div class=\"t\"><a href=\"" + link + "\"><img src=\"/img/play.png\"></a>"
-         "<a href=\"/s\" popup=\"500 400\"><img src=\"/" + logo + "\" class=\"logo\" alt=\"" + title +
+  return "<div class=\"st\"><div class=\"t\"><a href=\"" + link +
+         "\"><img src=\"/img/play.png\"></a>"
+         "<a href=\"/s\" popup=\"500 400\"><img src=\"/" +
+         logo + "\" class=\"logo\" alt=\"" + title +
          "\" width=\"88\" height=\"82\"></a></div></div></div>\n";
 }
 // A root page in UTF-8 around the given blocks.
 std::string Page(const std::string& blocks) {
-  return "<html><body><div id=\"menu\"><div class=\"st\">menu</div></div><h3>Радиостанции</h3>\n" + blocks +
-         "<div id=\"footer-spacer\"></div></body></html>";
+  return "<html><body><div id=\"menu\"><div class=\"st\">menu</div></div><h3>Радиостанции</h3>\n" +
+         blocks + "<div id=\"footer-spacer\"></div></body></html>";
 }
 
 TEST(DirectoryParserTest, BlocksByTheirMarkers) {
@@ -53,20 +55,30 @@ TEST(DirectoryParserTest, BlocksByTheirMarkers) {
     std::vector<std::array<std::string, 3>> entries;  // id, logo, title
   } cases[] = {
       {"no block", "<p>nothing</p>", 0, {}},
-      {"identifier =42", Block(kPrefix + "=42", "l/42.jpg", "&laquo;Радио&raquo;"), 1,
+      {"identifier =42",
+       Block(kPrefix + "=42", "l/42.jpg", "&laquo;Радио&raquo;"),
+       1,
        {{"=42", "l/42.jpg", "&laquo;Радио&raquo;"}}},
       {"another host is no station",
-       Block("http://elsewhere/playlist/radio.m3u?station=1", "a.jpg", "A") + Block(kPrefix + "=2", "b.jpg", "B"), 1,
+       Block("http://elsewhere/playlist/radio.m3u?station=1", "a.jpg", "A") +
+           Block(kPrefix + "=2", "b.jpg", "B"),
+       1,
        {{"=2", "b.jpg", "B"}}},
       {"no '=' after the prefix", Block(kPrefix + "s=3", "c.jpg", "C"), 0, {}},
       {"no logo marker",
-       "<div class=\"st\"><a href=\"" + kPrefix + "=5\"><img src=\"x\" class=\"logo\" alt=\"E\" width=\"1\">"
-       "</div></div></div>", 1, {{"=5", "", "E"}}},
+       "<div class=\"st\"><a href=\"" + kPrefix +
+           "=5\"><img src=\"x\" class=\"logo\" alt=\"E\" width=\"1\">"
+           "</div></div></div>",
+       1,
+       {{"=5", "", "E"}}},
       {"a block without its end runs into the next",
-       "<div class=\"st\"><a href=\"" + kPrefix + "=6\"><img src=\"\">" + Block(kPrefix + "=7", "g.jpg", "G"), 2,
+       "<div class=\"st\"><a href=\"" + kPrefix + "=6\"><img src=\"\">" +
+           Block(kPrefix + "=7", "g.jpg", "G"),
+       2,
        {{"=6", "g.jpg", "G"}, {"=7", "g.jpg", "G"}}},
       {"a field over 4 KiB is no station",
-       Block(kPrefix + "=8", "h.jpg", std::string(5000, 'x')) + Block(kPrefix + "=9", "i.jpg", "I"), 1,
+       Block(kPrefix + "=8", "h.jpg", std::string(5000, 'x')) + Block(kPrefix + "=9", "i.jpg", "I"),
+       1,
        {{"=9", "i.jpg", "I"}}},
   };
   for (const auto& c : cases) {
@@ -74,7 +86,8 @@ TEST(DirectoryParserTest, BlocksByTheirMarkers) {
     std::string section = c.section;
     catalogue::ParseStationBlocks(section, *st, kPrefix);
     EXPECT_EQ(st->ParsedCount, c.count) << c.what;
-    EXPECT_EQ(section.find(catalogue::kBlockStart), std::string::npos) << c.what << ": every block consumed";
+    EXPECT_EQ(section.find(catalogue::kBlockStart), std::string::npos)
+        << c.what << ": every block consumed";
     if (c.count == 0) {
       EXPECT_EQ(st->ParsedStationIds.Get(1), "old") << c.what;
     }
@@ -98,8 +111,10 @@ TEST(DirectoryParserTest, PagesOfUnendedBlocksParseInOnePass) {
   auto st = std::make_unique<app::PlayerState>();
   const std::string start = "<div class=\"st\"><a href=\"" + kPrefix;
   std::string no_ends, one_end;
-  for (int i = 0; no_ends.size() < (4u << 20); ++i) no_ends += start + "=" + std::to_string(i) + "\"><img src=\"";
-  one_end = no_ends + "popup=\"500 400\"><img src=\"/l.png\" class=\"logo\" alt=\"T\" width=\"" + catalogue::kBlockEnd;
+  for (int i = 0; no_ends.size() < (4u << 20); ++i)
+    no_ends += start + "=" + std::to_string(i) + "\"><img src=\"";
+  one_end = no_ends + "popup=\"500 400\"><img src=\"/l.png\" class=\"logo\" alt=\"T\" width=\"" +
+            catalogue::kBlockEnd;
   catalogue::ParseStationBlocks(no_ends, *st, kPrefix);
   EXPECT_EQ(st->ParsedCount, 0) << "blocks without an end are empty";
   EXPECT_EQ(no_ends.find(catalogue::kBlockStart), std::string::npos);
@@ -119,15 +134,16 @@ TEST(DirectoryParserTest, ControlCharactersBecomeSpaces) {
     std::string url, logo_url, out_title;
   } cases[] = {
       {"CR LF in the title", "=1", "l/1.jpg", "A\r\n1", kPrefix + "=1", root + "l/1.jpg", "A  1"},
-      {"tab and DEL in the identifier", "=2\t\x7F", "l/2.jpg", "B", kPrefix + "=2  ", root + "l/2.jpg", "B"},
-      {"NUL to 0x1F in the logo path", "=3", std::string("l/\0\x01\x1F.jpg", 9), "C", kPrefix + "=3",
-       root + "l/   .jpg", "C"},
+      {"tab and DEL in the identifier", "=2\t\x7F", "l/2.jpg", "B", kPrefix + "=2  ",
+       root + "l/2.jpg", "B"},
+      {"NUL to 0x1F in the logo path", "=3", std::string("l/\0\x01\x1F.jpg", 9), "C",
+       kPrefix + "=3", root + "l/   .jpg", "C"},
       {"Cyrillic and 0x80 and up stay", "=4", "l/4.jpg", "\xD0\xE0\xE4\xE8\xEE\x98", kPrefix + "=4",
        root + "l/4.jpg", "\xD0\xE0\xE4\xE8\xEE\x98"},
   };
   for (const auto& c : cases) {
-    std::string page = std::string(catalogue::kSectionStart) + Block(kPrefix + c.id, c.logo, c.title) +
-                       catalogue::kSectionEnd;
+    std::string page = std::string(catalogue::kSectionStart) +
+                       Block(kPrefix + c.id, c.logo, c.title) + catalogue::kSectionEnd;
     auto stations = catalogue::StationsFromDirectoryPage(page, *st, root, kPrefix);
     ASSERT_EQ(stations.size(), 1u) << c.what;
     EXPECT_EQ(stations[0].url, c.url) << c.what;
@@ -138,20 +154,23 @@ TEST(DirectoryParserTest, ControlCharactersBecomeSpaces) {
 
 TEST(DirectoryParserTest, PageDecodingAndTitles) {
   EXPECT_EQ(catalogue::DecodePage("Радио €✓"), base::Utf8ToCp1251("Радио €") + "?");
-  for (const char* bad : {"ab\xD0", "\xC0\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80", "a\x80z", "\xE2\x82"})
+  for (const char* bad :
+       {"ab\xD0", "\xC0\x80", "\xED\xA0\x80", "\xF4\x90\x80\x80", "a\x80z", "\xE2\x82"})
     EXPECT_EQ(catalogue::DecodePage(std::string("<h3>") + bad), "") << bad;
-  const std::pair<const char*, const char*> titles[] = {
-      {"&laquo;Радио&raquo;", "Радио"}, {"R&#1110;ks", "Riks"}, {"Rock &amp; Roll", "Rock &amp; Roll"},
-      {"&laquo;&laquo;x", "x"}};
+  const std::pair<const char*, const char*> titles[] = {{"&laquo;Радио&raquo;", "Радио"},
+                                                        {"R&#1110;ks", "Riks"},
+                                                        {"Rock &amp; Roll", "Rock &amp; Roll"},
+                                                        {"&laquo;&laquo;x", "x"}};
   for (auto [in, out] : titles)
     EXPECT_EQ(catalogue::CleanTitle(base::Utf8ToCp1251(in)), base::Utf8ToCp1251(out)) << in;
 }
 
 // --- The rebuild through the main window, against a loopback directory site ---
 
-std::string Answer(const std::string& status, const std::string& body, const std::string& type = "text/html") {
-  return "HTTP/1.1 " + status + "\r\nContent-Type: " + type + "\r\nContent-Length: " + std::to_string(body.size()) +
-         "\r\n\r\n" + body;
+std::string Answer(const std::string& status, const std::string& body,
+                   const std::string& type = "text/html") {
+  return "HTTP/1.1 " + status + "\r\nContent-Type: " + type +
+         "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
 }
 
 // Serves `connections` requests, each answered by the response of its path; a path without
@@ -187,15 +206,18 @@ struct RebuildTest : ::testing::Test {
     dir.Write("config.txt", QuietConfig());
     // The old catalogue: two stations with picture logos.
     for (int n : {1, 2}) {
-      dir.Write("Stations/play" + std::to_string(n) + ".txt", "http://old/" + std::to_string(n) + "\r\nOld\r\n");
-      dir.Write("Stations/" + std::to_string(n) + ".png", Picture("old.png", "-size 40x40 xc:gray"));
+      dir.Write("Stations/play" + std::to_string(n) + ".txt",
+                "http://old/" + std::to_string(n) + "\r\nOld\r\n");
+      dir.Write("Stations/" + std::to_string(n) + ".png",
+                Picture("old.png", "-size 40x40 xc:gray"));
     }
     jpg = Picture("a.jpg", "-size 60x40 xc:red");
     gif = Picture("a.gif", "-size 60x40 xc:green");
     png = Picture("a.png", "-size 60x40 xc:blue");
   }
   std::string Picture(const std::string& name, const std::string& args) {
-    std::string cmd = "cd '" + dir.path().string() + "' && convert " + args + " '" + name + "' 2>/dev/null";
+    std::string cmd =
+        "cd '" + dir.path().string() + "' && convert " + args + " '" + name + "' 2>/dev/null";
     EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
     std::string bytes = dir.Read(name);
     fs::remove(dir.path() / name);
@@ -230,11 +252,13 @@ struct RebuildTest : ::testing::Test {
 };
 
 TEST_F(RebuildTest, ThreeLogoKindsErrorAnswersAndNoAnswerTwice) {
-  std::string blocks = Block(kPrefix + "=42", "logo/1.jpg", "&laquo;Радио Ёлка&raquo; &amp; Ко") +
-                       Block("http://other.example/radio.m3u?station=9", "logo/x.jpg", "Не станция") +
-                       Block(kPrefix + "=7", "logo/2.gif", "R&#1110;ver") + Block(kPrefix + "=8", "logo/3.png", "Три") +
-                       Block(kPrefix + "=9", "logo/4.jpg", "Ошибка") + Block(kPrefix + "=10", "logo/5.bmp", "BMP") +
-                       Block(kPrefix + "=11", "logo/6.jpg", "Молчит") + Block(kPrefix + "=12", "logo/7.jpg", "Пусто");
+  std::string blocks =
+      Block(kPrefix + "=42", "logo/1.jpg", "&laquo;Радио Ёлка&raquo; &amp; Ко") +
+      Block("http://other.example/radio.m3u?station=9", "logo/x.jpg", "Не станция") +
+      Block(kPrefix + "=7", "logo/2.gif", "R&#1110;ver") +
+      Block(kPrefix + "=8", "logo/3.png", "Три") + Block(kPrefix + "=9", "logo/4.jpg", "Ошибка") +
+      Block(kPrefix + "=10", "logo/5.bmp", "BMP") + Block(kPrefix + "=11", "logo/6.jpg", "Молчит") +
+      Block(kPrefix + "=12", "logo/7.jpg", "Пусто");
   std::map<std::string, std::string> responses = {
       {"/", Answer("200 OK", Page(blocks))},
       {"/logo/1.jpg", Answer("200 OK", jpg, "image/jpeg")},
@@ -256,9 +280,9 @@ TEST_F(RebuildTest, ThreeLogoKindsErrorAnswersAndNoAnswerTwice) {
     auto files = Folder();
     std::set<std::string> names;
     for (auto& [n, _] : files) names.insert(n);
-    EXPECT_EQ(names, (std::set<std::string>{"play1.txt", "play2.txt", "play3.txt", "play4.txt", "play5.txt",
-                                            "play6.txt", "play7.txt", "1.jpg", "2.gif", "3.png", "4.txt", "5",
-                                            "6.txt", "7.txt"}));
+    EXPECT_EQ(names, (std::set<std::string>{"play1.txt", "play2.txt", "play3.txt", "play4.txt",
+                                            "play5.txt", "play6.txt", "play7.txt", "1.jpg", "2.gif",
+                                            "3.png", "4.txt", "5", "6.txt", "7.txt"}));
     EXPECT_EQ(files["play1.txt"], base::Utf8ToCp1251(kPrefix + "=42\r\nРадио Ёлка &amp; Ко\r\n"));
     EXPECT_EQ(files["play2.txt"], kPrefix + "=7\r\nRiver\r\n");
     EXPECT_EQ(files["1.jpg"], jpg);
@@ -275,8 +299,10 @@ TEST_F(RebuildTest, ThreeLogoKindsErrorAnswersAndNoAnswerTwice) {
     EXPECT_EQ(form->Memo1.Lines.size(), 7u);
     EXPECT_EQ(form->Memo1.Lines[5], site.Root() + "logo/6.jpg");
     EXPECT_EQ(form->Memo2.Lines[6], "7");
-    if (run == 0) first = files;
-    else EXPECT_EQ(files, first) << "a second run gives the same folder";
+    if (run == 0)
+      first = files;
+    else
+      EXPECT_EQ(files, first) << "a second run gives the same folder";
   }
 }
 
@@ -292,8 +318,10 @@ TEST_F(RebuildTest, PagesWithoutStationsKeepTheOldCatalogue) {
        "На странице каталога нет ни одной станции. Каталог не изменён."},
       {"no accepted block", Answer("200 OK", Page(Block("http://x/?station=1", "l.jpg", "A"))),
        "На странице каталога нет ни одной станции. Каталог не изменён."},
-      {"status 404", Answer("404 Not Found", Page(Block(kPrefix + "=1", "l.jpg", "A"))), "HTTP/1.1 404"},
-      {"redirect", "HTTP/1.1 302 Found\r\nLocation: /elsewhere\r\nContent-Length: 0\r\n\r\n", "Request failed: http://127.0.0.1:"},
+      {"status 404", Answer("404 Not Found", Page(Block(kPrefix + "=1", "l.jpg", "A"))),
+       "HTTP/1.1 404"},
+      {"redirect", "HTTP/1.1 302 Found\r\nLocation: /elsewhere\r\nContent-Length: 0\r\n\r\n",
+       "Request failed: http://127.0.0.1:"},
   };
   Start();
   auto before = Folder();
@@ -303,7 +331,8 @@ TEST_F(RebuildTest, PagesWithoutStationsKeepTheOldCatalogue) {
     ASSERT_EQ(MessageBoxes().size(), 1u) << c.what;
     EXPECT_EQ(MessageBoxes()[0].text.substr(0, c.error.size()), c.error) << c.what;
     EXPECT_EQ(Folder(), before) << c.what;
-    EXPECT_EQ(Tags(form->NextGrid1), (std::vector<int>{1, 2})) << c.what << ": the old tiles are back";
+    EXPECT_EQ(Tags(form->NextGrid1), (std::vector<int>{1, 2}))
+        << c.what << ": the old tiles are back";
   }
 }
 
@@ -317,7 +346,8 @@ TEST_F(RebuildTest, AnInterruptedSwapIsUndoneAtStart) {
 
 TEST_F(RebuildTest, NetworkTextKeepsToItsLineAndLargeLogosAreReported) {
   std::string big = jpg + std::string(catalogue::kMaxLogoBytes + 1 - jpg.size(), '\0');
-  std::string blocks = Block(kPrefix + "=1", "logo/1.jpg", "Радио\r\n1") + Block(kPrefix + "=2", "logo/2.jpg", "Big") +
+  std::string blocks = Block(kPrefix + "=1", "logo/1.jpg", "Радио\r\n1") +
+                       Block(kPrefix + "=2", "logo/2.jpg", "Big") +
                        Block(kPrefix + "=3", "logo/3.png", "Fits");
   Site site({{"/", Answer("200 OK", Page(blocks))},
              {"/logo/1.jpg", Answer("200 OK", jpg, "image/jpeg")},
@@ -330,15 +360,19 @@ TEST_F(RebuildTest, NetworkTextKeepsToItsLineAndLargeLogosAreReported) {
   EXPECT_EQ(MessageBoxes()[0].text,
             "Logos over 512 KiB, or past the catalogue's 64 MiB of logos, were dropped: station 2");
   auto files = Folder();
-  EXPECT_EQ(files["play1.txt"], base::Utf8ToCp1251(kPrefix + "=1\r\nРадио  1\r\n")) << "two lines, no engine line";
+  EXPECT_EQ(files["play1.txt"], base::Utf8ToCp1251(kPrefix + "=1\r\nРадио  1\r\n"))
+      << "two lines, no engine line";
   EXPECT_EQ(files.count("2.txt"), 1u);
   EXPECT_EQ(files.count("2.jpg") + files.count("2"), 0u);
   EXPECT_EQ(Tags(form->NextGrid1), (std::vector<int>{1, 3}));
 }
 
 TEST_F(RebuildTest, ALogoThatCannotBeWrittenLeavesTheOldCatalogue) {
-  std::string blocks = Block(kPrefix + "=1", "logo/1.jpg", "One") + Block(kPrefix + "=2", "logo/2.png", "Two");
-  Site site({{"/logo/1.jpg", Answer("200 OK", jpg, "image/jpeg")}, {"/logo/2.png", Answer("200 OK", png)}}, 2);
+  std::string blocks =
+      Block(kPrefix + "=1", "logo/1.jpg", "One") + Block(kPrefix + "=2", "logo/2.png", "Two");
+  Site site({{"/logo/1.jpg", Answer("200 OK", jpg, "image/jpeg")},
+             {"/logo/2.png", Answer("200 OK", png)}},
+            2);
   Start();
   auto before = Folder();
   catalogue::BuildOptions options;
@@ -346,8 +380,9 @@ TEST_F(RebuildTest, ALogoThatCannotBeWrittenLeavesTheOldCatalogue) {
   options.on_fetch = [&](size_t i, const catalogue::NewStation&) {
     if (i == 1) fs::create_symlink("/dev/full", catalogue::NewFolderOf(dir.Stations()) / "2");
   };
-  std::vector<catalogue::NewStation> stations = {{kPrefix + "=1", "One", site.Root() + "logo/1.jpg"},
-                                                 {kPrefix + "=2", "Two", site.Root() + "logo/2.png"}};
+  std::vector<catalogue::NewStation> stations = {
+      {kPrefix + "=1", "One", site.Root() + "logo/1.jpg"},
+      {kPrefix + "=2", "Two", site.Root() + "logo/2.png"}};
   EXPECT_THROW(catalogue::BuildCatalogue(dir.Stations(), stations, options), base::Error);
   EXPECT_EQ(Folder(), before);
   EXPECT_FALSE(fs::exists(catalogue::NewFolderOf(dir.Stations())));
@@ -362,9 +397,11 @@ TEST(ListDownloadTest, SizeLimitsAndWritesCheckedAfterClosing) {
   o.http.max_body = 500;
   o.total_max = 1000;
   std::string a = site.Root() + "a";
-  auto rows = net::DownloadList({a, site.Root() + "big", a, "", a, a}, {"1", "2", "full", "4", "5", "6"}, dir.path(), o);
+  auto rows = net::DownloadList({a, site.Root() + "big", a, "", a, a},
+                                {"1", "2", "full", "4", "5", "6"}, dir.path(), o);
   using R = net::RowOutcome;
-  EXPECT_EQ(rows, (std::vector<R>{R::Body, R::TooLarge, R::WriteFailed, R::Skipped, R::Body, R::TooLarge}));
+  EXPECT_EQ(rows, (std::vector<R>{R::Body, R::TooLarge, R::WriteFailed, R::Skipped, R::Body,
+                                  R::TooLarge}));
   EXPECT_EQ(dir.Read("1"), body);
   EXPECT_EQ(dir.Read("2"), "") << "over max_body";
   EXPECT_EQ(dir.Read("6"), "") << "past the total";
@@ -375,12 +412,16 @@ TEST(ListDownloadTest, SizeLimitsAndWritesCheckedAfterClosing) {
 struct SwapTest : ::testing::Test {
   TempExeFolder dir;
   fs::path folder = dir.path() / "Cat";
-  const std::map<std::string, std::string> old_files = {
-      {"play1.txt", "http://old/1\r\nOld\r\n"}, {"play2.txt", "http://old/2\r\nOld\r\n"}, {"1.gif", "GIF89a"},
-      {"2", "BM"}};
-  const std::map<std::string, std::string> new_files = {
-      {"play1.txt", "http://new/1\r\nNew\r\n"}, {"play2.txt", "http://new/2\r\nNew\r\n"}, {"1.txt", ""}, {"2.txt", ""}};
-  const std::vector<catalogue::NewStation> stations = {{"http://new/1", "New", ""}, {"http://new/2", "New", ""}};
+  const std::map<std::string, std::string> old_files = {{"play1.txt", "http://old/1\r\nOld\r\n"},
+                                                        {"play2.txt", "http://old/2\r\nOld\r\n"},
+                                                        {"1.gif", "GIF89a"},
+                                                        {"2", "BM"}};
+  const std::map<std::string, std::string> new_files = {{"play1.txt", "http://new/1\r\nNew\r\n"},
+                                                        {"play2.txt", "http://new/2\r\nNew\r\n"},
+                                                        {"1.txt", ""},
+                                                        {"2.txt", ""}};
+  const std::vector<catalogue::NewStation> stations = {{"http://new/1", "New", ""},
+                                                       {"http://new/2", "New", ""}};
 
   void SetUp() override {
     for (auto& [n, b] : old_files) dir.Write(fs::path("Cat") / n, b);
@@ -388,7 +429,8 @@ struct SwapTest : ::testing::Test {
   void TearDown() override { catalogue::test_hooks::SetMoveHook(nullptr); }
   std::map<std::string, std::string> Files() {
     std::map<std::string, std::string> m;
-    for (const auto& e : fs::directory_iterator(folder)) m[e.path().filename().string()] = dir.Read(fs::path("Cat") / e.path().filename());
+    for (const auto& e : fs::directory_iterator(folder))
+      m[e.path().filename().string()] = dir.Read(fs::path("Cat") / e.path().filename());
     return m;
   }
   // Nothing beside the folder.
@@ -402,15 +444,16 @@ struct SwapTest : ::testing::Test {
   // numbered `fail` (from 0) fails too, or the process ends there when `die`.
   void LockFolder(int fail, bool die) {
     auto count = std::make_shared<int>(0);
-    catalogue::test_hooks::SetMoveHook([=](const fs::path& from, const fs::path&, std::error_code& ec) {
-      if (from == folder) {
-        ec = std::make_error_code(std::errc::device_or_resource_busy);
-        return;
-      }
-      if ((*count)++ != fail) return;
-      if (die) _exit(0);
-      ec = std::make_error_code(std::errc::permission_denied);
-    });
+    catalogue::test_hooks::SetMoveHook(
+        [=](const fs::path& from, const fs::path&, std::error_code& ec) {
+          if (from == folder) {
+            ec = std::make_error_code(std::errc::device_or_resource_busy);
+            return;
+          }
+          if ((*count)++ != fail) return;
+          if (die) _exit(0);
+          ec = std::make_error_code(std::errc::permission_denied);
+        });
   }
 };
 
@@ -442,9 +485,10 @@ TEST_F(SwapTest, ABuildKilledAtAnyMoveIsRecoveredWhole) {
           LockFolder(at, true);
         } else {
           auto count = std::make_shared<int>(0);
-          catalogue::test_hooks::SetMoveHook([=](const fs::path&, const fs::path&, std::error_code&) {
-            if ((*count)++ == at) _exit(0);
-          });
+          catalogue::test_hooks::SetMoveHook(
+              [=](const fs::path&, const fs::path&, std::error_code&) {
+                if ((*count)++ == at) _exit(0);
+              });
         }
         try {
           catalogue::BuildCatalogue(folder, stations, {});
@@ -460,7 +504,8 @@ TEST_F(SwapTest, ABuildKilledAtAnyMoveIsRecoveredWhole) {
       ASSERT_NE(code, 2) << "locked " << locked << " at " << at;
       catalogue::RestoreInterruptedSwap(folder);
       auto files = Files();
-      EXPECT_TRUE(files == old_files || files == new_files) << "locked " << locked << ", killed at move " << at;
+      EXPECT_TRUE(files == old_files || files == new_files)
+          << "locked " << locked << ", killed at move " << at;
       EXPECT_EQ(Beside(), std::vector<std::string>{}) << "locked " << locked << " at " << at;
       for (const auto& e : fs::directory_iterator(folder)) fs::remove(e.path());
       for (auto& [n, b] : old_files) dir.Write(fs::path("Cat") / n, b);
@@ -475,12 +520,36 @@ TEST_F(SwapTest, TargetsThatAreNoCatalogueAreRefusedUntouched) {
     const char* what;
     std::function<fs::path()> make;  // the target, after preparing it
   } cases[] = {
-      {"a foreign file", [&] { dir.Write("Cat/README", "mine"); return folder; }},
-      {"a sub-folder", [&] { fs::create_directory(folder / "7"); return folder; }},
-      {"a station name on a folder", [&] { fs::create_directory(folder / "play3.txt"); return folder; }},
-      {"a file as the target", [&] { dir.Write("file", "x"); return dir.path() / "file"; }},
-      {"a foreign file in the new folder", [&] { dir.Write("Cat.new/notes.doc", "x"); return folder; }},
-      {"a foreign file in the old folder", [&] { dir.Write("Cat.old/1.bmp", "x"); return folder; }},
+      {"a foreign file",
+       [&] {
+         dir.Write("Cat/README", "mine");
+         return folder;
+       }},
+      {"a sub-folder",
+       [&] {
+         fs::create_directory(folder / "7");
+         return folder;
+       }},
+      {"a station name on a folder",
+       [&] {
+         fs::create_directory(folder / "play3.txt");
+         return folder;
+       }},
+      {"a file as the target",
+       [&] {
+         dir.Write("file", "x");
+         return dir.path() / "file";
+       }},
+      {"a foreign file in the new folder",
+       [&] {
+         dir.Write("Cat.new/notes.doc", "x");
+         return folder;
+       }},
+      {"a foreign file in the old folder",
+       [&] {
+         dir.Write("Cat.old/1.bmp", "x");
+         return folder;
+       }},
       {"the root", [&] { return fs::path("/"); }},
       {"'.'", [&] { return fs::path("."); }},
       {"'..'", [&] { return folder / ".."; }},
@@ -489,16 +558,20 @@ TEST_F(SwapTest, TargetsThatAreNoCatalogueAreRefusedUntouched) {
   for (const auto& c : cases) {
     fs::path target = c.make();
     std::map<std::string, fs::file_time_type> before;
-    for (const auto& e : fs::recursive_directory_iterator(dir.path())) before[e.path().string()] = e.last_write_time();
-    EXPECT_THROW(catalogue::BuildCatalogue(target, stations, {}), catalogue::UnsafeTarget) << c.what;
+    for (const auto& e : fs::recursive_directory_iterator(dir.path()))
+      before[e.path().string()] = e.last_write_time();
+    EXPECT_THROW(catalogue::BuildCatalogue(target, stations, {}), catalogue::UnsafeTarget)
+        << c.what;
     std::map<std::string, fs::file_time_type> after;
-    for (const auto& e : fs::recursive_directory_iterator(dir.path())) after[e.path().string()] = e.last_write_time();
+    for (const auto& e : fs::recursive_directory_iterator(dir.path()))
+      after[e.path().string()] = e.last_write_time();
     EXPECT_EQ(after, before) << c.what;
     for (const auto& e : fs::directory_iterator(dir.path())) fs::remove_all(e.path());
     for (auto& [n, b] : old_files) dir.Write(fs::path("Cat") / n, b);
   }
   // Station files in any case, and Explorer's thumbnails, are a catalogue's.
-  for (const char* name : {"PLAY3.TXT", "3.JPG", "Thumbs.db", "12"}) EXPECT_TRUE(catalogue::IsStationFileName(name)) << name;
+  for (const char* name : {"PLAY3.TXT", "3.JPG", "Thumbs.db", "12"})
+    EXPECT_TRUE(catalogue::IsStationFileName(name)) << name;
   for (const char* name : {"play.txt", "play3.jpg", "3.bmp", "x3.jpg", "3.jpg.exe", "", ".txt"})
     EXPECT_FALSE(catalogue::IsStationFileName(name)) << name;
 }
@@ -557,8 +630,8 @@ TEST(JsonImportTest, FiltersBadEntriesAndDuplicates) {
   // Never more than 999 stations.
   std::string big = "[";
   for (int i = 0; i < 1005; ++i)
-    big += std::string(i ? "," : "") + "{\"name\": \"S" + std::to_string(i) + "\", \"url_resolved\": \"http://s/" +
-           std::to_string(i) + "\"}";
+    big += std::string(i ? "," : "") + "{\"name\": \"S" + std::to_string(i) +
+           "\", \"url_resolved\": \"http://s/" + std::to_string(i) + "\"}";
   EXPECT_EQ(catalogue_tool::StationsFromJson(big + "]", {}).stations.size(), 999u);
 }
 

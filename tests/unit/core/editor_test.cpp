@@ -33,7 +33,8 @@ struct EditorTest : ::testing::Test {
     std::filesystem::create_directories(dir.Stations());
     dir.Write("config.txt", QuietConfig());
     dir.CopyPictures();
-    dir.Write("Stations/play1.txt", base::Utf8ToCp1251("http://127.0.0.1:9/one\r\nПервая\r\n2\r\n"));
+    dir.Write("Stations/play1.txt",
+              base::Utf8ToCp1251("http://127.0.0.1:9/one\r\nПервая\r\n2\r\n"));
     dir.Write("Stations/1.png", artwork_files::EncodePng(tk::Bitmap(30, 30, tk::Rgb(200, 30, 30))));
     dir.Write("Stations/play2.txt", "http://127.0.0.1:9/two\r\nSecond\r\n1\r\n");
     dir.Write("Stations/2.png", artwork_files::EncodePng(tk::Bitmap(30, 30, tk::Rgb(30, 30, 200))));
@@ -97,7 +98,8 @@ TEST_F(EditorTest, PlaceholdersClearOnAClickOnly) {
   EXPECT_EQ(Form3->sEdit1.Text(), "") << "cleared again";
   tk::headless::TypeText(Form3->sEdit2, " x");
   tk::headless::ClickOn(Form3->sEdit2);
-  EXPECT_EQ(Form3->sEdit2.Text(), "Ссылка на трансляцию x") << "only the exact placeholder is cleared";
+  EXPECT_EQ(Form3->sEdit2.Text(), "Ссылка на трансляцию x")
+      << "only the exact placeholder is cleared";
 }
 
 TEST_F(EditorTest, SaveWritesAsTypedThenTheAddressAndTitle) {
@@ -108,8 +110,9 @@ TEST_F(EditorTest, SaveWritesAsTypedThenTheAddressAndTitle) {
   tk::headless::Paste(Form3->sEdit2, "http://127.0.0.1:9/new\r\nsecond line\nthird");
   Form3->sCheckBox1.SetChecked(true);
   tk::headless::ClickOn(Form3->sButton1);  // Сохранить
-  EXPECT_EQ(dir.Read("Stations/play1.txt"),
-            base::Utf8ToCp1251("http://127.0.0.1:9/new second line third\r\n  Новое имя \r\n1\r\n"));
+  EXPECT_EQ(
+      dir.Read("Stations/play1.txt"),
+      base::Utf8ToCp1251("http://127.0.0.1:9/new second line third\r\n  Новое имя \r\n1\r\n"));
   EXPECT_EQ(app::State().CurrentStreamUrl, "http://127.0.0.1:9/new second line third");
   EXPECT_EQ(Form1->RxLabel6.Caption(), "  Новое имя ");
   EXPECT_EQ(app::State().CurrentEngine, "2") << "the engine changes at the next start";
@@ -151,7 +154,8 @@ TEST(OneLineTest, LineBreaksBecomeSpaces) {
 // --- The HTTP client and the update check ---
 
 std::string Response(const std::string& status, const std::string& body) {
-  return "HTTP/1.1 " + status + "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+  return "HTTP/1.1 " + status + "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" +
+         body;
 }
 
 TEST_F(EditorTest, VersionCheckAgainstTheVersionFile) {
@@ -172,7 +176,8 @@ TEST_F(EditorTest, VersionCheckAgainstTheVersionFile) {
       {Response("200 OK", "-1"), false, nullptr},
       {Response("200 OK", " 6"), true, nullptr},
       {Response("200 OK", "6\r\n"), false, "'6\r\n' is not a valid integer value"},
-      {Response("200 OK", "<html>new</html>"), false, "'<html>new</html>' is not a valid integer value"},
+      {Response("200 OK", "<html>new</html>"), false,
+       "'<html>new</html>' is not a valid integer value"},
       {Response("404 Not Found", "6"), false, nullptr},
       {"HTTP/1.1 302 Found\r\nLocation: /elsewhere\r\nContent-Length: 0\r\n\r\n", false, nullptr},
   };
@@ -184,8 +189,9 @@ TEST_F(EditorTest, VersionCheckAgainstTheVersionFile) {
     });
     Form4->Hide();
     tk::headless::ClearMessageBoxes();
-    tk::Application::Get().Dispatch(
-        [&] { Form1->CheckVersion("http://127.0.0.1:" + std::to_string(srv.port()) + "/version.txt"); });
+    tk::Application::Get().Dispatch([&] {
+      Form1->CheckVersion("http://127.0.0.1:" + std::to_string(srv.port()) + "/version.txt");
+    });
     EXPECT_EQ(Form4->Visible(), c.notice) << c.response;
     if (c.error) {
       ASSERT_EQ(MessageBoxes().size(), 1u) << c.response;
@@ -195,7 +201,8 @@ TEST_F(EditorTest, VersionCheckAgainstTheVersionFile) {
     }
     EXPECT_NE(request.find("GET /version.txt HTTP/1.1"), std::string::npos) << request;
     EXPECT_NE(request.find("Accept: text/html, */*"), std::string::npos) << request;
-    EXPECT_NE(request.find("User-Agent: Mozilla/3.0 (compatible; Indy Library)"), std::string::npos) << request;
+    EXPECT_NE(request.find("User-Agent: Mozilla/3.0 (compatible; Indy Library)"), std::string::npos)
+        << request;
   }
   // The notice is centred on every showing, also after being moved.
   Form4->Hide();
@@ -204,7 +211,8 @@ TEST_F(EditorTest, VersionCheckAgainstTheVersionFile) {
   EXPECT_EQ(Form4->Left(), 1024 / 2 - 150);
   EXPECT_EQ(Form4->Top(), 768 / 2 - 100);
   Form4->sButton1Click();
-  EXPECT_EQ(tk::headless::ShellOpens().back(), std::string(app::kProductSiteUrl) + "/download.html");
+  EXPECT_EQ(tk::headless::ShellOpens().back(),
+            std::string(app::kProductSiteUrl) + "/download.html");
   tk::headless::ClickOn(Form4->sButton2);  // Закрыть
   EXPECT_FALSE(Form4->Visible());
 }
@@ -242,8 +250,12 @@ TEST(HttpClientTest, TimeOutsHoldAndFailuresAreErrors) {
   for (const auto& s : servers) {
     LocalServer srv(s.script);
     auto t0 = std::chrono::steady_clock::now();
-    EXPECT_THROW(c.Get("http://127.0.0.1:" + std::to_string(srv.port()) + "/version.txt"), tk::HttpError) << s.what;
-    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count();
+    EXPECT_THROW(c.Get("http://127.0.0.1:" + std::to_string(srv.port()) + "/version.txt"),
+                 tk::HttpError)
+        << s.what;
+    auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0)
+            .count();
     EXPECT_GE(ms, 1800) << s.what;
     EXPECT_LT(ms, 3000) << s.what;
   }

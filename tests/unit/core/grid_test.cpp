@@ -39,7 +39,9 @@ class SilentPlayer : public playback::MediaPlayer {
 };
 
 // A solid 40 x 40 logo whose colour tells the station apart.
-tk::Colour ColourOf(int n) { return tk::Rgb(20 + n * 9 % 200, 200 - n * 7 % 180, 60 + n * 13 % 190); }
+tk::Colour ColourOf(int n) {
+  return tk::Rgb(20 + n * 9 % 200, 200 - n * 7 % 180, 60 + n * 13 % 190);
+}
 
 struct GridTest : ::testing::Test {
   TempExeFolder dir;
@@ -63,11 +65,15 @@ struct GridTest : ::testing::Test {
   }
   // Station n with a logo of its colour; engine line "2" so that no engine starts.
   void AddStation(int n, const std::string& ext = ".png", bool with_file = true) {
-    if (with_file) dir.Write("Stations/play" + std::to_string(n) + ".txt",
-                             base::Utf8ToCp1251("http://127.0.0.1:9/" + std::to_string(n) + "\r\nСтанция " +
-                                                std::to_string(n) + "\r\n2\r\n"));
-    if (ext == ".png") dir.Write("Stations/" + std::to_string(n) + ext, artwork_files::EncodePng(tk::Bitmap(40, 40, ColourOf(n))));
-    else if (!ext.empty()) dir.Write("Stations/" + std::to_string(n) + ext, "");
+    if (with_file)
+      dir.Write("Stations/play" + std::to_string(n) + ".txt",
+                base::Utf8ToCp1251("http://127.0.0.1:9/" + std::to_string(n) + "\r\nСтанция " +
+                                   std::to_string(n) + "\r\n2\r\n"));
+    if (ext == ".png")
+      dir.Write("Stations/" + std::to_string(n) + ext,
+                artwork_files::EncodePng(tk::Bitmap(40, 40, ColourOf(n))));
+    else if (!ext.empty())
+      dir.Write("Stations/" + std::to_string(n) + ext, "");
   }
   // The colour in the middle of a tile.
   tk::Colour TileColour(tk::PictureGrid& g, int col, int row) {
@@ -169,7 +175,8 @@ TEST_F(GridTest, BadLogoGetsAPlaceholderAndOneErrorBox) {
   tk::Bitmap placeholder = ui::art::PlaceholderLogo(88, 82);
   EXPECT_TRUE(form->NextGrid1.Tile(1, 0)->pixels == placeholder.pixels);
   EXPECT_TRUE(form->NextGrid1.Tile(3, 0)->pixels == placeholder.pixels);
-  for (int n : {1, 3, 5, 6}) EXPECT_EQ(TileColour(form->NextGrid1, (n - 1) % 5, (n - 1) / 5), ColourOf(n)) << n;
+  for (int n : {1, 3, 5, 6})
+    EXPECT_EQ(TileColour(form->NextGrid1, (n - 1) % 5, (n - 1) / 5), ColourOf(n)) << n;
   tk::headless::Click(*form, 10 + 96 + 40, 77 + 40);
   EXPECT_EQ(app::State().CurrentStation, 2) << "the placeholder tile still starts its station";
 }
@@ -205,7 +212,8 @@ TEST_F(GridTest, FavouritesFileOperations) {
   EXPECT_EQ(dir.Read("favs.txt"), "4\r\nx\r\n6\r\n");
   EXPECT_EQ(dir.Read("favs2.txt"), "4\r\n");
   dir.Write("favs.txt", "4\r\n\r\n");
-  EXPECT_THROW(catalogue::FavouritesContain(4), base::Error) << "an extra line end is an empty line";
+  EXPECT_THROW(catalogue::FavouritesContain(4), base::Error)
+      << "an extra line end is an empty line";
   fs::remove(dir.path() / "favs.txt");
   try {
     catalogue::RemoveFavourite(4);

@@ -28,7 +28,8 @@ struct ImagingTest : ::testing::Test {
       prefix = args.substr(sp + 1);
       args.erase(sp);
     }
-    std::string cmd = "cd '" + dir.path().string() + "' && convert " + args + " '" + prefix + name + "' 2>/dev/null";
+    std::string cmd = "cd '" + dir.path().string() + "' && convert " + args + " '" + prefix + name +
+                      "' 2>/dev/null";
     EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
     return dir.Read(name);
   }
@@ -36,8 +37,10 @@ struct ImagingTest : ::testing::Test {
 
 // Within a small distance per channel (lossy formats, colour conversions).
 ::testing::AssertionResult Near(tk::Colour got, tk::Colour want, int tolerance) {
-  int d = std::max({std::abs(tk::RedOf(got) - tk::RedOf(want)), std::abs(tk::GreenOf(got) - tk::GreenOf(want)),
-                    std::abs(tk::BlueOf(got) - tk::BlueOf(want)), std::abs(tk::AlphaOf(got) - tk::AlphaOf(want))});
+  int d = std::max({std::abs(tk::RedOf(got) - tk::RedOf(want)),
+                    std::abs(tk::GreenOf(got) - tk::GreenOf(want)),
+                    std::abs(tk::BlueOf(got) - tk::BlueOf(want)),
+                    std::abs(tk::AlphaOf(got) - tk::AlphaOf(want))});
   if (d <= tolerance) return ::testing::AssertionSuccess();
   char buf[64];
   std::snprintf(buf, sizeof buf, "got %08X, want %08X", got, want);
@@ -55,19 +58,23 @@ TEST_F(ImagingTest, PngInEveryColourTypeAndDepth) {
   } cases[] = {
       {"rgb8.png", kHalves + " PNG24:", tk::Rgb(255, 0, 0), tk::Rgb(0, 0, 255)},
       {"rgb16.png", kHalves + " PNG48:", tk::Rgb(255, 0, 0), tk::Rgb(0, 0, 255)},
-      {"rgba8.png", kHalves + " -alpha set -channel A -fx 'i<32?1:0.5' +channel PNG32:", tk::Rgb(255, 0, 0),
-       tk::Argb(128, 0, 0, 255)},
-      {"rgba16.png", kHalves + " -alpha set -channel A -fx 'i<32?1:0.5' +channel PNG64:", tk::Rgb(255, 0, 0),
-       tk::Argb(128, 0, 0, 255)},
+      {"rgba8.png", kHalves + " -alpha set -channel A -fx 'i<32?1:0.5' +channel PNG32:",
+       tk::Rgb(255, 0, 0), tk::Argb(128, 0, 0, 255)},
+      {"rgba16.png", kHalves + " -alpha set -channel A -fx 'i<32?1:0.5' +channel PNG64:",
+       tk::Rgb(255, 0, 0), tk::Argb(128, 0, 0, 255)},
       {"palette.png", kHalves + " PNG8:", tk::Rgb(255, 0, 0), tk::Rgb(0, 0, 255)},
-      {"palette-trns.png", kHalves + " -transparent blue PNG8:", tk::Rgb(255, 0, 0), tk::Argb(0, 0, 0, 0)},
-      {"gray1.png", "-size 64x48 xc:white -fill black -draw 'rectangle 32,0 63,47' -depth 1 -type bilevel",
+      {"palette-trns.png", kHalves + " -transparent blue PNG8:", tk::Rgb(255, 0, 0),
+       tk::Argb(0, 0, 0, 0)},
+      {"gray1.png",
+       "-size 64x48 xc:white -fill black -draw 'rectangle 32,0 63,47' -depth 1 -type bilevel",
        tk::Rgb(255, 255, 255), tk::Rgb(0, 0, 0)},
-      {"gray4.png", "-size 64x48 xc:'#888888' -fill black -draw 'rectangle 32,0 63,47' -depth 4 -type grayscale",
+      {"gray4.png",
+       "-size 64x48 xc:'#888888' -fill black -draw 'rectangle 32,0 63,47' -depth 4 -type grayscale",
        tk::Rgb(136, 136, 136), tk::Rgb(0, 0, 0)},
       {"gray16.png", "-size 64x48 xc:'#808080' -depth 16 -type grayscale", tk::Rgb(128, 128, 128),
        tk::Rgb(128, 128, 128)},
-      {"grayalpha.png", "-size 64x48 xc:'#808080' -alpha set -channel A -fx 'i<32?1:0' +channel -type grayscalealpha",
+      {"grayalpha.png",
+       "-size 64x48 xc:'#808080' -alpha set -channel A -fx 'i<32?1:0' +channel -type grayscalealpha",
        tk::Rgb(128, 128, 128), tk::Argb(0, 0, 0, 0)},
       {"adam7.png", kHalves + " -interlace PNG PNG24:", tk::Rgb(255, 0, 0), tk::Rgb(0, 0, 255)},
   };
@@ -88,9 +95,12 @@ TEST_F(ImagingTest, JpegVariantsAndScaledDecoding) {
   const struct {
     const char* name;
     std::string args;
-  } cases[] = {{"plain.jpg", "-size 400x320 xc:'#ff0000' -size 400x320 xc:'#0000ff' +append -quality 95"},
-               {"progressive.jpg", "-size 400x320 xc:'#ff0000' -size 400x320 xc:'#0000ff' +append -interlace Plane"},
-               {"cmyk.jpg", "-size 400x320 xc:'#ff0000' -size 400x320 xc:'#0000ff' +append -colorspace CMYK"}};
+  } cases[] = {
+      {"plain.jpg", "-size 400x320 xc:'#ff0000' -size 400x320 xc:'#0000ff' +append -quality 95"},
+      {"progressive.jpg",
+       "-size 400x320 xc:'#ff0000' -size 400x320 xc:'#0000ff' +append -interlace Plane"},
+      {"cmyk.jpg",
+       "-size 400x320 xc:'#ff0000' -size 400x320 xc:'#0000ff' +append -colorspace CMYK"}};
   for (const auto& c : cases) {
     std::string bytes = Make(c.name, c.args);
     tk::Bitmap full = imaging::Decode(bytes, Kind::kJpeg);
@@ -105,9 +115,11 @@ TEST_F(ImagingTest, JpegVariantsAndScaledDecoding) {
     EXPECT_EQ(fit.height, 160) << c.name;
     EXPECT_TRUE(Near(fit.At(50, 50), tk::Rgb(255, 0, 0), 40)) << c.name;
   }
-  tk::Bitmap gray = imaging::Decode(Make("gray.jpg", "-size 64x64 xc:'#808080' -type grayscale"), Kind::kJpeg);
+  tk::Bitmap gray =
+      imaging::Decode(Make("gray.jpg", "-size 64x64 xc:'#808080' -type grayscale"), Kind::kJpeg);
   EXPECT_TRUE(Near(gray.At(10, 10), tk::Rgb(128, 128, 128), 3));
-  tk::Bitmap small = imaging::Decode(Make("small.jpg", "-size 40x30 xc:green"), Kind::kJpeg, {88, 82});
+  tk::Bitmap small =
+      imaging::Decode(Make("small.jpg", "-size 40x30 xc:green"), Kind::kJpeg, {88, 82});
   EXPECT_EQ(small.width, 40) << "never scaled below the tile";
 }
 
@@ -135,7 +147,9 @@ std::string ManyScanJpeg(int scans, int side) {
   jpeg_start_compress(&c, TRUE);
   std::vector<unsigned char> row(static_cast<size_t>(side));
   while (c.next_scanline < c.image_height) {
-    for (int x = 0; x < side; ++x) row[static_cast<size_t>(x)] = static_cast<unsigned char>((x * 7 + c.next_scanline * 13) & 255);
+    for (int x = 0; x < side; ++x)
+      row[static_cast<size_t>(x)] =
+          static_cast<unsigned char>((x * 7 + c.next_scanline * 13) & 255);
     JSAMPROW r = row.data();
     jpeg_write_scanlines(&c, &r, 1);
   }
@@ -169,17 +183,21 @@ TEST_F(ImagingTest, GifFirstFrameWithInterlaceTransparencyAndOffset) {
   tk::Bitmap t = imaging::Decode(Make("t.gif", kHalves + " -transparent blue"), Kind::kGif);
   EXPECT_TRUE(Near(t.At(5, 20), tk::Rgb(255, 0, 0), 0));
   EXPECT_EQ(tk::AlphaOf(t.At(60, 20)), 0);
-  tk::Bitmap il = imaging::Decode(Make("i.gif", "-size 64x48 gradient:red-blue -interlace GIF"), Kind::kGif);
+  tk::Bitmap il =
+      imaging::Decode(Make("i.gif", "-size 64x48 gradient:red-blue -interlace GIF"), Kind::kGif);
   ASSERT_EQ(il.height, 48);
   // Rows come back in their places: red at the top, blue at the bottom, in order.
   EXPECT_GT(tk::RedOf(il.At(10, 0)), 200);
   EXPECT_GT(tk::BlueOf(il.At(10, 47)), 200);
-  for (int y = 1; y < 48; ++y) EXPECT_LE(tk::RedOf(il.At(10, y)), tk::RedOf(il.At(10, y - 1)) + 8) << y;
+  for (int y = 1; y < 48; ++y)
+    EXPECT_LE(tk::RedOf(il.At(10, y)), tk::RedOf(il.At(10, y - 1)) + 8) << y;
   // Two frames: the first one, green, is the picture.
-  tk::Bitmap anim = imaging::Decode(Make("a.gif", "-delay 10 -size 20x20 xc:green xc:red"), Kind::kGif);
+  tk::Bitmap anim =
+      imaging::Decode(Make("a.gif", "-delay 10 -size 20x20 xc:green xc:red"), Kind::kGif);
   EXPECT_TRUE(Near(anim.At(10, 10), tk::Rgb(0, 128, 0), 0));
   // A frame smaller than the screen and placed in it.
-  tk::Bitmap off = imaging::Decode(Make("o.gif", "-size 10x10 xc:yellow -repage 30x30+15+5"), Kind::kGif);
+  tk::Bitmap off =
+      imaging::Decode(Make("o.gif", "-size 10x10 xc:yellow -repage 30x30+15+5"), Kind::kGif);
   ASSERT_EQ(off.width, 30);
   EXPECT_EQ(tk::AlphaOf(off.At(2, 2)), 0);
   EXPECT_TRUE(Near(off.At(18, 8), tk::Rgb(255, 255, 0), 0));
@@ -219,7 +237,8 @@ TEST_F(ImagingTest, BrokenFilesAreErrorsNotCrashes) {
   }
   // A chunk declared longer than the file (found by fuzzing: the library cleared 1.7 GB).
   {
-    std::ifstream in(std::string(TIVOLNA_SOURCE_DIR) + "/fuzz/regressions/png/huge-chunk-length", std::ios::binary);
+    std::ifstream in(std::string(TIVOLNA_SOURCE_DIR) + "/fuzz/regressions/png/huge-chunk-length",
+                     std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     ASSERT_FALSE(bytes.empty());
     EXPECT_THROW(imaging::Decode(bytes, Kind::kPng), base::Error);

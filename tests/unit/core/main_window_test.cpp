@@ -103,8 +103,9 @@ TEST_F(MainWindowTest, FaceHasEveryControlWhereItBelongs) {
   EXPECT_FALSE(form->sBitBtn3.Enabled());
   EXPECT_EQ(form->sTrackBar1.Position(), 25);
   EXPECT_EQ(form->sTrackBar1.ThumbLength(), 26);
-  for (tk::Control* c : std::initializer_list<tk::Control*>{&form->Button1, &form->Button2, &form->Button3,
-                                                           &form->Memo1, &form->Memo2, &form->Panel1})
+  for (tk::Control* c :
+       std::initializer_list<tk::Control*>{&form->Button1, &form->Button2, &form->Button3,
+                                           &form->Memo1, &form->Memo2, &form->Panel1})
     EXPECT_FALSE(c->Visible()) << c->Name();
   EXPECT_EQ(form->Button1.Caption(), "<>");
   EXPECT_EQ(form->Button2.Caption(), "||");
@@ -132,8 +133,8 @@ TEST_F(MainWindowTest, PressOnBackgroundOrTitleMovesTheWindow) {
   const struct {
     int x, y;
     tk::MouseButton b;
-  } presses[] = {{4, 200, tk::MouseButton::kLeft},     // background picture, beside the grid
-                 {60, 18, tk::MouseButton::kRight},    // title label
+  } presses[] = {{4, 200, tk::MouseButton::kLeft},       // background picture, beside the grid
+                 {60, 18, tk::MouseButton::kRight},      // title label
                  {100, 370, tk::MouseButton::kMiddle}};  // the footer
   int n = 0;
   for (auto p : presses) {
@@ -187,7 +188,9 @@ TEST_F(MainWindowTest, OtherWindowsGoIntoTheTrayWithTheMainWindow) {
   const struct {
     bool settings, editor, notice;
     const char* back;  // "icon" or the menu item
-  } cases[] = {{true, false, false, "icon"}, {true, true, true, "N1"}, {false, true, false, "icon"},
+  } cases[] = {{true, false, false, "icon"},
+               {true, true, true, "N1"},
+               {false, true, false, "icon"},
                {false, false, false, "N1"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.back);
@@ -195,8 +198,8 @@ TEST_F(MainWindowTest, OtherWindowsGoIntoTheTrayWithTheMainWindow) {
     if (c.editor) form->Image8Click();
     if (c.notice) Form4->Show();
     tk::headless::ClickOn(form->Image5);
-    for (tk::Form* f : {static_cast<tk::Form*>(form), static_cast<tk::Form*>(Form2), static_cast<tk::Form*>(Form3),
-                        static_cast<tk::Form*>(Form4)})
+    for (tk::Form* f : {static_cast<tk::Form*>(form), static_cast<tk::Form*>(Form2),
+                        static_cast<tk::Form*>(Form3), static_cast<tk::Form*>(Form4)})
       EXPECT_FALSE(tk::headless::Window(f->GetHandle()).visible) << f->Caption();
     if (std::string(c.back) == "icon") {
       form->RxTrayIcon1.LeftClick();
@@ -208,7 +211,8 @@ TEST_F(MainWindowTest, OtherWindowsGoIntoTheTrayWithTheMainWindow) {
     EXPECT_EQ(tk::headless::Window(Form2->GetHandle()).visible, c.settings);
     EXPECT_EQ(tk::headless::Window(Form3->GetHandle()).visible, c.editor);
     EXPECT_EQ(tk::headless::Window(Form4->GetHandle()).visible, c.notice);
-    for (tk::Form* f : {static_cast<tk::Form*>(Form2), static_cast<tk::Form*>(Form3), static_cast<tk::Form*>(Form4)})
+    for (tk::Form* f : {static_cast<tk::Form*>(Form2), static_cast<tk::Form*>(Form3),
+                        static_cast<tk::Form*>(Form4)})
       f->Hide();
   }
   // Opened and closed again from the tray menu while the main window is away: it stays closed.
@@ -227,7 +231,8 @@ TEST_F(MainWindowTest, OtherWindowsGoIntoTheTrayWithTheMainWindow) {
 // colour follow the scheme; the default scheme gives the default look.
 TEST_F(MainWindowTest, LabelsAndGridCellsFollowTheSystemColours) {
   using tk::Rgb;
-  for (tk::Label* l : {&form->RxLabel7, &form->RxLabel5, &form->RxLabel1, &form->RxLabel6, &form->RxLabel2})
+  for (tk::Label* l :
+       {&form->RxLabel7, &form->RxLabel5, &form->RxLabel1, &form->RxLabel6, &form->RxLabel2})
     EXPECT_EQ(l->GetFont().colour, Rgb(0, 0, 0)) << l->Name();
   EXPECT_EQ(form->NextGrid2.CellColour(), Rgb(255, 255, 255));
   // A high-contrast scheme: light text on black.
@@ -255,9 +260,10 @@ TEST_F(MainWindowTest, TrayMenuItemsAndMuteCaption) {
   form->RxTrayIcon1.RightClick(0, 0);
   ASSERT_EQ(tk::headless::Menus().size(), 1u);
   auto m = tk::headless::Menus()[0];
-  EXPECT_EQ(m.captions, (std::vector<std::string>{"&Открыть Тиволну", "Настройка...", "&Включить радиостанцию",
-                                                  "В&ыключить радиостанцию", "Выключить звук",
-                                                  "Онлайн справка (FAQ)", "&Выход"}));
+  EXPECT_EQ(m.captions,
+            (std::vector<std::string>{"&Открыть Тиволну", "Настройка...", "&Включить радиостанцию",
+                                      "В&ыключить радиостанцию", "Выключить звук",
+                                      "Онлайн справка (FAQ)", "&Выход"}));
   EXPECT_EQ(m.has_picture, (std::vector<bool>{false, true, true, true, true, true, true}));
   // The mute item's caption follows the mute picture's hint each time the menu opens.
   form->Image2.SetHint("Включить звук");
@@ -286,7 +292,8 @@ TEST_F(MainWindowTest, WebSiteOpensFromSitePictureAndHelpItemOnly) {
   tk::headless::ChooseInNextMenu("N7");
   form->RxTrayIcon1.RightClick(0, 0);
   EXPECT_EQ(tk::headless::ShellOpens(),
-            (std::vector<std::string>{app::kProductSiteUrl, std::string(app::kProductSiteUrl) + "/help.html"}));
+            (std::vector<std::string>{app::kProductSiteUrl,
+                                      std::string(app::kProductSiteUrl) + "/help.html"}));
 }
 
 TEST_F(MainWindowTest, StatusLabelUnderlineFollowsTheMouseAndKeepsOtherStyle) {
@@ -315,15 +322,17 @@ TEST_F(MainWindowTest, StatusLabelPressCopiesWithTheRussianLocale) {
     }
     return out + "00";
   }();
-  for (tk::MouseButton b : {tk::MouseButton::kRight, tk::MouseButton::kLeft, tk::MouseButton::kMiddle}) {
+  for (tk::MouseButton b :
+       {tk::MouseButton::kRight, tk::MouseButton::kLeft, tk::MouseButton::kMiddle}) {
     tk::headless::ClearClipboardLog();
     tk::headless::ClearMessageBoxes();
     tk::headless::ClickOn(form->RxLabel7, b);
     // Opened once for real, the locale written on every open and close, and only the
     // outermost close closes.
-    EXPECT_EQ(ClipboardLog(), (std::vector<std::string>{"open", "set 16 19040000", "set 16 19040000", "empty",
-                                                        "set 16 19040000", "set 1 " + text_hex,
-                                                        "set 16 19040000", "close"}));
+    EXPECT_EQ(ClipboardLog(),
+              (std::vector<std::string>{"open", "set 16 19040000", "set 16 19040000", "empty",
+                                        "set 16 19040000", "set 1 " + text_hex, "set 16 19040000",
+                                        "close"}));
     auto contents = tk::headless::ClipboardContents();
     EXPECT_EQ(contents.size(), 2u);
     EXPECT_EQ(contents[tk::kCfText], base::Utf8ToCp1251(title) + std::string(1, '\0'));
@@ -358,7 +367,8 @@ TEST_F(MainWindowTest, ClipboardHeldElsewhereGivesTheErrorAndNoConfirmation) {
   tk::headless::HoldClipboardElsewhere(false);
   tk::headless::MouseUp(*form, 45, 38);
   tk::headless::MouseDown(*form, 45, 38);
-  EXPECT_EQ(tk::headless::ClipboardContents()[tk::kCfText], std::string("\xcf\xe5\xf1\xed\xff\0", 6));
+  EXPECT_EQ(tk::headless::ClipboardContents()[tk::kCfText],
+            std::string("\xcf\xe5\xf1\xed\xff\0", 6));
 }
 
 TEST_F(MainWindowTest, HintsAppearAfterTheMouseRestsAndGoOnAPress) {

@@ -38,7 +38,8 @@ Box TextBox(const tk::Bitmap& b) {
   for (int y = 0; y < b.height; ++y)
     for (int x = 0; x < b.width; ++x) {
       tk::Colour c = b.At(x, y);
-      if (tk::AlphaOf(c) == 255 && tk::RedOf(c) > 245 && tk::GreenOf(c) > 245 && tk::BlueOf(c) > 245) {
+      if (tk::AlphaOf(c) == 255 && tk::RedOf(c) > 245 && tk::GreenOf(c) > 245 &&
+          tk::BlueOf(c) > 245) {
         box.left = std::min(box.left, x);
         box.right = std::max(box.right, x);
         box.top = std::min(box.top, y);
@@ -67,7 +68,8 @@ TEST(NameCardTest, NamesOfEveryKindAreDrawnInsideTheCard) {
     SCOPED_TRACE(c.name);
     std::vector<unsigned char> png = imaging::DrawNameCard(c.name, c.tag, c.width, c.height);
     ASSERT_FALSE(png.empty());
-    EXPECT_EQ(Bytes(png), Bytes(imaging::DrawNameCard(c.name, c.tag, c.width, c.height))) << "deterministic";
+    EXPECT_EQ(Bytes(png), Bytes(imaging::DrawNameCard(c.name, c.tag, c.width, c.height)))
+        << "deterministic";
     tk::Bitmap b = imaging::Decode(Bytes(png), imaging::Kind::kPng);
     ASSERT_EQ(b.width, c.width);
     ASSERT_EQ(b.height, c.height);
@@ -122,19 +124,23 @@ TEST(ShippedCatalogueTest, ToolBuildsEveryStationWithADrawnLogo) {
   std::map<std::string, std::string> built[2];
   for (int run = 0; run < 2; ++run) {
     fs::path out = dir.path() / ("Stations" + std::to_string(run));
-    std::string cmd = std::string(TIVOLNA_TOOL_RUNNER) + " \"" + TIVOLNA_CATALOGUE_TOOL + "\" json \"" + source.string() + "\" \"" +
-                      out.string() + "\" > \"" + (dir.path() / "report.txt").string() + "\"";
+    std::string cmd = std::string(TIVOLNA_TOOL_RUNNER) + " \"" + TIVOLNA_CATALOGUE_TOOL +
+                      "\" json \"" + source.string() + "\" \"" + out.string() + "\" > \"" +
+                      (dir.path() / "report.txt").string() + "\"";
     ASSERT_EQ(std::system(cmd.c_str()), 0) << ReadFile(dir.path() / "report.txt");
-    for (const auto& e : fs::directory_iterator(out)) built[run][e.path().filename().string()] = ReadFile(e.path());
+    for (const auto& e : fs::directory_iterator(out))
+      built[run][e.path().filename().string()] = ReadFile(e.path());
   }
   size_t n = in.stations.size();
-  EXPECT_NE(ReadFile(dir.path() / "report.txt").find("drawn logos: " + std::to_string(n)), std::string::npos);
+  EXPECT_NE(ReadFile(dir.path() / "report.txt").find("drawn logos: " + std::to_string(n)),
+            std::string::npos);
   ASSERT_EQ(built[0].size(), 2 * n);
   EXPECT_TRUE(built[0] == built[1]) << "the same list gives the same bytes";
   for (size_t i = 1; i <= n; ++i) {
     std::string k = std::to_string(i);
     ASSERT_EQ(built[0].count("play" + k + ".txt"), 1u) << k;
-    EXPECT_EQ(built[0]["play" + k + ".txt"], in.stations[i - 1].url + "\r\n" + in.stations[i - 1].title + "\r\n");
+    EXPECT_EQ(built[0]["play" + k + ".txt"],
+              in.stations[i - 1].url + "\r\n" + in.stations[i - 1].title + "\r\n");
     ASSERT_EQ(built[0].count(k + ".png"), 1u) << k;
     tk::Bitmap logo = imaging::Decode(built[0][k + ".png"], imaging::Kind::kPng);
     EXPECT_EQ(logo.width, catalogue_tool::kDrawnLogoWidth);
@@ -157,7 +163,8 @@ TEST(EmptyCatalogueTest, GridShowsTheNoteOnlyWithoutTiles) {
   auto blue_in_the_middle = [](const tk::Bitmap& b) {  // the note's icon; the tile is left of it
     int n = 0;
     for (int y = 0; y < b.height; ++y)
-      for (int x = b.width / 2 - 20; x < b.width / 2 + 20; ++x) n += tk::BlueOf(b.At(x, y)) > tk::RedOf(b.At(x, y)) + 60;
+      for (int x = b.width / 2 - 20; x < b.width / 2 + 20; ++x)
+        n += tk::BlueOf(b.At(x, y)) > tk::RedOf(b.At(x, y)) + 60;
     return n;
   };
   for (bool with_tile : {false, true}) {

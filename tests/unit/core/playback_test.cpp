@@ -47,8 +47,8 @@ class LoggingForm : public ui::TForm1 {
     ui::TForm1::WndProc(m);
     if (m.msg != playback::kPlayerStatusMessage) return;
     std::lock_guard<std::mutex> lock(mu);
-    log.push_back({playback::StatusCodeOf(static_cast<uintptr_t>(m.wparam)), RxLabel7.Caption(), sBitBtn2.Enabled(),
-                   app::State().AudioChannel.load(),
+    log.push_back({playback::StatusCodeOf(static_cast<uintptr_t>(m.wparam)), RxLabel7.Caption(),
+                   sBitBtn2.Enabled(), app::State().AudioChannel.load(),
                    playback::StatusStartOf(static_cast<uintptr_t>(m.wparam))});
   }
   std::vector<Report> Log() {
@@ -109,11 +109,13 @@ struct PlaybackTest : ::testing::Test {
     dir.Write("Stations/play" + std::to_string(n) + ".txt", base::Utf8ToCp1251(text));
   }
   bool LogHas(uint32_t code, const std::string& label, int ms = 20000) {
-    return Pump([&] {
-      for (const Report& r : form->Log())
-        if (r.code == code && r.label == label) return true;
-      return false;
-    }, ms);
+    return Pump(
+        [&] {
+          for (const Report& r : form->Log())
+            if (r.code == code && r.label == label) return true;
+          return false;
+        },
+        ms);
   }
 };
 
@@ -152,19 +154,21 @@ TEST(TitleTest, BytesAsTheyArrive) {
   const struct {
     std::string in, out;  // out as UTF-8 for readability
   } cases[] = {
-      {"Песня раз", "Песня раз"},                                             // UTF-8
-      {cp, "Песня раз"},                                                      // Windows-1251 bytes
+      {"Песня раз", "Песня раз"},  // UTF-8
+      {cp, "Песня раз"},           // Windows-1251 bytes
       {"&#1055;&#1077;&#1089;&#1085;&#1103; &#1088;&#1072;&#1079;", "Песня раз"},  // Icecast
-      {"&#x41F;&#X435;сня", "Песня"},                                         // hex, mixed with UTF-8
-      {cp + " &#1088;", "Песня раз р"},                                       // references in 1251 text
-      {"Caf\xc3\xa9 \xe2\x80\x94 Night", "Caf? — Night"},                    // é is not in 1251
+      {"&#x41F;&#X435;сня", "Песня"},                      // hex, mixed with UTF-8
+      {cp + " &#1088;", "Песня раз р"},                    // references in 1251 text
+      {"Caf\xc3\xa9 \xe2\x80\x94 Night", "Caf? — Night"},  // é is not in 1251
       {"Plain ASCII", "Plain ASCII"},
-      {"&#0; &#xD800; &#99999999; &#; &#12", "&#0; &#xD800; &#99999999; &#; &#12"},  // malformed stay
+      {"&#0; &#xD800; &#99999999; &#; &#12",
+       "&#0; &#xD800; &#99999999; &#; &#12"},  // malformed stay
       {"Line\r\nbreak\tand tab", "Line  break and tab"},
-      {"\xc3\x28 broken", base::Cp1251ToUtf8("\xc3\x28 broken")},            // not UTF-8: 1251
-      {"\xe2\x82\xac 5", "€ 5"},                                              // euro is in 1251
+      {"\xc3\x28 broken", base::Cp1251ToUtf8("\xc3\x28 broken")},  // not UTF-8: 1251
+      {"\xe2\x82\xac 5", "€ 5"},                                   // euro is in 1251
   };
-  for (const auto& c : cases) EXPECT_EQ(base::Cp1251ToUtf8(playback::TitleToAnsi(c.in)), c.out) << c.in;
+  for (const auto& c : cases)
+    EXPECT_EQ(base::Cp1251ToUtf8(playback::TitleToAnsi(c.in)), c.out) << c.in;
 }
 
 TEST(BufferTest, ProgressAndText) {
@@ -173,9 +177,12 @@ TEST(BufferTest, ProgressAndText) {
     int32_t progress;
     bool gone;
   } cases[] = {
-      {80000, 60000, 0, 75, false},       {80000, 60800, 0, 76, false},
-      {80000, 1000, 3400, -3, false},     {0, 5000, 0, 100, false},
-      {~0ULL, 0, 0, 0, true},             {0xFFFFFFFFULL, 10, 0, 0, true},
+      {80000, 60000, 0, 75, false},
+      {80000, 60800, 0, 76, false},
+      {80000, 1000, 3400, -3, false},
+      {0, 5000, 0, 100, false},
+      {~0ULL, 0, 0, 0, true},
+      {0xFFFFFFFFULL, 10, 0, 0, true},
       {0x100000000ULL + 100, 50, 0, 50, false},  // only the low 32 bits of end count
   };
   for (const auto& c : cases) {
@@ -193,9 +200,11 @@ TEST(BufferTest, ProgressAndText) {
 // --- The stream worker and the window ---
 
 TEST_F(PlaybackTest, ConnectingBufferingTitlesAndTheLock) {
-  Station(1, "http://127.0.0.1:" + std::to_string(g_server.port()) +
-                 "/stream/tone880_128k_44100_s.mp3?burst=65536&metaint=8000&titles=First|Second&title_every=1.5\r\n"
-                 "Станция\r\n");
+  Station(
+      1,
+      "http://127.0.0.1:" + std::to_string(g_server.port()) +
+          "/stream/tone880_128k_44100_s.mp3?burst=65536&metaint=8000&titles=First|Second&title_every=1.5\r\n"
+          "Станция\r\n");
   form->StartStation(1);
   EXPECT_EQ(form->RxLabel6.Caption(), "Станция");
   ASSERT_TRUE(LogHas(7, "Second")) << "codes so far: " << ::testing::PrintToString(form->Codes());
@@ -234,8 +243,9 @@ TEST_F(PlaybackTest, DeadAddressEndsInNoSignalAndRestartsTheLibrary) {
   EXPECT_EQ(app::State().AudioChannel.load(), 0u);
   EXPECT_GE(player->stops, 2) << "the start and the reset stop the media player";
   // The library works again: the next station plays.
-  Station(2, "http://127.0.0.1:" + std::to_string(g_server.port()) +
-                 "/stream/tone440_128k_44100_s.mp3?burst=65536&metaint=8000&titles=Alive\r\nЖивая\r\n");
+  Station(
+      2, "http://127.0.0.1:" + std::to_string(g_server.port()) +
+             "/stream/tone440_128k_44100_s.mp3?burst=65536&metaint=8000&titles=Alive\r\nЖивая\r\n");
   form->StartStation(2);
   EXPECT_TRUE(LogHas(7, "Alive"));
 }
@@ -256,8 +266,10 @@ TEST_F(PlaybackTest, StreamWithoutTitlesUnlocksOnceItPlays) {
 }
 
 TEST_F(PlaybackTest, NewestStartWinsAndOlderStreamsAreFreed) {
-  const std::string slow = Url("/stream/tone440_128k_44100_s.mp3?metaint=8000&titles=Slow");  // fills slowly
-  const std::string fast = Url("/stream/tone880_128k_44100_s.mp3?burst=65536&metaint=8000&titles=Fast");
+  const std::string slow =
+      Url("/stream/tone440_128k_44100_s.mp3?metaint=8000&titles=Slow");  // fills slowly
+  const std::string fast =
+      Url("/stream/tone880_128k_44100_s.mp3?burst=65536&metaint=8000&titles=Fast");
   app::State().CurrentEngine = "0";
   app::State().CurrentStreamUrl = slow;
   form->Button3Click();
@@ -269,7 +281,8 @@ TEST_F(PlaybackTest, NewestStartWinsAndOlderStreamsAreFreed) {
   ASSERT_TRUE(Pump([] { return playback::RunningWorkers() == 0; }, 10000));
   uint32_t fast_stream = app::State().AudioChannel.load();
   EXPECT_NE(fast_stream, slow_stream);
-  EXPECT_EQ(BASS_StreamGetFilePosition(slow_stream, BASS_FILEPOS_END), ~0ULL) << "the older stream is freed";
+  EXPECT_EQ(BASS_StreamGetFilePosition(slow_stream, BASS_FILEPOS_END), ~0ULL)
+      << "the older stream is freed";
   EXPECT_NE(BASS_StreamGetFilePosition(fast_stream, BASS_FILEPOS_END), ~0ULL);
   for (const Report& r : form->Log()) EXPECT_NE(r.label, "Slow");
   // A start that is overtaken while it connects ends without a report.
@@ -280,12 +293,14 @@ TEST_F(PlaybackTest, NewestStartWinsAndOlderStreamsAreFreed) {
   app::State().CurrentStreamUrl = fast;
   form->Button3Click();
   ASSERT_TRUE(Pump([] { return playback::RunningWorkers() == 0; }, 15000));
-  for (const Report& r : form->Log()) EXPECT_NE(r.code, 1u) << "the overtaken start reported a failure";
+  for (const Report& r : form->Log())
+    EXPECT_NE(r.code, 1u) << "the overtaken start reported a failure";
   EXPECT_EQ(form->RxLabel7.Caption(), "Fast");
 }
 
 // Reports that reach the window from another thread, as a worker sends them.
-void SendReports(const std::vector<std::pair<uintptr_t, intptr_t>>& reports, std::atomic<bool>& done) {
+void SendReports(const std::vector<std::pair<uintptr_t, intptr_t>>& reports,
+                 std::atomic<bool>& done) {
   for (auto [param, arg] : reports)
     tk::SendMessageTo(app::State().StatusTarget.load(), playback::kPlayerStatusMessage, param, arg);
   done = true;
@@ -304,19 +319,23 @@ TEST_F(PlaybackTest, ReportsOfAnOvertakenStartAreDropped) {
   audio::test_hooks::SetTimeouts(0, 4000, 0);
   app::State().CurrentStreamUrl = Url("/bad/stall-header");
   form->Button3Click();
-  ASSERT_TRUE(Pump([&] { return form->Log().back().code == 0 && form->Log().back().start != old_start; }, 10000));
+  ASSERT_TRUE(
+      Pump([&] { return form->Log().back().code == 0 && form->Log().back().start != old_start; },
+           10000));
   const uint32_t new_start = form->Log().back().start;
   // The overtaken worker's late title and "on air" change nothing and unlock nothing.
   static const char kOld[] = "Old";
   std::atomic<bool> done{false};
-  std::thread late(SendReports, std::vector<std::pair<uintptr_t, intptr_t>>{
-                                    {StatusParam(7, old_start), reinterpret_cast<intptr_t>(kOld)},
-                                    {StatusParam(9, old_start), 0},
-                                    {StatusParam(2, new_start), 42}},
+  std::thread late(SendReports,
+                   std::vector<std::pair<uintptr_t, intptr_t>>{
+                       {StatusParam(7, old_start), reinterpret_cast<intptr_t>(kOld)},
+                       {StatusParam(9, old_start), 0},
+                       {StatusParam(2, new_start), 42}},
                    std::ref(done));
   Pump([&] { return done.load(); }, 5000);
   late.join();
-  EXPECT_EQ(form->RxLabel7.Caption(), "Буферизация... 42%") << "the current start's report is shown";
+  EXPECT_EQ(form->RxLabel7.Caption(), "Буферизация... 42%")
+      << "the current start's report is shown";
   for (const Report& r : form->Log()) EXPECT_NE(r.label, "Old");
   EXPECT_FALSE(form->sBitBtn2.Enabled());
   EXPECT_FALSE(form->NextGrid1.ColumnEnabled(0));
@@ -326,7 +345,8 @@ TEST_F(PlaybackTest, ReportsOfAnOvertakenStartAreDropped) {
   app::State().CurrentEngine = "1";
   form->Button3Click();
   done = false;
-  std::thread later(SendReports, std::vector<std::pair<uintptr_t, intptr_t>>{{StatusParam(9, new_start), 0}},
+  std::thread later(SendReports,
+                    std::vector<std::pair<uintptr_t, intptr_t>>{{StatusParam(9, new_start), 0}},
                     std::ref(done));
   Pump([&] { return done.load(); }, 5000);
   later.join();
@@ -346,9 +366,11 @@ TEST_F(PlaybackTest, StopWhileBufferingDoesNotReachTheWorker) {
 std::atomic<int> g_sync_stage{0};  // 1: the sync runs, 2: its failure report was handled
 
 TEST_F(PlaybackTest, AFailureReportDuringTheResetIsFoldedIntoIt) {
-  Station(1, "http://127.0.0.1:" + std::to_string(g_server.port()) +
-                 "/stream/tone880_128k_44100_s.mp3?burst=65536&metaint=8000&titles=A|B|C&title_every=0.3\r\n"
-                 "Станция\r\n");
+  Station(
+      1,
+      "http://127.0.0.1:" + std::to_string(g_server.port()) +
+          "/stream/tone880_128k_44100_s.mp3?burst=65536&metaint=8000&titles=A|B|C&title_every=0.3\r\n"
+          "Станция\r\n");
   form->StartStation(1);
   ASSERT_TRUE(LogHas(7, "A"));
   const uint32_t stream = app::State().AudioChannel.load();
@@ -358,14 +380,18 @@ TEST_F(PlaybackTest, AFailureReportDuringTheResetIsFoldedIntoIt) {
   s_start = start;
   // At the next title, a sync of the stream waits until the reset's release has taken the
   // stream (the release then waits for this thread), and reports a failure from there.
-  BASS_ChannelSetSync(stream, BASS_SYNC_META, 0, [](HSYNC, DWORD ch, DWORD, void*) {
-    int expected = 0;
-    if (!g_sync_stage.compare_exchange_strong(expected, 1)) return;
-    for (int i = 0; i < 5000 && BASS_StreamGetFilePosition(ch, BASS_FILEPOS_END) != ~0ULL; ++i) loopback::sleep_ms(1);
-    tk::SendMessageTo(app::State().StatusTarget.load(), playback::kPlayerStatusMessage,
-                      playback::StatusParam(playback::kStatusFailed, s_start), 0);
-    g_sync_stage = 2;
-  }, nullptr);
+  BASS_ChannelSetSync(
+      stream, BASS_SYNC_META, 0,
+      [](HSYNC, DWORD ch, DWORD, void*) {
+        int expected = 0;
+        if (!g_sync_stage.compare_exchange_strong(expected, 1)) return;
+        for (int i = 0; i < 5000 && BASS_StreamGetFilePosition(ch, BASS_FILEPOS_END) != ~0ULL; ++i)
+          loopback::sleep_ms(1);
+        tk::SendMessageTo(app::State().StatusTarget.load(), playback::kPlayerStatusMessage,
+                          playback::StatusParam(playback::kStatusFailed, s_start), 0);
+        g_sync_stage = 2;
+      },
+      nullptr);
   ASSERT_TRUE(Pump([] { return g_sync_stage.load() >= 1; }, 10000));
   form->Clear();
   try {
@@ -407,8 +433,11 @@ TEST_F(PlaybackTest, EngineFromTheStationFile) {
     std::string third;  // "" with no third line at all: see `lines`
     int lines;
     bool worker, media;
-  } cases[] = {{"", 2, true, false}, {"0", 3, true, false}, {"1", 3, false, true},
-               {"", 3, false, false}, {"yes", 3, false, false}};
+  } cases[] = {{"", 2, true, false},
+               {"0", 3, true, false},
+               {"1", 3, false, true},
+               {"", 3, false, false},
+               {"yes", 3, false, false}};
   for (const auto& c : cases) {
     Station(1, url + "\r\nСтанция\r\n" + (c.lines == 3 ? c.third + "\r\n" : ""));
     player->plays = player->stops = 0;
@@ -505,8 +534,9 @@ TEST_F(PlaybackTest, VolumeKeysReachNoControl) {
     int start, vk;
     bool shift;
     int expect;
-  } cases[] = {{25, tk::kVkUp, false, 26},  {25, 0x6B, false, 26},  {25, tk::kVkDown, false, 24},
-               {25, 0x6D, false, 24},      {95, tk::kVkUp, true, 100}, {5, tk::kVkDown, true, 0},
+  } cases[] = {{25, tk::kVkUp, false, 26},   {25, 0x6B, false, 26},
+               {25, tk::kVkDown, false, 24}, {25, 0x6D, false, 24},
+               {95, tk::kVkUp, true, 100},   {5, tk::kVkDown, true, 0},
                {100, tk::kVkUp, false, 100}, {0, 0x6D, true, 0}};
   for (const auto& c : cases) {
     form->sTrackBar1.SetPosition(c.start);
@@ -569,7 +599,9 @@ TEST_F(PlaybackTest, BuiltInPlayerPlaysAndReportsItsRate) {
   // The start stops the player first; then it connects.
   auto connecting = std::find(statuses.begin(), statuses.end(), "Подключение...");
   EXPECT_NE(connecting, statuses.end());
-  EXPECT_LT(connecting - statuses.begin(), std::find(statuses.begin(), statuses.end(), "Воспроизведение: 128 K/с") - statuses.begin());
+  EXPECT_LT(
+      connecting - statuses.begin(),
+      std::find(statuses.begin(), statuses.end(), "Воспроизведение: 128 K/с") - statuses.begin());
   EXPECT_EQ(form->RxLabel6.Hint(), "128 K/с");
   EXPECT_EQ(form->WindowsMediaPlayer1->Volume(), 50) << "the control's own start volume";
   form->sBitBtn3Click();
@@ -616,7 +648,8 @@ TEST_F(PlaybackTest, DownloadEndingWhileBufferingEndsTheBufferingAndSaysSo) {
   EXPECT_TRUE(form->sBitBtn2.Enabled());
   EXPECT_TRUE(Pump([] { return playback::RunningWorkers() == 0; }, 5000)) << "the worker ended";
   uint32_t h = app::State().AudioChannel.load();
-  EXPECT_EQ(BASS_StreamGetFilePosition(h, BASS_FILEPOS_END), BASS_StreamGetFilePosition(h, BASS_FILEPOS_DOWNLOAD))
+  EXPECT_EQ(BASS_StreamGetFilePosition(h, BASS_FILEPOS_END),
+            BASS_StreamGetFilePosition(h, BASS_FILEPOS_DOWNLOAD))
       << "once the download has ended, the end is what was downloaded";
 }
 
@@ -654,8 +687,8 @@ TEST_F(PlaybackTest, DroppedConnectionWhilePlayingReconnectsAndTitlesGoOn) {
   loopback::http_get(Url("/_requests?clear=1"));
   // Each connection ends after 100 000 bytes (about 2 s past the burst).
   app::State().CurrentEngine = "0";
-  app::State().CurrentStreamUrl =
-      Url("/stream/tone880_128k_44100_s.mp3?burst=65536&limit=100000&metaint=8000&titles=One|Two&title_every=1");
+  app::State().CurrentStreamUrl = Url(
+      "/stream/tone880_128k_44100_s.mp3?burst=65536&limit=100000&metaint=8000&titles=One|Two&title_every=1");
   form->Button3Click();
   ASSERT_TRUE(LogHas(7, "One"));
   g_windows = g_loud_windows = 0;
@@ -678,13 +711,16 @@ TEST_F(PlaybackTest, ReconnectGivesUpAndTheUserStopCancelsIt) {
   // One connection with a second of audio; later connections are answered by nobody.
   std::string mp3;
   {
-    std::ifstream in(std::string(TIVOLNA_MEDIA_DIR) + "/tone440_128k_44100_s.mp3", std::ios::binary);
+    std::ifstream in(std::string(TIVOLNA_MEDIA_DIR) + "/tone440_128k_44100_s.mp3",
+                     std::ios::binary);
     mp3.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   }
   ASSERT_GT(mp3.size(), 100000u);
   LocalServer once([&](int fd) {
     LocalServer::read_request(fd);
-    LocalServer::send_text(fd, "HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\nicy-br: 128\r\n\r\n" + mp3.substr(0, 90000));
+    LocalServer::send_text(fd,
+                           "HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\nicy-br: 128\r\n\r\n" +
+                               mp3.substr(0, 90000));
   });
   audio::test_hooks::SetReconnectPause(50);
   audio::test_hooks::SetTimeouts(300, 300, 300);
@@ -699,19 +735,25 @@ TEST_F(PlaybackTest, ReconnectGivesUpAndTheUserStopCancelsIt) {
   // The stop button ends the retries at once: no "Нет сигнала" afterwards.
   LocalServer again([&](int fd) {
     LocalServer::read_request(fd);
-    LocalServer::send_text(fd, "HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\nicy-br: 128\r\n\r\n" + mp3.substr(0, 90000));
+    LocalServer::send_text(fd,
+                           "HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\nicy-br: 128\r\n\r\n" +
+                               mp3.substr(0, 90000));
   });
   audio::test_hooks::SetReconnectPause(2000);
   form->Clear();
   app::State().CurrentStreamUrl = "http://127.0.0.1:" + std::to_string(again.port()) + "/live";
   form->Button3Click();
   ASSERT_TRUE(LogHas(9, "В эфире"));
-  Pump([] { return BASS_StreamGetFilePosition(app::State().AudioChannel.load(), BASS_FILEPOS_CONNECTED) == 0; }, 5000);
+  Pump(
+      [] {
+        return BASS_StreamGetFilePosition(app::State().AudioChannel.load(),
+                                          BASS_FILEPOS_CONNECTED) == 0;
+      },
+      5000);
   form->sBitBtn3Click();
   Pump([] { return false; }, 3000);
   for (const Report& r : form->Log()) EXPECT_NE(r.label, "Нет сигнала");
   EXPECT_EQ(form->RxLabel7.Caption(), "В эфире");
 }
-
 
 }  // namespace

@@ -21,10 +21,10 @@ namespace {
 using tk::headless::MessageBoxes;
 const std::string kRun = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 
-std::string Config(const std::string& updates, const std::string& open_last, const std::string& volume,
-                   const std::string& last, const std::string& autorun) {
-  return "check_updates\r\n" + updates + "\r\nopen_last\r\n" + open_last + "\r\nstart_volume\r\n" + volume +
-         "\r\nlast_number\r\n" + last + "\r\nautorun\r\n" + autorun + "\r\n";
+std::string Config(const std::string& updates, const std::string& open_last,
+                   const std::string& volume, const std::string& last, const std::string& autorun) {
+  return "check_updates\r\n" + updates + "\r\nopen_last\r\n" + open_last + "\r\nstart_volume\r\n" +
+         volume + "\r\nlast_number\r\n" + last + "\r\nautorun\r\n" + autorun + "\r\n";
 }
 
 struct SettingsTest : ::testing::Test {
@@ -63,9 +63,10 @@ TEST_F(SettingsTest, ReadingByPosition) {
   } cases[] = {
       {Config("1", "0", "25", "-1", "0"), 1, 0, 25, -1, 0, true},
       {Config("0", "0", "40", "garbage", "1"), 0, 0, 40, -1, 1, false},  // line 8 not converted
-      {Config("00", " 0", "$1F", "x", "false"), 1, 1, 31, -1, 1, true},   // x: a conversion error
+      {Config("00", " 0", "$1F", "x", "false"), 1, 1, 31, -1, 1, true},  // x: a conversion error
       {Config("", "1", "+7", "-1", ""), 1, 1, 7, -1, 1, true},
-      {"wrong\r\n0\r\norder\r\n1\r\nkeys\r\n12\r\nhere\r\n-1\r\nok\r\n0\r\n", 0, 1, 12, -1, 0, false},
+      {"wrong\r\n0\r\norder\r\n1\r\nkeys\r\n12\r\nhere\r\n-1\r\nok\r\n0\r\n", 0, 1, 12, -1, 0,
+       false},
   };
   for (const auto& c : cases) {
     Start(c.file.c_str());
@@ -133,7 +134,8 @@ TEST_F(SettingsTest, ResumesTheLastStation) {
 }
 
 TEST_F(SettingsTest, WritersAndTheirSources) {
-  const std::string exe = "\"" + base::ExePath().u8string() + "\"";  // quoted: spaces cannot split it
+  const std::string exe =
+      "\"" + base::ExePath().u8string() + "\"";  // quoted: spaces cannot split it
   // The exit writer after a missing file writes the variables: station 0, flags off.
   Start(nullptr);
   Form1->sTrackBar1.SetPosition(40);
@@ -179,7 +181,8 @@ TEST_F(SettingsTest, AFailingWriteLeavesTheOldFileWhole) {
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "config2.txt"));
   tk::Application::Get().Dispatch([] { Form1->Image4Click(); });
   EXPECT_EQ(dir.Read("config.txt"), old);
-  EXPECT_TRUE(tk::headless::Window(Form1->GetHandle()).visible) << "a failed exit writer does not close";
+  EXPECT_TRUE(tk::headless::Window(Form1->GetHandle()).visible)
+      << "a failed exit writer does not close";
   // The new file cannot be created: nothing is written, the registry is not touched.
   tk::headless::FailRegistryWrites(false);
   std::filesystem::create_directory(dir.path() / "config2.txt");
@@ -198,17 +201,21 @@ TEST_F(SettingsTest, AFileThatCannotBeReplacedLeavesTheRunValueAlone) {
     bool apply;         // Apply, else the close picture
     bool autorun;       // what the writer would set
     bool value_before;  // a Run value exists beforehand
-  } cases[] = {{true, true, false}, {true, false, true}, {false, true, false}, {false, false, true}};
+  } cases[] = {
+      {true, true, false}, {true, false, true}, {false, true, false}, {false, false, true}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.apply ? "Apply" : "close picture") + (c.autorun ? ", autorun on" : ", autorun off"));
+    SCOPED_TRACE(std::string(c.apply ? "Apply" : "close picture") +
+                 (c.autorun ? ", autorun on" : ", autorun off"));
     const std::string old = Config("0", "0", "25", "-1", c.autorun ? "0" : "1");
     if (std::filesystem::exists(dir.path() / "config.txt"))
       std::filesystem::permissions(dir.path() / "config.txt", std::filesystem::perms::owner_write,
                                    std::filesystem::perm_options::add);
     Start(old.c_str());
     if (c.value_before) tk::headless::SetRegistryValue(kRun, "Tivolna", before);
-    std::filesystem::permissions(dir.path() / "config.txt", std::filesystem::perms::owner_write |
-                                 std::filesystem::perms::group_write | std::filesystem::perms::others_write,
+    std::filesystem::permissions(dir.path() / "config.txt",
+                                 std::filesystem::perms::owner_write |
+                                     std::filesystem::perms::group_write |
+                                     std::filesystem::perms::others_write,
                                  std::filesystem::perm_options::remove);
     tk::headless::ClearMessageBoxes();
     if (c.apply) {
@@ -217,7 +224,8 @@ TEST_F(SettingsTest, AFileThatCannotBeReplacedLeavesTheRunValueAlone) {
     } else {
       app::State().AutorunEnabled = c.autorun ? 1 : 0;
       tk::Application::Get().Dispatch([] { Form1->Image4Click(); });
-      EXPECT_TRUE(tk::headless::Window(Form1->GetHandle()).visible) << "a failed exit writer does not close";
+      EXPECT_TRUE(tk::headless::Window(Form1->GetHandle()).visible)
+          << "a failed exit writer does not close";
     }
     ASSERT_EQ(MessageBoxes().size(), 1u);
     EXPECT_EQ(MessageBoxes()[0].text, "File access denied");
@@ -240,7 +248,8 @@ TEST_F(SettingsTest, AFileThatCannotBeReplacedLeavesTheRunValueAlone) {
   tk::headless::FailRegistryWrites(true);
   Form1->sTrackBar1.SetPosition(60);
   tk::Application::Get().Dispatch([] { Form2->sBitBtn1Click(); });
-  EXPECT_EQ(dir.Read("config.txt"), Config("0", "0", "25", "-1", "1")) << "the file agrees with the registry";
+  EXPECT_EQ(dir.Read("config.txt"), Config("0", "0", "25", "-1", "1"))
+      << "the file agrees with the registry";
   tk::headless::FailRegistryWrites(false);
   // No file before and a failing registry step: no file after.
   std::filesystem::remove(dir.path() / "config.txt");
@@ -260,7 +269,8 @@ TEST_F(SettingsTest, SettingsWindowOpensTogglesAndKeepsItsBoxes) {
   EXPECT_TRUE(Form2->sCheckBox2.Checked());
   EXPECT_TRUE(Form2->sCheckBox1.Checked());
   EXPECT_FALSE(Form2->sCheckBox3.Checked());
-  EXPECT_FALSE(Form2->sBitBtn1.Enabled()) << "ticking boxes enabled Apply, opening disabled it again";
+  EXPECT_FALSE(Form2->sBitBtn1.Enabled())
+      << "ticking boxes enabled Apply, opening disabled it again";
   // Clearing "open last" and leaving with OK: the next opening ticks it again.
   tk::headless::ClickOn(Form2->sCheckBox1);
   EXPECT_FALSE(Form2->sCheckBox1.Checked());
@@ -298,8 +308,9 @@ TEST_F(SettingsTest, SettingsWindowOpensTogglesAndKeepsItsBoxes) {
 TEST_F(SettingsTest, TabOrderLikeTheOtherWindows) {
   Start(Config("0", "0", "25", "-1", "0").c_str());
   Form2->sBitBtn1.SetEnabled(true);
-  const std::vector<tk::WindowedControl*> order = {&Form2->sCheckBox3, &Form2->sCheckBox2, &Form2->sCheckBox1,
-                                                   &Form2->sButton1, &Form2->sButton3, &Form2->sBitBtn1};
+  const std::vector<tk::WindowedControl*> order = {&Form2->sCheckBox3, &Form2->sCheckBox2,
+                                                   &Form2->sCheckBox1, &Form2->sButton1,
+                                                   &Form2->sButton3,   &Form2->sBitBtn1};
   const tk::WindowedControl* c = nullptr;
   for (size_t i = 0; i < order.size() * 2; ++i) {
     c = Form2->NextInTabOrder(c, false);

@@ -59,7 +59,8 @@ TEST_F(StartupTest, CreatesFourWindowsInOrderAndEndsWithZero) {
   auto created = tk::headless::CreatedWindows();
   ASSERT_EQ(created.size(), 4u);
   for (size_t i = 0; i < created.size(); ++i)
-    EXPECT_EQ(tk::headless::Window(created[i]).caption, tk::Application::Get().Forms()[i]->Caption());
+    EXPECT_EQ(tk::headless::Window(created[i]).caption,
+              tk::Application::Get().Forms()[i]->Caption());
   EXPECT_EQ(Form1->Caption(), "Тиволна");
   EXPECT_EQ(tk::Application::Get().Forms()[1]->Caption(), "Настройка");
   EXPECT_EQ(tk::Application::Get().Forms()[2]->Caption(), "Редактор радиостанции");
@@ -132,7 +133,7 @@ TEST_F(StartupTest, FailedScanShowsTheErrorAndStartUpGoesOn) {
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].text, "'desktop' is not a valid integer value");
   EXPECT_FALSE(std::filesystem::exists(dir.Stations() / "thumbs.db"));  // came before the scan
-  EXPECT_EQ(app::State().IsFavourite, 1);                                 // came after it
+  EXPECT_EQ(app::State().IsFavourite, 1);                               // came after it
   EXPECT_EQ(app::State().StatusTarget.load(), tk::headless::CreatedWindows()[0]);
   EXPECT_STREQ(app::State().UserAgentText, app::kUserAgent);
   EXPECT_EQ(tk::headless::CreatedWindows().size(), 4u);

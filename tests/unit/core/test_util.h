@@ -33,7 +33,8 @@ class TempExeFolder {
   // The pictures the main window loads from beside the exe.
   void CopyPictures() const {
     for (const char* f : {"fav.png", "notfav.png", "vol.png", "voloff.png"})
-      std::filesystem::copy_file(std::filesystem::path(TIVOLNA_SOURCE_DIR) / "assets/dist" / f, dir_ / f);
+      std::filesystem::copy_file(std::filesystem::path(TIVOLNA_SOURCE_DIR) / "assets/dist" / f,
+                                 dir_ / f);
   }
   std::filesystem::path Stations() const { return dir_ / "Stations"; }
   void Write(const std::filesystem::path& rel, const std::string& bytes) const {

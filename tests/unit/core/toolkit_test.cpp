@@ -116,7 +116,7 @@ TEST_F(ToolkitTest, FailedCreationHandlerStillCreatesTheForm) {
   auto* next = tk::Application::Get().CreateForm<RecordingForm>();
   EXPECT_EQ(bad->step, 1);
   EXPECT_EQ(tk::Application::Get().MainForm(), bad);
-  EXPECT_TRUE(bad->Visible());   // the main form is shown after creation
+  EXPECT_TRUE(bad->Visible());  // the main form is shown after creation
   EXPECT_FALSE(next->Visible());
   auto boxes = tk::headless::MessageBoxes();
   ASSERT_EQ(boxes.size(), 1u);
@@ -155,10 +155,8 @@ namespace {
 class Panel : public tk::Form {
  public:
   Panel()
-      : tk::Form("Panel", "Panel"),
-        slider(this, "slider", {10, 10, 207, 31}, 0, 100, 25),
-        button(this, "button", {10, 50, 55, 23}),
-        box(this, "box", {10, 80, 150, 19}, "Box") {
+      : tk::Form("Panel", "Panel"), slider(this, "slider", {10, 10, 207, 31}, 0, 100, 25),
+        button(this, "button", {10, 50, 55, 23}), box(this, "box", {10, 80, 150, 19}, "Box") {
     SetBounds(0, 0, 300, 120);
     slider.OnChange = [this] { changes.push_back(slider.Position()); };
     button.OnClick = [this] { ++clicks; };
@@ -200,7 +198,7 @@ TEST_F(ControlsTest, SliderKeysWheelAndMouse) {
   tk::TrackBar& s = f->slider;
   const struct {
     int vk, expect;
-  } keys[] = {{tk::kVkRight, 26}, {tk::kVkUp, 27}, {tk::kVkLeft, 26}, {tk::kVkDown, 25},
+  } keys[] = {{tk::kVkRight, 26}, {tk::kVkUp, 27},   {tk::kVkLeft, 26}, {tk::kVkDown, 25},
               {tk::kVkPrior, 35}, {tk::kVkNext, 25}, {tk::kVkEnd, 100}, {tk::kVkHome, 0}};
   for (auto k : keys) {
     EXPECT_TRUE(tk::headless::KeyDown(s, k.vk));
@@ -255,9 +253,9 @@ TEST_F(ControlsTest, ButtonClicksOnlyWhenEnabledAndReleasedInside) {
 }
 
 TEST_F(ControlsTest, CheckBoxReportsEveryChangeWhoeverMakesIt) {
-  f->box.SetChecked(true);   // by the program
-  f->box.SetChecked(true);   // no change, no event
-  tk::headless::ClickOn(f->box);   // by the user
+  f->box.SetChecked(true);        // by the program
+  f->box.SetChecked(true);        // no change, no event
+  tk::headless::ClickOn(f->box);  // by the user
   tk::headless::KeyDown(f->box, tk::kVkSpace);
   EXPECT_EQ(f->box_events, (std::vector<bool>{true, false, true}));
 }
@@ -327,12 +325,14 @@ TEST_F(ToolkitTest, WorkAsideKeepsMessagesFlowingAndPassesItsErrorOn) {
       posted_on = std::this_thread::get_id();
       posted_ran = true;
     });
-    for (int i = 0; i < 200 && !posted_ran; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (int i = 0; i < 200 && !posted_ran; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
     seen_by_work = posted_ran.load();
   });
   EXPECT_TRUE(seen_by_work) << "posted work ran while the work was still waiting";
   EXPECT_EQ(posted_on, ui);
-  EXPECT_THROW(tk::Application::Get().RunAside([] { throw base::Error("File not found"); }), base::Error);
+  EXPECT_THROW(tk::Application::Get().RunAside([] { throw base::Error("File not found"); }),
+               base::Error);
 }
 
 TEST(CanvasTest, CoverageIsExactAtEdges) {
@@ -368,7 +368,8 @@ TEST(CanvasTest, ShrinkingAveragesAndKeepsTransparentEdgesClean) {
   // A 4x4 checkerboard of black and white shrinks to an even grey, not to one of the two.
   tk::Bitmap board(4, 4);
   for (int y = 0; y < 4; ++y)
-    for (int x = 0; x < 4; ++x) board.At(x, y) = (x + y) % 2 ? tk::Rgb(255, 255, 255) : tk::Rgb(0, 0, 0);
+    for (int x = 0; x < 4; ++x)
+      board.At(x, y) = (x + y) % 2 ? tk::Rgb(255, 255, 255) : tk::Rgb(0, 0, 0);
   tk::Bitmap small = tk::Resample(board, 2, 2);
   for (tk::Colour px : small.pixels) EXPECT_NEAR(tk::RedOf(px), 128, 1);
   // Transparent black next to opaque red must not darken the red.
@@ -420,7 +421,8 @@ TEST_F(ThreadRuleDeathTest, WrongThreadCallsDieNamingTheCall) {
       {"Application::ShowMessage", [] { tk::Application::Get().ShowMessage("x"); }},
   };
   for (auto& c : cases)
-    EXPECT_DEATH(OnWorker(c.run), std::string(c.call) + ".*called off the user-interface thread") << c.call;
+    EXPECT_DEATH(OnWorker(c.run), std::string(c.call) + ".*called off the user-interface thread")
+        << c.call;
   // Nothing of it happened here.
   EXPECT_EQ(f->slider.Position(), 25);
   EXPECT_TRUE(f->button.Enabled());
