@@ -112,8 +112,7 @@ class AvCodec {
           case AV_SAMPLE_FMT_S16:
             v = reinterpret_cast<const int16_t*>(frame_->data[0])[i * total + c];
             break;
-          default:
-            break;  // not used by these decoders
+          default: break;  // not used by these decoders
         }
         pcm_[i * ch + c] = v;
       }

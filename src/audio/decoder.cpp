@@ -161,13 +161,10 @@ std::unique_ptr<Decoder> MakeMpegDecoder(int out_rate) {
 
 std::unique_ptr<Decoder> MakeDecoder(Format format, int out_rate) {
   switch (format) {
-    case Format::Aac:
-      return MakeAacDecoder(out_rate);
-    case Format::Ogg:
-      return MakeOggDecoder(out_rate);
+    case Format::Aac: return MakeAacDecoder(out_rate);
+    case Format::Ogg: return MakeOggDecoder(out_rate);
     case Format::Mpeg:
-    case Format::Unknown:
-      break;
+    case Format::Unknown: break;
   }
   return MakeMpegDecoder(out_rate);
 }

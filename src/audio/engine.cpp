@@ -353,11 +353,8 @@ DWORD BASS_SetConfig(DWORD option, DWORD value) {
       case BASS_CONFIG_NET_AGENT:
         return Ok<DWORD>(
             TRUE);  // the agent is a text, set through BASS_SetConfigPtr; kept as it is
-      case BASS_CONFIG_NET_PLAYLIST:
-        Eng().follow_playlists = value != 0;
-        return Ok<DWORD>(TRUE);
-      default:
-        return Fail<DWORD>(BASS_ERROR_ILLTYPE, FALSE);
+      case BASS_CONFIG_NET_PLAYLIST: Eng().follow_playlists = value != 0; return Ok<DWORD>(TRUE);
+      default: return Fail<DWORD>(BASS_ERROR_ILLTYPE, FALSE);
     }
   } catch (...) {
     return Fail<DWORD>(BASS_ERROR_UNKNOWN, FALSE);

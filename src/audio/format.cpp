@@ -58,8 +58,7 @@ bool SniffOne(Format f, const uint8_t* d, size_t n, Sniffed& out) {
     case Format::Ogg:
       if (!FindOggPage(d, n, offset, kbps)) return false;
       break;
-    case Format::Unknown:
-      return false;
+    case Format::Unknown: return false;
   }
   out.format = f;
   out.offset = offset;

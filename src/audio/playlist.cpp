@@ -134,8 +134,7 @@ std::vector<std::string> ParsePlaylist(PlaylistKind kind, const std::string& raw
   std::string body = StripBom(raw);
   std::vector<std::string> out;
   switch (kind) {
-    case PlaylistKind::None:
-      break;
+    case PlaylistKind::None: break;
     case PlaylistKind::M3u:
     case PlaylistKind::UrlList:
       for (const std::string& l : SplitLines(body)) {

@@ -15,36 +15,22 @@ bool Aborted(const OpenParams& p) { return p.abort && p.abort->load(); }
 
 int CodeOf(net::Error e) {
   switch (e) {
-    case net::Error::None:
-      return BASS_OK;
-    case net::Error::BadUrl:
-      return BASS_ERROR_FILEOPEN;
-    case net::Error::Lookup:
-      return BASS_ERROR_LOOKUP;
-    case net::Error::Refused:
-      return BASS_ERROR_NONET;
-    case net::Error::Timeout:
-      return BASS_ERROR_TIMEOUT;
-    case net::Error::Aborted:
-      return BASS_ERROR_ABORTED;
-    case net::Error::TooManyRedirects:
-      return BASS_ERROR_REDIRECTS;
-    case net::Error::TooLarge:
-      return BASS_ERROR_TOOLARGE;
-    case net::Error::TlsHandshake:
-      return BASS_ERROR_SSL;
-    case net::Error::CertUnknownIssuer:
-      return BASS_ERROR_CERT_ISSUER;
-    case net::Error::CertExpired:
-      return BASS_ERROR_CERT_EXPIRED;
-    case net::Error::CertHostMismatch:
-      return BASS_ERROR_CERT_HOST;
-    case net::Error::CertInvalid:
-      return BASS_ERROR_CERT_INVALID;
+    case net::Error::None: return BASS_OK;
+    case net::Error::BadUrl: return BASS_ERROR_FILEOPEN;
+    case net::Error::Lookup: return BASS_ERROR_LOOKUP;
+    case net::Error::Refused: return BASS_ERROR_NONET;
+    case net::Error::Timeout: return BASS_ERROR_TIMEOUT;
+    case net::Error::Aborted: return BASS_ERROR_ABORTED;
+    case net::Error::TooManyRedirects: return BASS_ERROR_REDIRECTS;
+    case net::Error::TooLarge: return BASS_ERROR_TOOLARGE;
+    case net::Error::TlsHandshake: return BASS_ERROR_SSL;
+    case net::Error::CertUnknownIssuer: return BASS_ERROR_CERT_ISSUER;
+    case net::Error::CertExpired: return BASS_ERROR_CERT_EXPIRED;
+    case net::Error::CertHostMismatch: return BASS_ERROR_CERT_HOST;
+    case net::Error::CertInvalid: return BASS_ERROR_CERT_INVALID;
     case net::Error::Send:
     case net::Error::BadHead:
-    case net::Error::Body:
-      break;
+    case net::Error::Body: break;
   }
   return BASS_ERROR_PROTOCOL;
 }

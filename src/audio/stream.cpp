@@ -260,18 +260,12 @@ void Stream::Shutdown() {
 QWORD Stream::FilePosition(DWORD mode) {
   std::lock_guard<std::mutex> l(m_);
   switch (mode) {
-    case BASS_FILEPOS_CURRENT:
-      return consumed_;
-    case BASS_FILEPOS_DOWNLOAD:
-      return downloaded_;
-    case BASS_FILEPOS_END:
-      return end_bytes_;
-    case BASS_FILEPOS_CONNECTED:
-      return connected_ ? 1 : 0;
-    case BASS_FILEPOS_BUFFER:
-      return downloaded_ - consumed_;
-    default:
-      return ~static_cast<QWORD>(0);
+    case BASS_FILEPOS_CURRENT: return consumed_;
+    case BASS_FILEPOS_DOWNLOAD: return downloaded_;
+    case BASS_FILEPOS_END: return end_bytes_;
+    case BASS_FILEPOS_CONNECTED: return connected_ ? 1 : 0;
+    case BASS_FILEPOS_BUFFER: return downloaded_ - consumed_;
+    default: return ~static_cast<QWORD>(0);
   }
 }
 

@@ -16,38 +16,26 @@ namespace fs = std::filesystem;
 
 const char* LogoKindName(LogoKind kind) {
   switch (kind) {
-    case LogoKind::Jpeg:
-      return "JPEG";
-    case LogoKind::Gif:
-      return "GIF";
-    case LogoKind::Png:
-      return "PNG";
-    case LogoKind::Unknown:
-      return "unknown";
-    case LogoKind::Empty:
-      return "empty";
-    case LogoKind::Missing:
-      return "missing";
-    case LogoKind::TooLarge:
-      return "too large";
+    case LogoKind::Jpeg: return "JPEG";
+    case LogoKind::Gif: return "GIF";
+    case LogoKind::Png: return "PNG";
+    case LogoKind::Unknown: return "unknown";
+    case LogoKind::Empty: return "empty";
+    case LogoKind::Missing: return "missing";
+    case LogoKind::TooLarge: return "too large";
   }
   return "";
 }
 
 std::string LogoExtension(LogoKind kind) {
   switch (kind) {
-    case LogoKind::Jpeg:
-      return ".jpg";
-    case LogoKind::Gif:
-      return ".gif";
-    case LogoKind::Png:
-      return ".png";
-    case LogoKind::Unknown:
-      return "";
+    case LogoKind::Jpeg: return ".jpg";
+    case LogoKind::Gif: return ".gif";
+    case LogoKind::Png: return ".png";
+    case LogoKind::Unknown: return "";
     case LogoKind::Empty:
     case LogoKind::Missing:
-    case LogoKind::TooLarge:
-      return ".txt";
+    case LogoKind::TooLarge: return ".txt";
   }
   return "";
 }
@@ -78,16 +66,11 @@ LogoKind KindBySignature(const std::string& h) {
 
 LogoKind KindByFirstByte(const std::string& h) {
   switch (h.empty() ? 26 : static_cast<unsigned char>(h[0])) {
-    case 26:
-      return LogoKind::Empty;
-    case 71:
-      return LogoKind::Gif;
-    case 137:
-      return LogoKind::Png;
-    case 255:
-      return LogoKind::Jpeg;
-    default:
-      return LogoKind::Unknown;
+    case 26: return LogoKind::Empty;
+    case 71: return LogoKind::Gif;
+    case 137: return LogoKind::Png;
+    case 255: return LogoKind::Jpeg;
+    default: return LogoKind::Unknown;
   }
 }
 

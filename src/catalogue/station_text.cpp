@@ -125,8 +125,7 @@ std::multimap<std::string, std::string> TitlesByAddress(audio::PlaylistKind kind
       }
       break;
     }
-    case audio::PlaylistKind::None:
-      break;
+    case audio::PlaylistKind::None: break;
   }
   return titles;
 }

@@ -18,12 +18,9 @@ namespace {
 
 [[noreturn]] void Invalid(Kind kind) {
   switch (kind) {
-    case Kind::kJpeg:
-      throw base::Error("JPEG image is not valid");
-    case Kind::kPng:
-      throw base::Error("PNG image is not valid");
-    default:
-      throw base::Error("GIF image is not valid");
+    case Kind::kJpeg: throw base::Error("JPEG image is not valid");
+    case Kind::kPng: throw base::Error("PNG image is not valid");
+    default: throw base::Error("GIF image is not valid");
   }
 }
 
@@ -282,12 +279,9 @@ tk::Bitmap Decode(const std::string& bytes, Kind kind) { return Decode(bytes, ki
 
 tk::Bitmap Decode(const std::string& bytes, Kind kind, tk::Size fit) {
   switch (kind) {
-    case Kind::kJpeg:
-      return DecodeJpeg(bytes, fit);
-    case Kind::kPng:
-      return DecodePng(bytes);
-    default:
-      return DecodeGif(bytes);
+    case Kind::kJpeg: return DecodeJpeg(bytes, fit);
+    case Kind::kPng: return DecodePng(bytes);
+    default: return DecodeGif(bytes);
   }
 }
 

@@ -100,8 +100,7 @@ ChunkedDecoder::Result ChunkedDecoder::Feed(const char* data, size_t n, std::str
         state_ = State::Size;
         break;
       case State::Done:
-      case State::Failed:
-        break;
+      case State::Failed: break;
     }
   }
   if (state_ == State::Done) return Result::Done;

@@ -21,16 +21,10 @@ Error ReadBody(Response& resp, size_t max_body, Deadline read_by, std::string& b
   auto take = [&](const char* data, size_t n, Error& e) {
     if (chunked) {
       switch (dechunk.Feed(data, n, body)) {
-        case ChunkedDecoder::Result::More:
-          return false;
-        case ChunkedDecoder::Result::Done:
-          return true;
-        case ChunkedDecoder::Result::TooLarge:
-          e = Error::TooLarge;
-          return true;
-        case ChunkedDecoder::Result::Malformed:
-          e = Error::Body;
-          return true;
+        case ChunkedDecoder::Result::More: return false;
+        case ChunkedDecoder::Result::Done: return true;
+        case ChunkedDecoder::Result::TooLarge: e = Error::TooLarge; return true;
+        case ChunkedDecoder::Result::Malformed: e = Error::Body; return true;
       }
     }
     if (sized) {

@@ -107,16 +107,11 @@ HeadResult ReadHttpHead(Socket& sock, const HttpHeadLimits& limits, Deadline dea
   for (;;) {
     size_t got = 0;
     switch (sock.Recv(chunk, sizeof chunk, got, deadline)) {
-      case IoStatus::Ok:
-        break;
-      case IoStatus::Closed:
-        return HeadResult::Closed;
-      case IoStatus::Timeout:
-        return HeadResult::Timeout;
-      case IoStatus::Aborted:
-        return HeadResult::Aborted;
-      default:
-        return HeadResult::Error;
+      case IoStatus::Ok: break;
+      case IoStatus::Closed: return HeadResult::Closed;
+      case IoStatus::Timeout: return HeadResult::Timeout;
+      case IoStatus::Aborted: return HeadResult::Aborted;
+      default: return HeadResult::Error;
     }
     if (scanner.Feed(chunk, got)) return scanner.Finish(out);
   }

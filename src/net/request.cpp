@@ -5,53 +5,38 @@ namespace {
 
 Error FromIo(IoStatus s) {
   switch (s) {
-    case IoStatus::Ok:
-      return Error::None;
-    case IoStatus::Timeout:
-      return Error::Timeout;
-    case IoStatus::Aborted:
-      return Error::Aborted;
-    case IoStatus::NotFound:
-      return Error::Lookup;
+    case IoStatus::Ok: return Error::None;
+    case IoStatus::Timeout: return Error::Timeout;
+    case IoStatus::Aborted: return Error::Aborted;
+    case IoStatus::NotFound: return Error::Lookup;
     case IoStatus::Refused:
     case IoStatus::Closed:
-    case IoStatus::Error:
-      break;
+    case IoStatus::Error: break;
   }
   return Error::Refused;
 }
 
 Error FromHead(HeadResult r) {
   switch (r) {
-    case HeadResult::Ok:
-      return Error::None;
-    case HeadResult::Timeout:
-      return Error::Timeout;
-    case HeadResult::Aborted:
-      return Error::Aborted;
-    case HeadResult::TooLarge:
-      return Error::TooLarge;
+    case HeadResult::Ok: return Error::None;
+    case HeadResult::Timeout: return Error::Timeout;
+    case HeadResult::Aborted: return Error::Aborted;
+    case HeadResult::TooLarge: return Error::TooLarge;
     case HeadResult::Closed:
     case HeadResult::Malformed:
-    case HeadResult::Error:
-      break;
+    case HeadResult::Error: break;
   }
   return Error::BadHead;
 }
 
 Error FromTls(TlsFailure f) {
   switch (f) {
-    case TlsFailure::UnknownIssuer:
-      return Error::CertUnknownIssuer;
-    case TlsFailure::Expired:
-      return Error::CertExpired;
-    case TlsFailure::HostMismatch:
-      return Error::CertHostMismatch;
-    case TlsFailure::BadCertificate:
-      return Error::CertInvalid;
+    case TlsFailure::UnknownIssuer: return Error::CertUnknownIssuer;
+    case TlsFailure::Expired: return Error::CertExpired;
+    case TlsFailure::HostMismatch: return Error::CertHostMismatch;
+    case TlsFailure::BadCertificate: return Error::CertInvalid;
     case TlsFailure::Handshake:
-    case TlsFailure::None:
-      break;
+    case TlsFailure::None: break;
   }
   return Error::TlsHandshake;
 }

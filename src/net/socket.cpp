@@ -126,14 +126,10 @@ IoStatus Socket::Connect(const std::string& host, uint16_t port, int attempt_ms,
   if (Aborted()) return IoStatus::Aborted;
   std::vector<Address> addrs;
   switch (Lookup(host, port, deadline.WithinMs(kLookupTimeoutMs), abort_, addrs)) {
-    case LookupStatus::Ok:
-      break;
-    case LookupStatus::NotFound:
-      return IoStatus::NotFound;
-    case LookupStatus::Timeout:
-      return IoStatus::Timeout;
-    case LookupStatus::Aborted:
-      return IoStatus::Aborted;
+    case LookupStatus::Ok: break;
+    case LookupStatus::NotFound: return IoStatus::NotFound;
+    case LookupStatus::Timeout: return IoStatus::Timeout;
+    case LookupStatus::Aborted: return IoStatus::Aborted;
   }
   // Every address gets its turn (an unreachable IPv6 route must not hide a working
   // IPv4 address); the result is that of the last attempt.

@@ -14,18 +14,12 @@ namespace net {
 
 const char* TlsFailureName(TlsFailure f) {
   switch (f) {
-    case TlsFailure::None:
-      return "none";
-    case TlsFailure::Handshake:
-      return "handshake failed";
-    case TlsFailure::UnknownIssuer:
-      return "unknown issuer";
-    case TlsFailure::Expired:
-      return "certificate expired";
-    case TlsFailure::HostMismatch:
-      return "certificate for another host";
-    case TlsFailure::BadCertificate:
-      return "bad certificate";
+    case TlsFailure::None: return "none";
+    case TlsFailure::Handshake: return "handshake failed";
+    case TlsFailure::UnknownIssuer: return "unknown issuer";
+    case TlsFailure::Expired: return "certificate expired";
+    case TlsFailure::HostMismatch: return "certificate for another host";
+    case TlsFailure::BadCertificate: return "bad certificate";
   }
   return "";
 }
@@ -70,15 +64,11 @@ int TlsChannel::BioRecv(void* ctx, unsigned char* buf, size_t len) {
   IoStatus st = ch->sock_->RawRecv(buf, len, got, ch->deadline_);
   ch->last_ = st;
   switch (st) {
-    case IoStatus::Ok:
-      return static_cast<int>(got);
-    case IoStatus::Closed:
-      return 0;
+    case IoStatus::Ok: return static_cast<int>(got);
+    case IoStatus::Closed: return 0;
     case IoStatus::Timeout:
-    case IoStatus::Aborted:
-      return MBEDTLS_ERR_SSL_WANT_READ;
-    default:
-      return MBEDTLS_ERR_NET_RECV_FAILED;
+    case IoStatus::Aborted: return MBEDTLS_ERR_SSL_WANT_READ;
+    default: return MBEDTLS_ERR_NET_RECV_FAILED;
   }
 }
 

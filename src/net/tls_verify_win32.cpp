@@ -108,17 +108,12 @@ TlsFailure CheckChain(const ChainJob& job) {
   if (!CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, ctx.h, &policy, &result))
     return TlsFailure::BadCertificate;
   switch (static_cast<HRESULT>(result.dwError)) {
-    case S_OK:
-      return TlsFailure::None;
-    case CERT_E_CN_NO_MATCH:
-      return TlsFailure::HostMismatch;
-    case CERT_E_EXPIRED:
-      return TlsFailure::Expired;
+    case S_OK: return TlsFailure::None;
+    case CERT_E_CN_NO_MATCH: return TlsFailure::HostMismatch;
+    case CERT_E_EXPIRED: return TlsFailure::Expired;
     case CERT_E_UNTRUSTEDROOT:
-    case CERT_E_CHAINING:
-      return TlsFailure::UnknownIssuer;
-    default:
-      return TlsFailure::BadCertificate;
+    case CERT_E_CHAINING: return TlsFailure::UnknownIssuer;
+    default: return TlsFailure::BadCertificate;
   }
 }
 

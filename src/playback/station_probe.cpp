@@ -61,40 +61,23 @@ std::string ReasonText(int error) {
     return buf;
   }
   switch (error) {
-    case BASS_ERROR_FILEOPEN:
-      return "это не адрес потока";
-    case BASS_ERROR_MEM:
-      return "не хватило памяти";
-    case BASS_ERROR_INIT:
-      return "звук не запущен";
-    case BASS_ERROR_SSL:
-      return "не удалось установить защищённое соединение";
-    case BASS_ERROR_NONET:
-      return "сервер не отвечает или отказал в соединении";
-    case BASS_ERROR_TIMEOUT:
-      return "сервер не ответил вовремя";
-    case BASS_ERROR_FILEFORM:
-      return "по адресу нет звука в знакомом формате";
-    case BASS_ERROR_LOOKUP:
-      return "сервер с таким именем не найден";
-    case BASS_ERROR_TOOLARGE:
-      return "ответ сервера слишком велик";
-    case BASS_ERROR_REDIRECTS:
-      return "слишком много перенаправлений или вложенных плей-листов";
-    case BASS_ERROR_PROTOCOL:
-      return "сервер ответил не по правилам";
-    case BASS_ERROR_ABORTED:
-      return "подключение прервано";
-    case BASS_ERROR_CERT_ISSUER:
-      return "сертификат сервера выдан неизвестным центром";
-    case BASS_ERROR_CERT_EXPIRED:
-      return "сертификат сервера просрочен";
-    case BASS_ERROR_CERT_HOST:
-      return "сертификат сервера выдан другому сайту";
-    case BASS_ERROR_CERT_INVALID:
-      return "сертификат сервера недействителен";
-    default:
-      break;
+    case BASS_ERROR_FILEOPEN: return "это не адрес потока";
+    case BASS_ERROR_MEM: return "не хватило памяти";
+    case BASS_ERROR_INIT: return "звук не запущен";
+    case BASS_ERROR_SSL: return "не удалось установить защищённое соединение";
+    case BASS_ERROR_NONET: return "сервер не отвечает или отказал в соединении";
+    case BASS_ERROR_TIMEOUT: return "сервер не ответил вовремя";
+    case BASS_ERROR_FILEFORM: return "по адресу нет звука в знакомом формате";
+    case BASS_ERROR_LOOKUP: return "сервер с таким именем не найден";
+    case BASS_ERROR_TOOLARGE: return "ответ сервера слишком велик";
+    case BASS_ERROR_REDIRECTS: return "слишком много перенаправлений или вложенных плей-листов";
+    case BASS_ERROR_PROTOCOL: return "сервер ответил не по правилам";
+    case BASS_ERROR_ABORTED: return "подключение прервано";
+    case BASS_ERROR_CERT_ISSUER: return "сертификат сервера выдан неизвестным центром";
+    case BASS_ERROR_CERT_EXPIRED: return "сертификат сервера просрочен";
+    case BASS_ERROR_CERT_HOST: return "сертификат сервера выдан другому сайту";
+    case BASS_ERROR_CERT_INVALID: return "сертификат сервера недействителен";
+    default: break;
   }
   char buf[64];
   std::snprintf(buf, sizeof buf, "неизвестная ошибка (код %d)", error);

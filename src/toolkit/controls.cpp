@@ -439,27 +439,14 @@ bool TrackBar::KeyDown(int vk, uint8_t) {
   int p = position_.load();
   switch (vk) {
     case kVkRight:
-    case kVkUp:
-      SetPosition(p + line_);
-      return true;
+    case kVkUp: SetPosition(p + line_); return true;
     case kVkLeft:
-    case kVkDown:
-      SetPosition(p - line_);
-      return true;
-    case kVkPrior:
-      SetPosition(p + page_);
-      return true;
-    case kVkNext:
-      SetPosition(p - page_);
-      return true;
-    case kVkHome:
-      SetPosition(min_);
-      return true;
-    case kVkEnd:
-      SetPosition(max_);
-      return true;
-    default:
-      return false;
+    case kVkDown: SetPosition(p - line_); return true;
+    case kVkPrior: SetPosition(p + page_); return true;
+    case kVkNext: SetPosition(p - page_); return true;
+    case kVkHome: SetPosition(min_); return true;
+    case kVkEnd: SetPosition(max_); return true;
+    default: return false;
   }
 }
 

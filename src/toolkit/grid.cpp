@@ -265,20 +265,11 @@ bool PictureGrid::MouseWheel(int notches) {
 
 bool PictureGrid::KeyDown(int vk, uint8_t) {
   switch (vk) {
-    case kVkPrior:
-      ScrollTo(offset_ - bounds_.height);
-      return true;
-    case kVkNext:
-      ScrollTo(offset_ + bounds_.height);
-      return true;
-    case kVkHome:
-      ScrollTo(0);
-      return true;
-    case kVkEnd:
-      ScrollTo(MaxScroll());
-      return true;
-    default:
-      return false;
+    case kVkPrior: ScrollTo(offset_ - bounds_.height); return true;
+    case kVkNext: ScrollTo(offset_ + bounds_.height); return true;
+    case kVkHome: ScrollTo(0); return true;
+    case kVkEnd: ScrollTo(MaxScroll()); return true;
+    default: return false;
   }
 }
 

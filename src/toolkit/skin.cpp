@@ -14,14 +14,10 @@ struct Look {
 
 Look ButtonLook(State s) {
   switch (s) {
-    case State::kHot:
-      return {Rgb(252, 253, 255), Rgb(208, 224, 246), kBorderHot};
-    case State::kPressed:
-      return {Rgb(196, 212, 236), Rgb(224, 233, 246), kAccentDark};
-    case State::kDisabled:
-      return {Rgb(240, 242, 246), Rgb(232, 236, 241), Rgb(192, 199, 211)};
-    default:
-      return {Rgb(255, 255, 255), Rgb(221, 229, 240), kBorder};
+    case State::kHot: return {Rgb(252, 253, 255), Rgb(208, 224, 246), kBorderHot};
+    case State::kPressed: return {Rgb(196, 212, 236), Rgb(224, 233, 246), kAccentDark};
+    case State::kDisabled: return {Rgb(240, 242, 246), Rgb(232, 236, 241), Rgb(192, 199, 211)};
+    default: return {Rgb(255, 255, 255), Rgb(221, 229, 240), kBorder};
   }
 }
 

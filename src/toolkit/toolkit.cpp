@@ -147,8 +147,7 @@ void Form::DefaultHandler(Message& m) {
     case kWmActivate:
       if ((m.wparam & 0xFFFF) != 0) FormActivate();
       break;
-    default:
-      break;
+    default: break;
   }
   m.result = platform::DefaultProc(handle_, m);
 }

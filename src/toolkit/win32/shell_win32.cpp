@@ -30,14 +30,10 @@ LRESULT CALLBACK HintWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       });
       return 0;
     }
-    case WM_ERASEBKGND:
-      return 1;
-    case WM_NCHITTEST:
-      return HTTRANSPARENT;
-    case WM_MOUSEACTIVATE:
-      return MA_NOACTIVATE;
-    default:
-      return DefWindowProcW(hwnd, msg, wp, lp);
+    case WM_ERASEBKGND: return 1;
+    case WM_NCHITTEST: return HTTRANSPARENT;
+    case WM_MOUSEACTIVATE: return MA_NOACTIVATE;
+    default: return DefWindowProcW(hwnd, msg, wp, lp);
   }
 }
 
@@ -115,8 +111,7 @@ bool MenuMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT* result) {
       *result = MAKELRESULT(0, MNC_IGNORE);
       return true;
     }
-    default:
-      return false;
+    default: return false;
   }
 }
 
@@ -125,17 +120,14 @@ void TrayMessage(WPARAM wp, LPARAM lp) {
   if (it == g_trays.end()) return;
   TrayIcon* icon = it->second.icon;
   switch (static_cast<UINT>(lp)) {
-    case WM_LBUTTONUP:
-      icon->LeftClick();
-      break;
+    case WM_LBUTTONUP: icon->LeftClick(); break;
     case WM_RBUTTONUP: {
       POINT pt;
       GetCursorPos(&pt);
       icon->RightClick(pt.x, pt.y);
       break;
     }
-    default:
-      break;  // double clicks do no more than their first click
+    default: break;  // double clicks do no more than their first click
   }
 }
 

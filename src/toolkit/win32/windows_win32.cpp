@@ -183,8 +183,7 @@ LRESULT CALLBACK FieldProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
       RemovePropW(hwnd, L"TkFieldProc");
       break;
-    default:
-      break;
+    default: break;
   }
   return CallWindowProcW(old, hwnd, msg, wp, lp);
 }
@@ -205,8 +204,7 @@ LRESULT ControlProc(HWND hwnd, WindowedControl* c, UINT msg, WPARAM wp, LPARAM l
       });
       return 0;
     }
-    case WM_ERASEBKGND:
-      return 1;
+    case WM_ERASEBKGND: return 1;
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN:
@@ -258,17 +256,10 @@ LRESULT ControlProc(HWND hwnd, WindowedControl* c, UINT msg, WPARAM wp, LPARAM l
         c->Owner()->UnusedKey(static_cast<int>(wp), ShiftState());
       break;
     }
-    case WM_GETDLGCODE:
-      return DLGC_WANTARROWS | DLGC_WANTCHARS;
-    case WM_SETFOCUS:
-      c->FocusChanged(true);
-      return 0;
-    case WM_KILLFOCUS:
-      c->FocusChanged(false);
-      return 0;
-    case WM_ENABLE:
-      InvalidateRect(hwnd, nullptr, FALSE);
-      return 0;
+    case WM_GETDLGCODE: return DLGC_WANTARROWS | DLGC_WANTCHARS;
+    case WM_SETFOCUS: c->FocusChanged(true); return 0;
+    case WM_KILLFOCUS: c->FocusChanged(false); return 0;
+    case WM_ENABLE: InvalidateRect(hwnd, nullptr, FALSE); return 0;
     case WM_COMMAND:
       if (HIWORD(wp) == EN_CHANGE) {
         HWND field = reinterpret_cast<HWND>(lp);
@@ -293,8 +284,7 @@ LRESULT ControlProc(HWND hwnd, WindowedControl* c, UINT msg, WPARAM wp, LPARAM l
         return TRUE;
       }
       break;
-    default:
-      break;
+    default: break;
   }
   return DefWindowProcW(hwnd, msg, wp, lp);
 }
@@ -322,12 +312,8 @@ LRESULT CALLBACK UtilityWndProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       if (it != g_timers.end()) it->second->Target()->Fire();
       return 0;
     }
-    case kMsgPost:
-      RunPosted();
-      return 0;
-    case kMsgTray:
-      TrayMessage(wp, lp);
-      return 0;
+    case kMsgPost: RunPosted(); return 0;
+    case kMsgTray: TrayMessage(wp, lp); return 0;
     case WM_HOTKEY: {
       auto it = g_hot_keys.find(static_cast<int>(wp));
       if (it != g_hot_keys.end()) it->second->Press();
@@ -353,8 +339,7 @@ intptr_t FormDefault(HWND hwnd, Form* form, Message& m) {
                     [&](Canvas& c) { form->PaintSurface(c, ps.Area()); });
       return 0;
     }
-    case WM_ERASEBKGND:
-      return 1;
+    case WM_ERASEBKGND: return 1;
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
     case WM_MBUTTONDOWN: {
@@ -380,12 +365,8 @@ intptr_t FormDefault(HWND hwnd, Form* form, Message& m) {
       form->SurfaceMouseMove(GET_X_LPARAM(m.lparam), GET_Y_LPARAM(m.lparam), ShiftState());
       return 0;
     }
-    case WM_MOUSELEAVE:
-      form->SurfaceMouseLeave();
-      return 0;
-    case WM_MOUSEWHEEL:
-      RouteWheel(m.wparam, m.lparam);
-      return 0;
+    case WM_MOUSELEAVE: form->SurfaceMouseLeave(); return 0;
+    case WM_MOUSEWHEEL: RouteWheel(m.wparam, m.lparam); return 0;
     case WM_SETCURSOR:
       if (reinterpret_cast<HWND>(m.wparam) == hwnd && LOWORD(m.lparam) == HTCLIENT) {
         POINT pt;
@@ -406,10 +387,8 @@ intptr_t FormDefault(HWND hwnd, Form* form, Message& m) {
       app.CancelHint();
       if (m.msg == WM_KEYDOWN) form->UnusedKey(static_cast<int>(m.wparam), ShiftState());
       break;
-    case WM_DROPFILES:
-      return DropFilesMessage(hwnd, m.wparam) ? 0 : 1;
-    default:
-      break;
+    case WM_DROPFILES: return DropFilesMessage(hwnd, m.wparam) ? 0 : 1;
+    default: break;
   }
   return DefWindowProcW(hwnd, m.msg, m.wparam, m.lparam);
 }

@@ -92,15 +92,10 @@ bool TForm1::VolumeKeyHook(const tk::QueuedMessage& m) {
   int step;
   switch (static_cast<int>(m.wparam)) {
     case tk::kVkUp:
-    case kVkAdd:
-      step = 1;
-      break;
+    case kVkAdd: step = 1; break;
     case tk::kVkDown:
-    case kVkSubtract:
-      step = -1;
-      break;
-    default:
-      return false;
+    case kVkSubtract: step = -1; break;
+    default: return false;
   }
   if (tk::IsKeyDown(tk::kVkShift)) step *= 10;
   sTrackBar1.SetPosition(sTrackBar1.Position() + step);
@@ -165,8 +160,7 @@ void TForm1::StatusReport(const tk::Message& m) {
       RxLabel7.SetCaption(playback::kNoSignalText);
       UnlockPlaybackControls();
       break;
-    default:
-      break;  // the response head (8) and anything else change nothing
+    default: break;  // the response head (8) and anything else change nothing
   }
 }
 
