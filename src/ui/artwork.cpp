@@ -204,31 +204,34 @@ Bitmap Speaker(bool muted) {
   return d.bmp;
 }
 
-Bitmap CloseButton(bool hot) {
+// A round title-bar plate with a glyph drawn around its centre in `ink`.
+template <typename Glyph>
+Bitmap TitleButton(bool hot, Colour light, Colour base, Glyph glyph) {
   Drawing d(33, 31);
-  Canvas& c = d.c;
   const double cx = 16.5, cy = 15.5;
-  Plate(c, cx, cy, 11, hot, kRedLight, kRed);
-  Path x;
-  x.AddLine(cx - 4.2, cy - 4.2, cx + 4.2, cy + 4.2, 2.3);
-  x.AddLine(cx - 4.2, cy + 4.2, cx + 4.2, cy - 4.2, 2.3);
-  c.FillPath(x, hot ? Rgb(255, 255, 255) : kInk);
+  Plate(d.c, cx, cy, 11, hot, light, base);
+  glyph(d.c, cx, cy, hot ? Rgb(255, 255, 255) : kInk);
   return d.bmp;
 }
 
+Bitmap CloseButton(bool hot) {
+  return TitleButton(hot, kRedLight, kRed, [](Canvas& c, double cx, double cy, Colour ink) {
+    Path x;
+    x.AddLine(cx - 4.2, cy - 4.2, cx + 4.2, cy + 4.2, 2.3);
+    x.AddLine(cx - 4.2, cy + 4.2, cx + 4.2, cy - 4.2, 2.3);
+    c.FillPath(x, ink);
+  });
+}
+
 Bitmap TrayButton(bool hot) {
-  Drawing d(33, 31);
-  Canvas& c = d.c;
-  const double cx = 16.5, cy = 15.5;
-  Plate(c, cx, cy, 11, hot, kAccentLight, kAccent);
-  Colour ink = hot ? Rgb(255, 255, 255) : kInk;
-  // An arrow down into a tray.
-  Path arrow;
-  arrow.AddLine(cx, cy - 5.5, cx, cy + 1, 2.2);
-  arrow.AddPolygon({{cx - 4, cy - 0.5}, {cx + 4, cy - 0.5}, {cx, cy + 3.8}});
-  arrow.AddLine(cx - 5, cy + 5.5, cx + 5, cy + 5.5, 2);
-  c.FillPath(arrow, ink);
-  return d.bmp;
+  return TitleButton(hot, kAccentLight, kAccent, [](Canvas& c, double cx, double cy, Colour ink) {
+    // An arrow down into a tray.
+    Path arrow;
+    arrow.AddLine(cx, cy - 5.5, cx, cy + 1, 2.2);
+    arrow.AddPolygon({{cx - 4, cy - 0.5}, {cx + 4, cy - 0.5}, {cx, cy + 3.8}});
+    arrow.AddLine(cx - 5, cy + 5.5, cx + 5, cy + 5.5, 2);
+    c.FillPath(arrow, ink);
+  });
 }
 
 Bitmap EditIcon() {
