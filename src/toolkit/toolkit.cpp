@@ -471,12 +471,7 @@ void Application::HintHover(Control* c, Point screen) {
   }
   hint_control_ = c;
   hint_cancelled_ = false;
-  hint_timer_->SetEnabled(false);
-  hint_hide_timer_->SetEnabled(false);
-  if (!shown_hint_.empty()) {
-    platform::HideHint();
-    shown_hint_.clear();
-  }
+  StopHint();
   hint_point_ = screen;
   if (c && !c->Hint().empty()) hint_timer_->SetEnabled(true);
 }
@@ -484,6 +479,10 @@ void Application::HintHover(Control* c, Point screen) {
 void Application::CancelHint() {
   TK_UI_THREAD_ONLY();
   hint_cancelled_ = true;
+  StopHint();
+}
+
+void Application::StopHint() {
   hint_timer_->SetEnabled(false);
   hint_hide_timer_->SetEnabled(false);
   if (!shown_hint_.empty()) {

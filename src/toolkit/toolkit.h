@@ -285,6 +285,8 @@ class Application {
   Application();
   void Adopt(Form* f) { forms_.push_back(f); }
   void ShowHintNow();
+  // Stops both hint timers and hides a shown hint.
+  void StopHint();
   std::vector<Form*> forms_;
   Control* hint_control_ = nullptr;
   Point hint_point_;
