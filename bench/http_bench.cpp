@@ -117,9 +117,9 @@ int main(int argc, char** argv) {
     const bool got = net::HttpGet(srv.url(), net::HttpGetOptions(), r);
     const double ms = std::chrono::duration<double, std::milli>(Clock::now() - t).count();
     std::printf("HttpGet of 54 KiB of huge chunk sizes: %s in %.2f ms\n",
-                got                               ? "ACCEPTED"
-                : r.error == net::Error::TooLarge ? "refused as too large"
-                                                  : "refused",
+                got                                ? "ACCEPTED"
+                : r.error == net::Error::kTooLarge ? "refused as too large"
+                                                   : "refused",
                 ms);
     ok = ok && !got;
   }

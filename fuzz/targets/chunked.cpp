@@ -15,9 +15,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   net::ChunkedDecoder pieces(limit);
   std::string body_pieces;
-  auto r_pieces = net::ChunkedDecoder::Result::More;
+  auto r_pieces = net::ChunkedDecoder::Result::kMore;
   in.each_piece([&](const char* p, size_t n) {
-    if (r_pieces == net::ChunkedDecoder::Result::More) r_pieces = pieces.Feed(p, n, body_pieces);
+    if (r_pieces == net::ChunkedDecoder::Result::kMore) r_pieces = pieces.Feed(p, n, body_pieces);
   });
   FUZZ_CHECK(r_whole == r_pieces);
   FUZZ_CHECK(body_whole == body_pieces);

@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   net::HttpHead head;
   net::HeadResult r = scanner.Finish(head);
-  if (r == net::HeadResult::Ok) {
+  if (r == net::HeadResult::kOk) {
     FUZZ_CHECK(head.lines.size() <= lim.max_lines);
     FUZZ_CHECK(head.status >= 100 && head.status <= 999);
     for (const auto& h : head.headers) {
@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string text;  // the same head parsed at once
     for (size_t i = 0; i < head.lines.size(); ++i) text += (i ? "\n" : "") + head.lines[i];
     net::HttpHead again;
-    FUZZ_CHECK(net::ParseHttpHead(text, lim.max_lines, again) == net::HeadResult::Ok);
+    FUZZ_CHECK(net::ParseHttpHead(text, lim.max_lines, again) == net::HeadResult::kOk);
     FUZZ_CHECK(again.status == head.status && again.headers == head.headers);
   }
   return 0;

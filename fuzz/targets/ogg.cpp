@@ -51,15 +51,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   auto d1 = audio::MakeOggDecoder(44100), d2 = audio::MakeOggDecoder(44100);
   std::vector<int16_t> pcm1, pcm2;
   d1->Feed(rest, in.rest.size());
-  while (d1->Decode(pcm1) == audio::Decoder::Result::Produced) {}
+  while (d1->Decode(pcm1) == audio::Decoder::Result::kProduced) {}
   in.each_piece([&](const char* p, size_t n) {
     d2->Feed(reinterpret_cast<const uint8_t*>(p), n);
-    while (d2->Decode(pcm2) == audio::Decoder::Result::Produced) {}
+    while (d2->Decode(pcm2) == audio::Decoder::Result::kProduced) {}
   });
   FUZZ_CHECK(pcm1 == pcm2);
 
   audio::Sniffed s;
-  if (audio::SniffFormat(rest, in.rest.size(), audio::Format::Ogg, s))
+  if (audio::SniffFormat(rest, in.rest.size(), audio::Format::kOgg, s))
     FUZZ_CHECK(s.offset < in.rest.size());
   return 0;
 }

@@ -9,9 +9,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string body(reinterpret_cast<const char*>(data), size);
   net::Url base;
   FUZZ_CHECK(net::ParseUrl("http://radio.example:8000/lists/a.m3u?x=1", base));
-  const audio::PlaylistKind kinds[] = {audio::PlaylistKindFromBody(body), audio::PlaylistKind::M3u,
-                                       audio::PlaylistKind::Pls, audio::PlaylistKind::Asx,
-                                       audio::PlaylistKind::UrlList};
+  const audio::PlaylistKind kinds[] = {audio::PlaylistKindFromBody(body), audio::PlaylistKind::kM3u,
+                                       audio::PlaylistKind::kPls, audio::PlaylistKind::kAsx,
+                                       audio::PlaylistKind::kUrlList};
   for (audio::PlaylistKind k : kinds) {
     for (const std::string& e : audio::ParsePlaylist(k, body)) {
       FUZZ_CHECK(!e.empty());

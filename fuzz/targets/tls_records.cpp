@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   {
     net::Socket s(sv[0]);
     net::TlsFailure why;
-    if (s.StartTls("localhost", net::Deadline::InMs(1000), why) == net::IoStatus::Ok) {
+    if (s.StartTls("localhost", net::Deadline::InMs(1000), why) == net::IoStatus::kOk) {
       net::HttpHead head;
       net::HttpHeadLimits limits;
       limits.timeout_ms = 200;

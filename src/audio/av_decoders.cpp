@@ -134,7 +134,7 @@ class AacDecoder : public Decoder {
   void Feed(const uint8_t* data, size_t n) override { framer_.Push(data, n); }
 
   Result DecodeSome(std::vector<int16_t>& out) override {
-    if (!codec_.Ok()) return Result::Failed;
+    if (!codec_.Ok()) return Result::kFailed;
     const size_t before = out.size();
     // the decoder reads the ADTS header itself, and follows changes of rate and channels
     while (framer_.Next(frame_)) {
@@ -142,9 +142,9 @@ class AacDecoder : public Decoder {
                     [&](const int16_t* pcm, size_t frames, int rate, int ch) {
                       Emit(pcm, frames, rate, ch, out);
                     });
-      if (out.size() > before) return Result::Produced;
+      if (out.size() > before) return Result::kProduced;
     }
-    return Result::NeedMore;
+    return Result::kNeedMore;
   }
 
  private:
@@ -170,7 +170,7 @@ class OggDecoder : public Decoder {
         headers_.clear();
         kind_ = pk.codec;
       }
-      const size_t need = kind_ == OggCodec::Vorbis ? 3 : 2;
+      const size_t need = kind_ == OggCodec::kVorbis ? 3 : 2;
       if (pk.index < need) {
         headers_.emplace_back(pk.data, pk.data + pk.size);
         if (headers_.size() == need) Start();
@@ -192,9 +192,9 @@ class OggDecoder : public Decoder {
         played_ += static_cast<int64_t>(frames);
         Emit(pcm, frames, rate, ch, out);
       });
-      if (out.size() > before) return Result::Produced;
+      if (out.size() > before) return Result::kProduced;
     }
-    return Result::NeedMore;
+    return Result::kNeedMore;
   }
 
  private:
@@ -202,7 +202,7 @@ class OggDecoder : public Decoder {
     preskip_ = 0;
     played_ = 0;
     const std::vector<uint8_t>& id = headers_[0];
-    if (kind_ == OggCodec::Vorbis) {
+    if (kind_ == OggCodec::kVorbis) {
       if (headers_[1].size() < 7 || headers_[1][0] != 3 || headers_[2].size() < 7 ||
           headers_[2][0] != 5)
         return;
@@ -225,7 +225,7 @@ class OggDecoder : public Decoder {
   }
 
   OggReader reader_;
-  OggCodec kind_ = OggCodec::None;
+  OggCodec kind_ = OggCodec::kNone;
   std::vector<std::vector<uint8_t>> headers_;
   std::unique_ptr<AvCodec> codec_;
   int64_t preskip_ = 0;  // Opus samples the encoder put before the audio

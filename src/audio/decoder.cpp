@@ -39,12 +39,12 @@ void Resampler::Process(const int16_t* in, size_t frames, std::vector<int16_t>& 
 }
 
 Decoder::Result Decoder::Decode(std::vector<int16_t>& out) {
-  if (failed_) return Result::Failed;
+  if (failed_) return Result::kFailed;
   out_start_ = out.size();
   Result r = DecodeSome(out);
   if (failed_) {
     out.resize(out_start_);
-    return Result::Failed;
+    return Result::kFailed;
   }
   return r;
 }
@@ -120,7 +120,7 @@ class MpegDecoder : public Decoder {
   }
 
   Result DecodeSome(std::vector<int16_t>& out) override {
-    if (!handle_) return Result::Failed;
+    if (!handle_) return Result::kFailed;
     for (int guard = 0; guard < 16; ++guard) {
       off_t num = 0;
       unsigned char* audio = nullptr;
@@ -134,18 +134,18 @@ class MpegDecoder : public Decoder {
         channels_ = ch;
         continue;
       }
-      if (r == MPG123_NEED_MORE) return Result::NeedMore;
+      if (r == MPG123_NEED_MORE) return Result::kNeedMore;
       if (r != MPG123_OK) {
         // a damaged frame: mpg123 resynchronises on the next call
-        if (r == MPG123_ERR && mpg123_errcode(handle_) == MPG123_BAD_HANDLE) return Result::Failed;
+        if (r == MPG123_ERR && mpg123_errcode(handle_) == MPG123_BAD_HANDLE) return Result::kFailed;
         continue;
       }
       if (bytes == 0 || rate_ <= 0 || channels_ <= 0) continue;
       size_t frames = bytes / (sizeof(int16_t) * static_cast<size_t>(channels_));
       Emit(reinterpret_cast<const int16_t*>(audio), frames, rate_, channels_, out);
-      return Result::Produced;
+      return Result::kProduced;
     }
-    return Result::NeedMore;
+    return Result::kNeedMore;
   }
 
  private:
@@ -161,10 +161,10 @@ std::unique_ptr<Decoder> MakeMpegDecoder(int out_rate) {
 
 std::unique_ptr<Decoder> MakeDecoder(Format format, int out_rate) {
   switch (format) {
-    case Format::Aac: return MakeAacDecoder(out_rate);
-    case Format::Ogg: return MakeOggDecoder(out_rate);
-    case Format::Mpeg:
-    case Format::Unknown: break;
+    case Format::kAac: return MakeAacDecoder(out_rate);
+    case Format::kOgg: return MakeOggDecoder(out_rate);
+    case Format::kMpeg:
+    case Format::kUnknown: break;
   }
   return MakeMpegDecoder(out_rate);
 }

@@ -34,7 +34,7 @@ class Decoder {
 
   virtual bool Ok() const = 0;
   virtual void Feed(const uint8_t* data, size_t n) = 0;
-  enum class Result { Produced, NeedMore, Failed };
+  enum class Result { kProduced, kNeedMore, kFailed };
   // Decodes what the fed bytes allow, at least one frame's worth when Produced, and
   // appends it, converted, to out: never more than kMaxDecodeFrames frames. Audio at a
   // rate outside kMinRate..kMaxRate, or more than that, fails the stream for good.

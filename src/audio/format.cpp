@@ -23,19 +23,19 @@ Format FormatFromType(const std::string& content_type) {
     const char* type;
     Format format;
   } kTypes[] = {
-      {"audio/mpeg", Format::Mpeg},    {"audio/mp3", Format::Mpeg},
-      {"audio/mpeg3", Format::Mpeg},   {"audio/x-mpeg", Format::Mpeg},
-      {"audio/x-mp3", Format::Mpeg},   {"audio/mpg", Format::Mpeg},
-      {"audio/aac", Format::Aac},      {"audio/aacp", Format::Aac},
-      {"audio/x-aac", Format::Aac},    {"audio/x-aacp", Format::Aac},
-      {"audio/ogg", Format::Ogg},      {"application/ogg", Format::Ogg},
-      {"audio/x-ogg", Format::Ogg},    {"application/x-ogg", Format::Ogg},
-      {"audio/opus", Format::Ogg},     {"audio/vorbis", Format::Ogg},
-      {"audio/x-vorbis", Format::Ogg}, {"audio/x-vorbis+ogg", Format::Ogg},
+      {"audio/mpeg", Format::kMpeg},    {"audio/mp3", Format::kMpeg},
+      {"audio/mpeg3", Format::kMpeg},   {"audio/x-mpeg", Format::kMpeg},
+      {"audio/x-mp3", Format::kMpeg},   {"audio/mpg", Format::kMpeg},
+      {"audio/aac", Format::kAac},      {"audio/aacp", Format::kAac},
+      {"audio/x-aac", Format::kAac},    {"audio/x-aacp", Format::kAac},
+      {"audio/ogg", Format::kOgg},      {"application/ogg", Format::kOgg},
+      {"audio/x-ogg", Format::kOgg},    {"application/x-ogg", Format::kOgg},
+      {"audio/opus", Format::kOgg},     {"audio/vorbis", Format::kOgg},
+      {"audio/x-vorbis", Format::kOgg}, {"audio/x-vorbis+ogg", Format::kOgg},
   };
   for (const auto& k : kTypes)
     if (t == k.type) return k.format;
-  return Format::Unknown;
+  return Format::kUnknown;
 }
 
 namespace {
@@ -44,21 +44,21 @@ bool SniffOne(Format f, const uint8_t* d, size_t n, Sniffed& out) {
   size_t offset = 0;
   int kbps = 0;
   switch (f) {
-    case Format::Mpeg: {
+    case Format::kMpeg: {
       MpegFrame frame;
       if (!FindMpegSync(d, n, kChain, offset, frame)) return false;
       kbps = frame.bitrate_kbps;
       break;
     }
-    case Format::Aac: {
+    case Format::kAac: {
       AdtsHeader h;
       if (!FindAdtsSync(d, n, kChain, offset, h, kbps)) return false;
       break;
     }
-    case Format::Ogg:
+    case Format::kOgg:
       if (!FindOggPage(d, n, offset, kbps)) return false;
       break;
-    case Format::Unknown: return false;
+    case Format::kUnknown: return false;
   }
   out.format = f;
   out.offset = offset;
@@ -71,7 +71,7 @@ bool SniffOne(Format f, const uint8_t* d, size_t n, Sniffed& out) {
 bool SniffFormat(const uint8_t* data, size_t n, Format expected, Sniffed& out) {
   if (SniffOne(expected, data, n, out)) return true;
   bool found = false;
-  for (Format f : {Format::Ogg, Format::Aac, Format::Mpeg}) {
+  for (Format f : {Format::kOgg, Format::kAac, Format::kMpeg}) {
     Sniffed s;
     if (f != expected && SniffOne(f, data, n, s) && (!found || s.offset < out.offset)) {
       out = s;

@@ -6,13 +6,13 @@
 
 namespace audio {
 
-enum class Format { Unknown, Mpeg, Aac, Ogg };
+enum class Format { kUnknown, kMpeg, kAac, kOgg };
 
 // The format a Content-Type names (parameters and case ignored); Unknown for other types.
 Format FormatFromType(const std::string& content_type);
 
 struct Sniffed {
-  Format format = Format::Unknown;
+  Format format = Format::kUnknown;
   size_t offset = 0;     // where the first frame or page starts
   int bitrate_kbps = 0;  // 0 when the first bytes do not tell
 };

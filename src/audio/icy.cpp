@@ -29,25 +29,25 @@ bool IcyDemux::Feed(const uint8_t* data, size_t n, std::string& audio, std::stri
   size_t i = 0;
   while (i < n) {
     switch (state_) {
-      case State::Audio: {
+      case State::kAudio: {
         size_t take = n - i < audio_left_ ? n - i : audio_left_;
         audio.append(reinterpret_cast<const char*>(data + i), take);
         i += take;
         audio_left_ -= static_cast<uint32_t>(take);
-        if (audio_left_ == 0) state_ = State::Length;
+        if (audio_left_ == 0) state_ = State::kLength;
         break;
       }
-      case State::Length:
+      case State::kLength:
         meta_left_ = static_cast<size_t>(data[i++]) * 16;
         meta_.clear();
         if (meta_left_ == 0) {
-          state_ = State::Audio;
+          state_ = State::kAudio;
           audio_left_ = metaint_;
         } else {
-          state_ = State::Meta;
+          state_ = State::kMeta;
         }
         break;
-      case State::Meta: {
+      case State::kMeta: {
         size_t take = n - i < meta_left_ ? n - i : meta_left_;
         meta_.append(reinterpret_cast<const char*>(data + i), take);
         i += take;
@@ -60,7 +60,7 @@ bool IcyDemux::Feed(const uint8_t* data, size_t n, std::string& audio, std::stri
             got = true;
           }
           meta_.clear();
-          state_ = State::Audio;
+          state_ = State::kAudio;
           audio_left_ = metaint_;
         }
         break;

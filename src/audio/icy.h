@@ -25,10 +25,10 @@ class IcyDemux {
   uint32_t Metaint() const { return metaint_; }
 
  private:
-  enum class State { Audio, Length, Meta };
+  enum class State { kAudio, kLength, kMeta };
   uint32_t metaint_;
   uint32_t audio_left_;
-  State state_ = State::Audio;
+  State state_ = State::kAudio;
   size_t meta_left_ = 0;
   std::string meta_;
 };

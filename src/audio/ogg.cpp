@@ -26,16 +26,16 @@ bool StartsWith(const uint8_t* p, size_t n, const char* tag, size_t len) {
 }  // namespace
 
 OggCodec OggCodecOf(const uint8_t* p, size_t n) {
-  if (StartsWith(p, n, "\x01vorbis", 7) && n >= 30) return OggCodec::Vorbis;
-  if (StartsWith(p, n, "OpusHead", 8) && n >= 19) return OggCodec::Opus;
-  return OggCodec::None;
+  if (StartsWith(p, n, "\x01vorbis", 7) && n >= 30) return OggCodec::kVorbis;
+  if (StartsWith(p, n, "OpusHead", 8) && n >= 19) return OggCodec::kOpus;
+  return OggCodec::kNone;
 }
 
 struct OggReader::State {
   ogg_sync_state sync;
   ogg_stream_state stream;
   bool have_stream = false;
-  OggCodec codec = OggCodec::None;
+  OggCodec codec = OggCodec::kNone;
   uint32_t index = 0;
 };
 
@@ -90,7 +90,7 @@ bool OggReader::Next(OggPacket& out) {
     int serial = ogg_page_serialno(&pg);
     if (ogg_page_bos(&pg)) {
       OggCodec c = OggCodecOf(pg.body, static_cast<size_t>(pg.body_len));
-      if (c == OggCodec::None) continue;  // a stream we do not play
+      if (c == OggCodec::kNone) continue;  // a stream we do not play
       ogg_stream_reset_serialno(&s.stream, serial);
       s.have_stream = true;
       s.codec = c;
@@ -187,7 +187,7 @@ bool FindOggPage(const uint8_t* data, size_t n, size_t& offset, int& kbps) {
       kbps = 0;
       const uint8_t* b = pg.body;
       if (ogg_page_bos(&pg) &&
-          OggCodecOf(b, static_cast<size_t>(pg.body_len)) == OggCodec::Vorbis) {
+          OggCodecOf(b, static_cast<size_t>(pg.body_len)) == OggCodec::kVorbis) {
         int32_t nominal = static_cast<int32_t>(Le32(b + 20));
         if (nominal > 0) kbps = nominal / 1000;
       }

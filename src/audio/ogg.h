@@ -8,7 +8,7 @@
 
 namespace audio {
 
-enum class OggCodec { None, Vorbis, Opus };
+enum class OggCodec { kNone, kVorbis, kOpus };
 
 // The codec whose identification header starts the packet, if any.
 OggCodec OggCodecOf(const uint8_t* packet, size_t n);
@@ -16,7 +16,7 @@ OggCodec OggCodecOf(const uint8_t* packet, size_t n);
 struct OggPacket {
   const uint8_t* data = nullptr;  // valid until the next call of the reader
   size_t size = 0;
-  OggCodec codec = OggCodec::None;
+  OggCodec codec = OggCodec::kNone;
   uint32_t index = 0;    // packet number in its logical stream; 0 is the identification header
   int64_t granule = -1;  // set on the last packet completed by a page
   bool eos = false;      // the last packet of its logical stream

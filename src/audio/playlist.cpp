@@ -103,12 +103,12 @@ PlaylistKind PlaylistKindFromType(const std::string& content_type) {
   static const char* const kAsx[] = {"video/x-ms-asf", "video/x-ms-asx", "audio/x-ms-wax",
                                      "video/x-ms-wvx", "audio/x-ms-asx"};
   for (const char* s : kM3u)
-    if (t == s) return PlaylistKind::M3u;
+    if (t == s) return PlaylistKind::kM3u;
   for (const char* s : kPls)
-    if (t == s) return PlaylistKind::Pls;
+    if (t == s) return PlaylistKind::kPls;
   for (const char* s : kAsx)
-    if (t == s) return PlaylistKind::Asx;
-  return PlaylistKind::None;
+    if (t == s) return PlaylistKind::kAsx;
+  return PlaylistKind::kNone;
 }
 
 PlaylistKind PlaylistKindFromBody(const std::string& raw) {
@@ -116,33 +116,33 @@ PlaylistKind PlaylistKindFromBody(const std::string& raw) {
   size_t b = 0;
   while (b < body.size() && std::isspace(static_cast<unsigned char>(body[b]))) ++b;
   std::string head = body.substr(b, 256);
-  if (StartsWithCi(head, "#extm3u")) return PlaylistKind::M3u;
-  if (StartsWithCi(head, "[playlist]")) return PlaylistKind::Pls;
-  if (StartsWithCi(head, "<asx") || StartsWithCi(head, "[reference]")) return PlaylistKind::Asx;
+  if (StartsWithCi(head, "#extm3u")) return PlaylistKind::kM3u;
+  if (StartsWithCi(head, "[playlist]")) return PlaylistKind::kPls;
+  if (StartsWithCi(head, "<asx") || StartsWithCi(head, "[reference]")) return PlaylistKind::kAsx;
   // A text of URL lines: printable text whose first non-comment line is a URL.
   for (unsigned char c : head)
-    if (c < 0x20 && c != '\r' && c != '\n' && c != '\t') return PlaylistKind::None;
+    if (c < 0x20 && c != '\r' && c != '\n' && c != '\t') return PlaylistKind::kNone;
   for (const std::string& l : SplitLines(head)) {
     std::string t = net::Trim(l);
     if (t.empty() || t[0] == '#') continue;
-    return LooksLikeUrl(t) ? PlaylistKind::UrlList : PlaylistKind::None;
+    return LooksLikeUrl(t) ? PlaylistKind::kUrlList : PlaylistKind::kNone;
   }
-  return PlaylistKind::None;
+  return PlaylistKind::kNone;
 }
 
 std::vector<std::string> ParsePlaylist(PlaylistKind kind, const std::string& raw) {
   std::string body = StripBom(raw);
   std::vector<std::string> out;
   switch (kind) {
-    case PlaylistKind::None: break;
-    case PlaylistKind::M3u:
-    case PlaylistKind::UrlList:
+    case PlaylistKind::kNone: break;
+    case PlaylistKind::kM3u:
+    case PlaylistKind::kUrlList:
       for (const std::string& l : SplitLines(body)) {
         std::string t = net::Trim(l);
         if (!t.empty() && t[0] != '#') out.push_back(t);
       }
       break;
-    case PlaylistKind::Pls: {
+    case PlaylistKind::kPls: {
       std::multimap<long, std::string> files;
       for (const std::string& l : SplitLines(body)) {
         std::string t = net::Trim(l);
@@ -160,7 +160,7 @@ std::vector<std::string> ParsePlaylist(PlaylistKind kind, const std::string& raw
       for (auto& f : files) out.push_back(f.second);
       break;
     }
-    case PlaylistKind::Asx: {
+    case PlaylistKind::kAsx: {
       std::string low = net::AsciiLower(body);
       if (StartsWithCi(net::Trim(body.substr(0, 64)), "[reference]")) {
         // The INI form Windows Media servers send: "Ref1=address" lines.

@@ -5,7 +5,7 @@
 
 namespace audio {
 
-enum class PlaylistKind { None, M3u, Pls, Asx, UrlList };
+enum class PlaylistKind { kNone, kM3u, kPls, kAsx, kUrlList };
 
 // Kind implied by a Content-Type value (parameters and case ignored), or None.
 PlaylistKind PlaylistKindFromType(const std::string& content_type);

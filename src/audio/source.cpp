@@ -15,22 +15,22 @@ bool Aborted(const OpenParams& p) { return p.abort && p.abort->load(); }
 
 int CodeOf(net::Error e) {
   switch (e) {
-    case net::Error::None: return BASS_OK;
-    case net::Error::BadUrl: return BASS_ERROR_FILEOPEN;
-    case net::Error::Lookup: return BASS_ERROR_LOOKUP;
-    case net::Error::Refused: return BASS_ERROR_NONET;
-    case net::Error::Timeout: return BASS_ERROR_TIMEOUT;
-    case net::Error::Aborted: return BASS_ERROR_ABORTED;
-    case net::Error::TooManyRedirects: return BASS_ERROR_REDIRECTS;
-    case net::Error::TooLarge: return BASS_ERROR_TOOLARGE;
-    case net::Error::TlsHandshake: return BASS_ERROR_SSL;
-    case net::Error::CertUnknownIssuer: return BASS_ERROR_CERT_ISSUER;
-    case net::Error::CertExpired: return BASS_ERROR_CERT_EXPIRED;
-    case net::Error::CertHostMismatch: return BASS_ERROR_CERT_HOST;
-    case net::Error::CertInvalid: return BASS_ERROR_CERT_INVALID;
-    case net::Error::Send:
-    case net::Error::BadHead:
-    case net::Error::Body: break;
+    case net::Error::kNone: return BASS_OK;
+    case net::Error::kBadUrl: return BASS_ERROR_FILEOPEN;
+    case net::Error::kLookup: return BASS_ERROR_LOOKUP;
+    case net::Error::kRefused: return BASS_ERROR_NONET;
+    case net::Error::kTimeout: return BASS_ERROR_TIMEOUT;
+    case net::Error::kAborted: return BASS_ERROR_ABORTED;
+    case net::Error::kTooManyRedirects: return BASS_ERROR_REDIRECTS;
+    case net::Error::kTooLarge: return BASS_ERROR_TOOLARGE;
+    case net::Error::kTlsHandshake: return BASS_ERROR_SSL;
+    case net::Error::kCertUnknownIssuer: return BASS_ERROR_CERT_ISSUER;
+    case net::Error::kCertExpired: return BASS_ERROR_CERT_EXPIRED;
+    case net::Error::kCertHostMismatch: return BASS_ERROR_CERT_HOST;
+    case net::Error::kCertInvalid: return BASS_ERROR_CERT_INVALID;
+    case net::Error::kSend:
+    case net::Error::kBadHead:
+    case net::Error::kBody: break;
   }
   return BASS_ERROR_PROTOCOL;
 }
@@ -61,10 +61,10 @@ class OpeningBody {
     uint8_t buf[8192];
     size_t got = 0;
     net::IoStatus st = src_.sock.Recv(buf, sizeof buf, got, by_);
-    if (st != net::IoStatus::Ok) {
+    if (st != net::IoStatus::kOk) {
       src_.ended = true;
-      if (st == net::IoStatus::Timeout) return BASS_ERROR_TIMEOUT;
-      if (st == net::IoStatus::Aborted) return BASS_ERROR_ABORTED;
+      if (st == net::IoStatus::kTimeout) return BASS_ERROR_TIMEOUT;
+      if (st == net::IoStatus::kAborted) return BASS_ERROR_ABORTED;
       return BASS_ERROR_FILEFORM;
     }
     Take(buf, got);
@@ -125,7 +125,7 @@ int OpenAtDepth(const std::string& url, const OpenParams& p, AudioSource& out, i
   ro.max_redirects = kMaxRedirects;
   ro.abort = p.abort;
   net::Response resp;
-  if (net::Error e = net::OpenResponse(url, ro, p.deadline, resp); e != net::Error::None)
+  if (net::Error e = net::OpenResponse(url, ro, p.deadline, resp); e != net::Error::kNone)
     return CodeOf(e);
   const net::HttpHead& head = resp.head;
   if (head.status != 200) return BASS_ERROR_HTTP + head.status;
@@ -147,7 +147,7 @@ int OpenAtDepth(const std::string& url, const OpenParams& p, AudioSource& out, i
 
   if (p.follow_playlists) {
     PlaylistKind kind = PlaylistKindFromType(ctype);
-    if (kind == PlaylistKind::None) {
+    if (kind == PlaylistKind::kNone) {
       // sniff the first bytes
       while (src.audio.size() < 64 && !src.ended) {
         int r = body.ReadMore();
@@ -155,7 +155,8 @@ int OpenAtDepth(const std::string& url, const OpenParams& p, AudioSource& out, i
       }
       kind = PlaylistKindFromBody(src.audio);
     }
-    if (kind != PlaylistKind::None) return FollowPlaylist(kind, src, body, resp.url, p, out, depth);
+    if (kind != PlaylistKind::kNone)
+      return FollowPlaylist(kind, src, body, resp.url, p, out, depth);
   }
 
   // Format recognition: frames or an Ogg page within the first kProbeBytes; the

@@ -36,7 +36,7 @@ struct AudioSource {
   IcyDemux icy;
   std::string audio;  // audio bytes read so far (metadata removed)
   std::string meta;   // the latest metadata text read so far, if any
-  Format format = Format::Unknown;
+  Format format = Format::kUnknown;
   int bitrate_kbps = 0;  // from icy-br, else from the first frames, else 0
   bool ended = false;    // the body has already ended
   std::string url;       // final address

@@ -56,7 +56,7 @@ void Stream::ThreadMain() {
     if (error == BASS_OK) {
       decoder_ = MakeDecoder(src.format, cfg_.out_rate);
       if (!decoder_->Ok()) error = BASS_ERROR_UNKNOWN;
-      if (src.format == Format::Ogg) ogg_titles_ = std::make_unique<OggTitleScanner>();
+      if (src.format == Format::kOgg) ogg_titles_ = std::make_unique<OggTitleScanner>();
     }
     if (error == BASS_OK) {
       int kbps = src.bitrate_kbps > 0 ? src.bitrate_kbps : kFallbackBitrateKbps;
@@ -126,7 +126,7 @@ uint64_t Stream::DownloadLoop(AudioSource& src) {
     size_t got = 0;
     net::IoStatus st =
         src.sock.Recv(buf.data(), std::min(space, buf.size()), got, cfg_.open.timeouts.stall_ms);
-    if (st != net::IoStatus::Ok) break;  // end of body, stall, abort or error
+    if (st != net::IoStatus::kOk) break;  // end of body, stall, abort or error
     HookState().download_reads.fetch_add(1, std::memory_order_relaxed);
     audio.clear();
     bool new_meta = src.icy.Feed(buf.data(), got, audio, meta);
@@ -318,8 +318,8 @@ size_t Stream::Render(int16_t* out, size_t frames) {
     pcm_.clear();
     pcm_pos_ = 0;
     Decoder::Result r = decoder_->Decode(pcm_);
-    if (r == Decoder::Result::Produced) continue;
-    if (r == Decoder::Result::Failed) break;
+    if (r == Decoder::Result::kProduced) continue;
+    if (r == Decoder::Result::kFailed) break;
     size_t n = 0;
     bool wake = false;
     {

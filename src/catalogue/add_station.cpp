@@ -97,7 +97,7 @@ void AddCandidatesFromFile(const std::filesystem::path& file, Candidates& out) {
     out.rejected.push_back({shown, kSegmented});
     return;
   }
-  if (audio::PlaylistKindFromBody(StripBom(body)) == audio::PlaylistKind::None) {
+  if (audio::PlaylistKindFromBody(StripBom(body)) == audio::PlaylistKind::kNone) {
     out.rejected.push_back({shown, kNotPlaylist});
     return;
   }

@@ -16,26 +16,26 @@ namespace fs = std::filesystem;
 
 const char* LogoKindName(LogoKind kind) {
   switch (kind) {
-    case LogoKind::Jpeg: return "JPEG";
-    case LogoKind::Gif: return "GIF";
-    case LogoKind::Png: return "PNG";
-    case LogoKind::Unknown: return "unknown";
-    case LogoKind::Empty: return "empty";
-    case LogoKind::Missing: return "missing";
-    case LogoKind::TooLarge: return "too large";
+    case LogoKind::kJpeg: return "JPEG";
+    case LogoKind::kGif: return "GIF";
+    case LogoKind::kPng: return "PNG";
+    case LogoKind::kUnknown: return "unknown";
+    case LogoKind::kEmpty: return "empty";
+    case LogoKind::kMissing: return "missing";
+    case LogoKind::kTooLarge: return "too large";
   }
   return "";
 }
 
 std::string LogoExtension(LogoKind kind) {
   switch (kind) {
-    case LogoKind::Jpeg: return ".jpg";
-    case LogoKind::Gif: return ".gif";
-    case LogoKind::Png: return ".png";
-    case LogoKind::Unknown: return "";
-    case LogoKind::Empty:
-    case LogoKind::Missing:
-    case LogoKind::TooLarge: return ".txt";
+    case LogoKind::kJpeg: return ".jpg";
+    case LogoKind::kGif: return ".gif";
+    case LogoKind::kPng: return ".png";
+    case LogoKind::kUnknown: return "";
+    case LogoKind::kEmpty:
+    case LogoKind::kMissing:
+    case LogoKind::kTooLarge: return ".txt";
   }
   return "";
 }
@@ -57,20 +57,20 @@ bool ReadHead(const fs::path& file, std::string& head) {
 }
 
 LogoKind KindBySignature(const std::string& h) {
-  if (h.size() >= 3 && h.compare(0, 3, "\xFF\xD8\xFF") == 0) return LogoKind::Jpeg;
+  if (h.size() >= 3 && h.compare(0, 3, "\xFF\xD8\xFF") == 0) return LogoKind::kJpeg;
   if (h.size() >= 6 && (h.compare(0, 6, "GIF87a") == 0 || h.compare(0, 6, "GIF89a") == 0))
-    return LogoKind::Gif;
-  if (h.size() >= 8 && h.compare(0, 8, "\x89PNG\r\n\x1A\n") == 0) return LogoKind::Png;
-  return h.empty() ? LogoKind::Empty : LogoKind::Unknown;
+    return LogoKind::kGif;
+  if (h.size() >= 8 && h.compare(0, 8, "\x89PNG\r\n\x1A\n") == 0) return LogoKind::kPng;
+  return h.empty() ? LogoKind::kEmpty : LogoKind::kUnknown;
 }
 
 LogoKind KindByFirstByte(const std::string& h) {
   switch (h.empty() ? 26 : static_cast<unsigned char>(h[0])) {
-    case 26: return LogoKind::Empty;
-    case 71: return LogoKind::Gif;
-    case 137: return LogoKind::Png;
-    case 255: return LogoKind::Jpeg;
-    default: return LogoKind::Unknown;
+    case 26: return LogoKind::kEmpty;
+    case 71: return LogoKind::kGif;
+    case 137: return LogoKind::kPng;
+    case 255: return LogoKind::kJpeg;
+    default: return LogoKind::kUnknown;
   }
 }
 
@@ -84,14 +84,14 @@ LogoKind DetectLogoType(const fs::path& folder, int32_t n, LogoRule rule) {
   if (!ReadHead(bare, head)) {
     // No answer came, so no file: the same as an error answer.
     CreateEmpty(Numbered(folder, n, ".txt"));
-    return LogoKind::Missing;
+    return LogoKind::kMissing;
   }
-  LogoKind kind = rule == LogoRule::FirstByte ? KindByFirstByte(head) : KindBySignature(head);
-  if (rule == LogoRule::Signature && kind == LogoKind::Unknown) {
+  LogoKind kind = rule == LogoRule::kFirstByte ? KindByFirstByte(head) : KindBySignature(head);
+  if (rule == LogoRule::kSignature && kind == LogoKind::kUnknown) {
     CreateEmpty(bare);  // not a picture the player shows: no logo
-    kind = LogoKind::Empty;
+    kind = LogoKind::kEmpty;
   }
-  if (kind != LogoKind::Unknown) {
+  if (kind != LogoKind::kUnknown) {
     std::error_code ec;
     fs::rename(bare, Numbered(folder, n, LogoExtension(kind)), ec);  // a failure is ignored
   }
@@ -107,7 +107,7 @@ size_t BuildReport::Count(LogoKind kind) const {
 std::string BuildReport::DroppedLogos() const {
   std::string list;
   for (size_t i = 0; i < logos.size(); ++i)
-    if (logos[i] == LogoKind::TooLarge)
+    if (logos[i] == LogoKind::kTooLarge)
       list += (list.empty() ? "" : ", ") + base::IntToStr(static_cast<int64_t>(i + 1));
   if (list.empty()) return list;
   return "Logos over " + base::IntToStr(kMaxLogoBytes / 1024) + " KiB, or past the catalogue's " +
@@ -329,17 +329,17 @@ BuildReport BuildCatalogue(const fs::path& folder, const std::vector<NewStation>
   }
 
   BuildReport report;
-  report.logos.resize(stations.size(), LogoKind::Missing);
+  report.logos.resize(stations.size(), LogoKind::kMissing);
   auto detect = [&](size_t row) {
     int32_t n = static_cast<int32_t>(row + 1);
     LogoKind kind = DetectLogoType(fresh, n, options.rule);
     if (options.check_logo &&
-        (kind == LogoKind::Jpeg || kind == LogoKind::Gif || kind == LogoKind::Png) &&
+        (kind == LogoKind::kJpeg || kind == LogoKind::kGif || kind == LogoKind::kPng) &&
         !options.check_logo(Numbered(fresh, n, LogoExtension(kind)), kind)) {
       std::error_code e;
       fs::remove(Numbered(fresh, n, LogoExtension(kind)), e);
       CreateEmpty(Numbered(fresh, n, ".txt"));
-      kind = LogoKind::Empty;
+      kind = LogoKind::kEmpty;
     }
     return kind;
   };
@@ -351,11 +351,11 @@ BuildReport BuildCatalogue(const fs::path& folder, const std::vector<NewStation>
     if (options.on_fetch) options.on_fetch(row, stations[row]);
   };
   dl.on_done = [&](size_t row, net::RowOutcome outcome) {
-    if (outcome == net::RowOutcome::WriteFailed)
+    if (outcome == net::RowOutcome::kWriteFailed)
       throw base::Error("Cannot write the logo of station " +
                         base::IntToStr(static_cast<int64_t>(row + 1)) + " in " + fresh.u8string());
     report.logos[row] = detect(row);
-    if (outcome == net::RowOutcome::TooLarge) report.logos[row] = LogoKind::TooLarge;
+    if (outcome == net::RowOutcome::kTooLarge) report.logos[row] = LogoKind::kTooLarge;
     if (options.on_logo) options.on_logo(row, report.logos[row]);
   };
   net::DownloadList(urls, names, fresh, dl);
@@ -373,7 +373,7 @@ BuildReport BuildCatalogue(const fs::path& folder, const std::vector<NewStation>
     int32_t n = static_cast<int32_t>(i + 1);
     bool found = false;
     for (LogoKind k :
-         {report.logos[i], LogoKind::Jpeg, LogoKind::Gif, LogoKind::Png, LogoKind::Empty})
+         {report.logos[i], LogoKind::kJpeg, LogoKind::kGif, LogoKind::kPng, LogoKind::kEmpty})
       found = found || Exists(Numbered(fresh, n, LogoExtension(k)));
     if (!found)
       throw base::Error("Cannot write the logo of station " + base::IntToStr(n) + " in " +

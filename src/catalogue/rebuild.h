@@ -14,19 +14,19 @@
 
 namespace catalogue {
 
-enum class LogoKind { Jpeg, Gif, Png, Unknown, Empty, Missing, TooLarge };
+enum class LogoKind { kJpeg, kGif, kPng, kUnknown, kEmpty, kMissing, kTooLarge };
 const char* LogoKindName(LogoKind kind);
 
 // How a fetched logo is named.
 enum class LogoRule {
-  FirstByte,  // the directory's rule: by the first byte alone; anything else keeps a bare name
-  Signature,  // only complete JPEG, GIF and PNG signatures are kept; anything else is no logo
+  kFirstByte,  // the directory's rule: by the first byte alone; anything else keeps a bare name
+  kSignature,  // only complete JPEG, GIF and PNG signatures are kept; anything else is no logo
 };
 
 // Renames folder/N by its first byte (an empty file reads as byte 26): N.txt, N.gif, N.png,
 // N.jpg, or the bare name. A missing file becomes the empty N.txt. A failed rename is ignored.
 LogoKind DetectLogoType(const std::filesystem::path& folder, int32_t n,
-                        LogoRule rule = LogoRule::FirstByte);
+                        LogoRule rule = LogoRule::kFirstByte);
 // The extension a kind leaves on the logo file ("" for the bare name).
 std::string LogoExtension(LogoKind kind);
 
@@ -36,7 +36,7 @@ inline constexpr size_t kMaxLogoBytes = 512 * 1024;
 inline constexpr uint64_t kMaxLogoTotalBytes = 64ull << 20;
 
 struct BuildOptions {
-  LogoRule rule = LogoRule::FirstByte;
+  LogoRule rule = LogoRule::kFirstByte;
   net::HttpGetOptions http;  // each logo fetch; its body limit is at most kMaxLogoBytes
   // When set, a logo it refuses (the file, its kind) becomes no logo, as Empty.
   std::function<bool(const std::filesystem::path& file, LogoKind kind)> check_logo;

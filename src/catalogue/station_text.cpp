@@ -73,8 +73,8 @@ std::multimap<std::string, std::string> TitlesByAddress(audio::PlaylistKind kind
                                                         const std::string& body) {
   std::multimap<std::string, std::string> titles;
   switch (kind) {
-    case audio::PlaylistKind::M3u:
-    case audio::PlaylistKind::UrlList: {
+    case audio::PlaylistKind::kM3u:
+    case audio::PlaylistKind::kUrlList: {
       std::string pending;
       for (const std::string& l : Lines(body)) {
         if (l.empty()) continue;
@@ -87,7 +87,7 @@ std::multimap<std::string, std::string> TitlesByAddress(audio::PlaylistKind kind
       }
       break;
     }
-    case audio::PlaylistKind::Pls: {
+    case audio::PlaylistKind::kPls: {
       std::map<std::string, std::string> files, names;  // by entry number
       for (const std::string& l : Lines(body)) {
         size_t eq = l.find('=');
@@ -101,7 +101,7 @@ std::multimap<std::string, std::string> TitlesByAddress(audio::PlaylistKind kind
         titles.emplace(url, names.count(num) ? names[num] : std::string());
       break;
     }
-    case audio::PlaylistKind::Asx: {
+    case audio::PlaylistKind::kAsx: {
       std::string low = Lower(body);
       size_t pos = 0;
       while ((pos = low.find("<entry", pos)) != std::string::npos) {
@@ -125,7 +125,7 @@ std::multimap<std::string, std::string> TitlesByAddress(audio::PlaylistKind kind
       }
       break;
     }
-    case audio::PlaylistKind::None: break;
+    case audio::PlaylistKind::kNone: break;
   }
   return titles;
 }
@@ -208,7 +208,7 @@ std::vector<Candidate> PlaylistEntries(const std::string& raw) {
   std::string body = StripBom(raw);
   audio::PlaylistKind kind = audio::PlaylistKindFromBody(body);
   std::vector<Candidate> out;
-  if (kind == audio::PlaylistKind::None) return out;
+  if (kind == audio::PlaylistKind::kNone) return out;
   std::multimap<std::string, std::string> titles = TitlesByAddress(kind, body);
   for (const std::string& url : audio::ParsePlaylist(kind, body)) {
     std::string title;

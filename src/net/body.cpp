@@ -33,7 +33,7 @@ bool ParseContentLength(const std::string& text, uint64_t& out) {
 
 ChunkedDecoder::Result ChunkedDecoder::Feed(const char* data, size_t n, std::string& body) {
   auto fail = [this](Result r) {
-    state_ = State::Failed;
+    state_ = State::kFailed;
     failure_ = r;
     return r;
   };
@@ -41,71 +41,71 @@ ChunkedDecoder::Result ChunkedDecoder::Feed(const char* data, size_t n, std::str
   auto size_line_done = [this] {
     line_ = 0;
     digits_ = 0;
-    state_ = size_ == 0 ? State::Done : State::Data;
+    state_ = size_ == 0 ? State::kDone : State::kData;
   };
-  for (size_t i = 0; i < n && state_ != State::Done && state_ != State::Failed;) {
+  for (size_t i = 0; i < n && state_ != State::kDone && state_ != State::kFailed;) {
     const char c = data[i];
     switch (state_) {
-      case State::Size:
-      case State::Extension: {
+      case State::kSize:
+      case State::kExtension: {
         ++i;
-        if (++line_ > kMaxSizeLine) return fail(Result::Malformed);
+        if (++line_ > kMaxSizeLine) return fail(Result::kMalformed);
         if (c == '\r' || c == '\n') {
-          if (digits_ == 0) return fail(Result::Malformed);
+          if (digits_ == 0) return fail(Result::kMalformed);
           if (c == '\r')
-            state_ = State::SizeLf;
+            state_ = State::kSizeLf;
           else
             size_line_done();
           break;
         }
-        if (state_ == State::Extension) break;
+        if (state_ == State::kExtension) break;
         int h = HexValue(c);
         if (h < 0) {
-          if (digits_ == 0 || (c != ';' && c != ' ' && c != '\t')) return fail(Result::Malformed);
-          state_ = State::Extension;
+          if (digits_ == 0 || (c != ';' && c != ' ' && c != '\t')) return fail(Result::kMalformed);
+          state_ = State::kExtension;
           break;
         }
         // leading zeros are fine; the size may never pass what the body can still take
-        if (size_ > (UINT64_MAX >> 4)) return fail(Result::TooLarge);
+        if (size_ > (UINT64_MAX >> 4)) return fail(Result::kTooLarge);
         size_ = size_ * 16 + static_cast<uint64_t>(h);
         ++digits_;
-        if (size_ > max_body_ - body.size()) return fail(Result::TooLarge);
+        if (size_ > max_body_ - body.size()) return fail(Result::kTooLarge);
         break;
       }
-      case State::SizeLf:
+      case State::kSizeLf:
         ++i;
-        if (c != '\n') return fail(Result::Malformed);
+        if (c != '\n') return fail(Result::kMalformed);
         size_line_done();
         break;
-      case State::Data: {
+      case State::kData: {
         size_t take = n - i < size_ ? n - i : static_cast<size_t>(size_);
         body.append(data + i, take);
         i += take;
         size_ -= take;
-        if (size_ == 0) state_ = State::DataCr;
+        if (size_ == 0) state_ = State::kDataCr;
         break;
       }
-      case State::DataCr:
+      case State::kDataCr:
         ++i;
         if (c == '\n')
-          state_ = State::Size;
+          state_ = State::kSize;
         else if (c == '\r')
-          state_ = State::DataLf;
+          state_ = State::kDataLf;
         else
-          return fail(Result::Malformed);
+          return fail(Result::kMalformed);
         break;
-      case State::DataLf:
+      case State::kDataLf:
         ++i;
-        if (c != '\n') return fail(Result::Malformed);
-        state_ = State::Size;
+        if (c != '\n') return fail(Result::kMalformed);
+        state_ = State::kSize;
         break;
-      case State::Done:
-      case State::Failed: break;
+      case State::kDone:
+      case State::kFailed: break;
     }
   }
-  if (state_ == State::Done) return Result::Done;
-  if (state_ == State::Failed) return failure_;
-  return Result::More;
+  if (state_ == State::kDone) return Result::kDone;
+  if (state_ == State::kFailed) return failure_;
+  return Result::kMore;
 }
 
 }  // namespace net

@@ -14,7 +14,7 @@ bool ParseContentLength(const std::string& text, uint64_t& out);
 // not exceed max_body: a chunk size beyond that is refused as soon as its line is read.
 class ChunkedDecoder {
  public:
-  enum class Result { More, Done, Malformed, TooLarge };
+  enum class Result { kMore, kDone, kMalformed, kTooLarge };
 
   explicit ChunkedDecoder(size_t max_body) : max_body_(max_body) {}
   // Appends the decoded bytes of data to body. Done after the last chunk's size line
@@ -22,13 +22,13 @@ class ChunkedDecoder {
   Result Feed(const char* data, size_t n, std::string& body);
 
  private:
-  enum class State { Size, Extension, SizeLf, Data, DataCr, DataLf, Done, Failed };
+  enum class State { kSize, kExtension, kSizeLf, kData, kDataCr, kDataLf, kDone, kFailed };
   size_t max_body_;
-  State state_ = State::Size;
+  State state_ = State::kSize;
   uint64_t size_ = 0;
   int digits_ = 0;
   size_t line_ = 0;  // bytes of the current size line
-  Result failure_ = Result::Malformed;
+  Result failure_ = Result::kMalformed;
 };
 
 }  // namespace net

@@ -11,8 +11,8 @@ Error ReadBody(Response& resp, size_t max_body, Deadline read_by, std::string& b
   bool sized = false;
   uint64_t length = 0;
   if (const std::string* cl = resp.head.Find("content-length"); cl && !chunked) {
-    if (!ParseContentLength(*cl, length)) return Error::Body;
-    if (length > max_body) return Error::TooLarge;
+    if (!ParseContentLength(*cl, length)) return Error::kBody;
+    if (length > max_body) return Error::kTooLarge;
     sized = true;
   }
   ChunkedDecoder dechunk(max_body);
@@ -21,10 +21,10 @@ Error ReadBody(Response& resp, size_t max_body, Deadline read_by, std::string& b
   auto take = [&](const char* data, size_t n, Error& e) {
     if (chunked) {
       switch (dechunk.Feed(data, n, body)) {
-        case ChunkedDecoder::Result::More: return false;
-        case ChunkedDecoder::Result::Done: return true;
-        case ChunkedDecoder::Result::TooLarge: e = Error::TooLarge; return true;
-        case ChunkedDecoder::Result::Malformed: e = Error::Body; return true;
+        case ChunkedDecoder::Result::kMore: return false;
+        case ChunkedDecoder::Result::kDone: return true;
+        case ChunkedDecoder::Result::kTooLarge: e = Error::kTooLarge; return true;
+        case ChunkedDecoder::Result::kMalformed: e = Error::kBody; return true;
       }
     }
     if (sized) {
@@ -33,27 +33,27 @@ Error ReadBody(Response& resp, size_t max_body, Deadline read_by, std::string& b
       return body.size() == length;
     }
     if (body.size() + n > max_body) {
-      e = Error::TooLarge;
+      e = Error::kTooLarge;
       return true;
     }
     body.append(data, n);
     return false;
   };
-  Error e = Error::None;
+  Error e = Error::kNone;
   bool complete =
       (sized && length == 0) || take(resp.head.body_start.data(), resp.head.body_start.size(), e);
   char buf[8192];
   while (!complete) {
     size_t got = 0;
     IoStatus st = resp.sock.Recv(buf, sizeof buf, got, read_by);
-    if (st == IoStatus::Ok) {
+    if (st == IoStatus::kOk) {
       complete = take(buf, got, e);
       continue;
     }
-    if (st == IoStatus::Closed && !sized && !chunked) break;  // the body runs to the close
-    if (st == IoStatus::Timeout) return Error::Timeout;
-    if (st == IoStatus::Aborted) return Error::Aborted;
-    return Error::Body;
+    if (st == IoStatus::kClosed && !sized && !chunked) break;  // the body runs to the close
+    if (st == IoStatus::kTimeout) return Error::kTimeout;
+    if (st == IoStatus::kAborted) return Error::kAborted;
+    return Error::kBody;
   }
   return e;
 }
@@ -77,11 +77,11 @@ bool HttpGet(const std::string& url, const HttpGetOptions& opt, HttpGetResult& r
   };
   const Deadline deadline = Deadline::InMs(opt.total_ms);
   Response resp;
-  if (Error e = OpenResponse(url, RequestOptionsFor(opt), deadline, resp); e != Error::None)
+  if (Error e = OpenResponse(url, RequestOptionsFor(opt), deadline, resp); e != Error::kNone)
     return fail(e);
   std::string body;
   if (Error e = ReadBody(resp, opt.max_body, deadline.WithinMs(opt.read_ms), body);
-      e != Error::None)
+      e != Error::kNone)
     return fail(e);
   res.status = resp.head.status;
   res.head = std::move(resp.head);

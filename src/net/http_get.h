@@ -23,7 +23,7 @@ struct HttpGetOptions {
 using HttpGetError = Error;
 
 struct HttpGetResult {
-  HttpGetError error = HttpGetError::None;
+  HttpGetError error = HttpGetError::kNone;
   int status = 0;    // of the last response
   HttpHead head;     // of the last response
   std::string body;  // its body (any status)

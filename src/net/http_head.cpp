@@ -39,19 +39,19 @@ HeadResult ParseHttpHead(const std::string& text, size_t max_lines, HttpHead& ou
     size_t nl = text.find('\n', pos);
     std::string line = text.substr(pos, nl == std::string::npos ? std::string::npos : nl - pos);
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (out.lines.size() >= max_lines) return HeadResult::TooLarge;
+    if (out.lines.size() >= max_lines) return HeadResult::kTooLarge;
     out.lines.push_back(line);
     if (nl == std::string::npos) break;
     pos = nl + 1;
   }
-  if (out.lines.empty()) return HeadResult::Malformed;
+  if (out.lines.empty()) return HeadResult::kMalformed;
   const std::string& sl = out.lines[0];
   out.status_line = sl;
   size_t sp = sl.find(' ');
-  if (sp == std::string::npos) return HeadResult::Malformed;
+  if (sp == std::string::npos) return HeadResult::kMalformed;
   out.protocol = sl.substr(0, sp);
   if (out.protocol != "ICY" && out.protocol.compare(0, 5, "HTTP/") != 0)
-    return HeadResult::Malformed;
+    return HeadResult::kMalformed;
   size_t d = sp;
   while (d < sl.size() && sl[d] == ' ') ++d;
   int code = 0, digits = 0;
@@ -60,7 +60,7 @@ HeadResult ParseHttpHead(const std::string& text, size_t max_lines, HttpHead& ou
     ++d;
     ++digits;
   }
-  if (digits != 3 || code < 100) return HeadResult::Malformed;
+  if (digits != 3 || code < 100) return HeadResult::kMalformed;
   out.status = code;
   for (size_t i = 1; i < out.lines.size(); ++i) {
     const std::string& l = out.lines[i];
@@ -70,7 +70,7 @@ HeadResult ParseHttpHead(const std::string& text, size_t max_lines, HttpHead& ou
     if (name.empty()) continue;  // only blanks before the colon
     out.headers.emplace_back(name, Trim(l.substr(c + 1)));
   }
-  return HeadResult::Ok;
+  return HeadResult::kOk;
 }
 
 bool HeadScanner::Feed(const char* data, size_t n) {
@@ -92,10 +92,10 @@ bool HeadScanner::Feed(const char* data, size_t n) {
 
 HeadResult HeadScanner::Finish(HttpHead& out) const {
   if (too_large_ || (body_at_ != std::string::npos && text_end_ + 2 > limits_.max_bytes))
-    return HeadResult::TooLarge;
-  if (body_at_ == std::string::npos) return HeadResult::Malformed;
+    return HeadResult::kTooLarge;
+  if (body_at_ == std::string::npos) return HeadResult::kMalformed;
   HeadResult r = ParseHttpHead(buf_.substr(0, text_end_), limits_.max_lines, out);
-  if (r == HeadResult::Ok) out.body_start = buf_.substr(body_at_);
+  if (r == HeadResult::kOk) out.body_start = buf_.substr(body_at_);
   return r;
 }
 
@@ -107,11 +107,11 @@ HeadResult ReadHttpHead(Socket& sock, const HttpHeadLimits& limits, Deadline dea
   for (;;) {
     size_t got = 0;
     switch (sock.Recv(chunk, sizeof chunk, got, deadline)) {
-      case IoStatus::Ok: break;
-      case IoStatus::Closed: return HeadResult::Closed;
-      case IoStatus::Timeout: return HeadResult::Timeout;
-      case IoStatus::Aborted: return HeadResult::Aborted;
-      default: return HeadResult::Error;
+      case IoStatus::kOk: break;
+      case IoStatus::kClosed: return HeadResult::kClosed;
+      case IoStatus::kTimeout: return HeadResult::kTimeout;
+      case IoStatus::kAborted: return HeadResult::kAborted;
+      default: return HeadResult::kError;
     }
     if (scanner.Feed(chunk, got)) return scanner.Finish(out);
   }

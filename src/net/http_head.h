@@ -27,7 +27,7 @@ struct HttpHeadLimits {
   int timeout_ms = 10000;        // for the whole head
 };
 
-enum class HeadResult { Ok, Closed, Timeout, Aborted, TooLarge, Malformed, Error };
+enum class HeadResult { kOk, kClosed, kTimeout, kAborted, kTooLarge, kMalformed, kError };
 
 // Collects a head from the bytes received, in pieces of any size. The head ends at an
 // empty line; both CRLF and LF line ends are accepted.

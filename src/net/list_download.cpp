@@ -20,22 +20,22 @@ RowOutcome FetchRow(const std::string& url, const std::filesystem::path& file,
                     const HttpGetOptions& opt, size_t& body_size) {
   const Deadline deadline = Deadline::InMs(opt.total_ms);
   Response resp;
-  if (OpenResponse(url, RequestOptionsFor(opt), deadline, resp) != Error::None)
-    return RowOutcome::NoAnswer;
+  if (OpenResponse(url, RequestOptionsFor(opt), deadline, resp) != Error::kNone)
+    return RowOutcome::kNoAnswer;
   // The server answered: the file exists from here on.
-  if (!WriteFileBytes(file, std::string())) return RowOutcome::WriteFailed;
-  if (resp.head.status >= 400) return RowOutcome::Empty;
+  if (!WriteFileBytes(file, std::string())) return RowOutcome::kWriteFailed;
+  if (resp.head.status >= 400) return RowOutcome::kEmpty;
   if (const std::string* cl = resp.head.Find("content-length")) {
     uint64_t length = 0;
-    if (ParseContentLength(*cl, length) && length == 0) return RowOutcome::Empty;
+    if (ParseContentLength(*cl, length) && length == 0) return RowOutcome::kEmpty;
   }
   std::string body;
   Error e = ReadBody(resp, opt.max_body, deadline.WithinMs(opt.read_ms), body);
-  if (e == Error::TooLarge) return RowOutcome::TooLarge;
-  if (e != Error::None || body.empty()) return RowOutcome::Empty;
-  if (!WriteFileBytes(file, body)) return RowOutcome::WriteFailed;
+  if (e == Error::kTooLarge) return RowOutcome::kTooLarge;
+  if (e != Error::kNone || body.empty()) return RowOutcome::kEmpty;
+  if (!WriteFileBytes(file, body)) return RowOutcome::kWriteFailed;
   body_size = body.size();
-  return RowOutcome::Body;
+  return RowOutcome::kBody;
 }
 
 }  // namespace
@@ -44,7 +44,7 @@ std::vector<RowOutcome> DownloadList(const std::vector<std::string>& urls,
                                      const std::vector<std::string>& names,
                                      const std::filesystem::path& folder,
                                      const ListDownloadOptions& options) {
-  std::vector<RowOutcome> out(urls.size(), RowOutcome::Skipped);
+  std::vector<RowOutcome> out(urls.size(), RowOutcome::kSkipped);
   uint64_t total = 0;
   for (size_t i = 0; i < urls.size() && i < names.size(); ++i) {
     if (urls[i].empty()) continue;

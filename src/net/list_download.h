@@ -12,12 +12,12 @@
 namespace net {
 
 enum class RowOutcome {
-  Skipped,      // the row's address is empty
-  Body,         // the file holds the body
-  Empty,        // the server answered with a status of 400 or more, a length of 0 or a broken body
-  NoAnswer,     // nothing came back (no connection, no response head): no file was made
-  TooLarge,     // the body passed max_body or the rows' total: the file is left empty
-  WriteFailed,  // the file could not be made or written whole (checked after closing)
+  kSkipped,      // the row's address is empty
+  kBody,         // the file holds the body
+  kEmpty,        // the server answered with a status of 400 or more, a length of 0 or a broken body
+  kNoAnswer,     // nothing came back (no connection, no response head): no file was made
+  kTooLarge,     // the body passed max_body or the rows' total: the file is left empty
+  kWriteFailed,  // the file could not be made or written whole (checked after closing)
 };
 
 struct ListDownloadOptions {

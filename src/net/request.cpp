@@ -5,40 +5,40 @@ namespace {
 
 Error FromIo(IoStatus s) {
   switch (s) {
-    case IoStatus::Ok: return Error::None;
-    case IoStatus::Timeout: return Error::Timeout;
-    case IoStatus::Aborted: return Error::Aborted;
-    case IoStatus::NotFound: return Error::Lookup;
-    case IoStatus::Refused:
-    case IoStatus::Closed:
-    case IoStatus::Error: break;
+    case IoStatus::kOk: return Error::kNone;
+    case IoStatus::kTimeout: return Error::kTimeout;
+    case IoStatus::kAborted: return Error::kAborted;
+    case IoStatus::kNotFound: return Error::kLookup;
+    case IoStatus::kRefused:
+    case IoStatus::kClosed:
+    case IoStatus::kError: break;
   }
-  return Error::Refused;
+  return Error::kRefused;
 }
 
 Error FromHead(HeadResult r) {
   switch (r) {
-    case HeadResult::Ok: return Error::None;
-    case HeadResult::Timeout: return Error::Timeout;
-    case HeadResult::Aborted: return Error::Aborted;
-    case HeadResult::TooLarge: return Error::TooLarge;
-    case HeadResult::Closed:
-    case HeadResult::Malformed:
-    case HeadResult::Error: break;
+    case HeadResult::kOk: return Error::kNone;
+    case HeadResult::kTimeout: return Error::kTimeout;
+    case HeadResult::kAborted: return Error::kAborted;
+    case HeadResult::kTooLarge: return Error::kTooLarge;
+    case HeadResult::kClosed:
+    case HeadResult::kMalformed:
+    case HeadResult::kError: break;
   }
-  return Error::BadHead;
+  return Error::kBadHead;
 }
 
 Error FromTls(TlsFailure f) {
   switch (f) {
-    case TlsFailure::UnknownIssuer: return Error::CertUnknownIssuer;
-    case TlsFailure::Expired: return Error::CertExpired;
-    case TlsFailure::HostMismatch: return Error::CertHostMismatch;
-    case TlsFailure::BadCertificate: return Error::CertInvalid;
-    case TlsFailure::Handshake:
-    case TlsFailure::None: break;
+    case TlsFailure::kUnknownIssuer: return Error::kCertUnknownIssuer;
+    case TlsFailure::kExpired: return Error::kCertExpired;
+    case TlsFailure::kHostMismatch: return Error::kCertHostMismatch;
+    case TlsFailure::kBadCertificate: return Error::kCertInvalid;
+    case TlsFailure::kHandshake:
+    case TlsFailure::kNone: break;
   }
-  return Error::TlsHandshake;
+  return Error::kTlsHandshake;
 }
 
 }  // namespace
@@ -50,37 +50,37 @@ bool IsRedirect(int status) {
 Error OpenResponse(const std::string& url_text, const RequestOptions& opt, Deadline deadline,
                    Response& out) {
   Url url;
-  if (!ParseUrl(url_text, url)) return Error::BadUrl;
+  if (!ParseUrl(url_text, url)) return Error::kBadUrl;
   for (int hop = 0;; ++hop) {
     Socket sock;
     sock.SetAbortFlag(opt.abort);
     IoStatus c = sock.Connect(url.host, url.port, opt.connect_ms, deadline);
-    if (c != IoStatus::Ok) return FromIo(c);
+    if (c != IoStatus::kOk) return FromIo(c);
     Deadline read_by = deadline.WithinMs(opt.read_ms);
     if (url.Tls()) {
       // The handshake counts as part of the answer's time.
-      TlsFailure why = TlsFailure::None;
+      TlsFailure why = TlsFailure::kNone;
       IoStatus t = sock.StartTls(url.host, read_by, why);
-      if (t != IoStatus::Ok) {
-        if (why != TlsFailure::None) return FromTls(why);
-        return t == IoStatus::Error ? Error::TlsHandshake : FromIo(t);
+      if (t != IoStatus::kOk) {
+        if (why != TlsFailure::kNone) return FromTls(why);
+        return t == IoStatus::kError ? Error::kTlsHandshake : FromIo(t);
       }
     }
     std::vector<std::pair<std::string, std::string>> headers = opt.headers;
     headers.emplace_back("Connection", "close");
     std::string req = BuildGetRequest(url, headers, opt.version);
     if (!sock.SendAll(req.data(), req.size(), read_by)) {
-      if (opt.abort && opt.abort->load()) return Error::Aborted;
-      return read_by.Passed() ? Error::Timeout : Error::Send;
+      if (opt.abort && opt.abort->load()) return Error::kAborted;
+      return read_by.Passed() ? Error::kTimeout : Error::kSend;
     }
     HttpHead head;
     Error e = FromHead(ReadHttpHead(sock, opt.head_limits, read_by, head));
-    if (e != Error::None) return e;
+    if (e != Error::kNone) return e;
     if (IsRedirect(head.status)) {
       const std::string* loc = head.Find("location");
       Url next;
       if (loc && ResolveUrl(url, *loc, next)) {
-        if (hop >= opt.max_redirects) return Error::TooManyRedirects;
+        if (hop >= opt.max_redirects) return Error::kTooManyRedirects;
         url = next;
         continue;
       }
@@ -88,7 +88,7 @@ Error OpenResponse(const std::string& url_text, const RequestOptions& opt, Deadl
     out.sock = std::move(sock);
     out.head = std::move(head);
     out.url = url;
-    return Error::None;
+    return Error::kNone;
   }
 }
 

@@ -14,22 +14,22 @@ namespace net {
 
 // Why a request failed.
 enum class Error {
-  None,
-  BadUrl,   // not an http or https address
-  Lookup,   // host name not found
-  Refused,  // connection refused or host unreachable
-  Timeout,  // a time-out or the deadline passed
-  Aborted,  // the abort flag was set
-  Send,     // the request could not be sent
-  BadHead,  // the response head was malformed or cut off
-  TooManyRedirects,
-  Body,               // the body was malformed or cut off
-  TooLarge,           // head or body over the limits
-  TlsHandshake,       // no TLS connection could be agreed
-  CertUnknownIssuer,  // the certificate does not lead to a trusted root
-  CertExpired,        // a certificate is outside its validity period
-  CertHostMismatch,   // the certificate names another host
-  CertInvalid         // any other fault of the certificate
+  kNone,
+  kBadUrl,   // not an http or https address
+  kLookup,   // host name not found
+  kRefused,  // connection refused or host unreachable
+  kTimeout,  // a time-out or the deadline passed
+  kAborted,  // the abort flag was set
+  kSend,     // the request could not be sent
+  kBadHead,  // the response head was malformed or cut off
+  kTooManyRedirects,
+  kBody,               // the body was malformed or cut off
+  kTooLarge,           // head or body over the limits
+  kTlsHandshake,       // no TLS connection could be agreed
+  kCertUnknownIssuer,  // the certificate does not lead to a trusted root
+  kCertExpired,        // a certificate is outside its validity period
+  kCertHostMismatch,   // the certificate names another host
+  kCertInvalid         // any other fault of the certificate
 };
 
 struct RequestOptions {

@@ -82,7 +82,7 @@ LookupStatus Lookup(const std::string& host, uint16_t port, Deadline deadline,
                     const std::atomic<bool>* abort, std::vector<Address>& out) {
   Init();
   out.clear();
-  if (SystemLookup(host, port, true, out) == 0 && !out.empty()) return LookupStatus::Ok;
+  if (SystemLookup(host, port, true, out) == 0 && !out.empty()) return LookupStatus::kOk;
   out.clear();
   auto job = std::make_shared<Job>();
   try {
@@ -97,19 +97,19 @@ LookupStatus Lookup(const std::string& host, uint16_t port, Deadline deadline,
     }).detach();
   } catch (...) {
     // no thread to spare: look up here, without a time-out
-    return NameLookup(host, port, out) ? LookupStatus::Ok : LookupStatus::NotFound;
+    return NameLookup(host, port, out) ? LookupStatus::kOk : LookupStatus::kNotFound;
   }
   std::unique_lock<std::mutex> l(job->m);
   for (;;) {
     if (job->done) break;
-    if (abort && abort->load()) return LookupStatus::Aborted;
+    if (abort && abort->load()) return LookupStatus::kAborted;
     int left = deadline.LeftMs();
-    if (left <= 0) return LookupStatus::Timeout;
+    if (left <= 0) return LookupStatus::kTimeout;
     job->cv.wait_for(l, std::chrono::milliseconds(left < kWaitSliceMs ? left : kWaitSliceMs));
   }
-  if (!job->ok) return LookupStatus::NotFound;
+  if (!job->ok) return LookupStatus::kNotFound;
   out = std::move(job->result);
-  return LookupStatus::Ok;
+  return LookupStatus::kOk;
 }
 
 namespace test_hooks {

@@ -17,7 +17,7 @@ struct Address {
   std::string raw;  // the sockaddr bytes
 };
 
-enum class LookupStatus { Ok, NotFound, Timeout, Aborted };
+enum class LookupStatus { kOk, kNotFound, kTimeout, kAborted };
 
 // Resolves host (a name or a numeric address) for TCP. Names are looked up on a helper
 // thread; when the deadline passes or *abort is set first, that thread is left to finish

@@ -109,13 +109,13 @@ void Socket::Close() {
 
 IoStatus Socket::WaitFor(Wait what, Deadline deadline) {
   for (;;) {
-    if (Aborted()) return IoStatus::Aborted;
+    if (Aborted()) return IoStatus::kAborted;
     int left = deadline.LeftMs();
-    if (left <= 0) return IoStatus::Timeout;
-    int r = WaitOnce(ToSock(fd_), what == Wait::Read, what == Wait::Connect,
+    if (left <= 0) return IoStatus::kTimeout;
+    int r = WaitOnce(ToSock(fd_), what == Wait::kRead, what == Wait::kConnect,
                      left < kWaitSliceMs ? left : kWaitSliceMs);
-    if (r > 0) return IoStatus::Ok;
-    if (r < 0) return IoStatus::Error;
+    if (r > 0) return IoStatus::kOk;
+    if (r < 0) return IoStatus::kError;
   }
 }
 
@@ -123,28 +123,28 @@ IoStatus Socket::Connect(const std::string& host, uint16_t port, int attempt_ms,
                          Deadline deadline) {
   Init();
   Close();
-  if (Aborted()) return IoStatus::Aborted;
+  if (Aborted()) return IoStatus::kAborted;
   std::vector<Address> addrs;
   switch (Lookup(host, port, deadline.WithinMs(kLookupTimeoutMs), abort_, addrs)) {
-    case LookupStatus::Ok: break;
-    case LookupStatus::NotFound: return IoStatus::NotFound;
-    case LookupStatus::Timeout: return IoStatus::Timeout;
-    case LookupStatus::Aborted: return IoStatus::Aborted;
+    case LookupStatus::kOk: break;
+    case LookupStatus::kNotFound: return IoStatus::kNotFound;
+    case LookupStatus::kTimeout: return IoStatus::kTimeout;
+    case LookupStatus::kAborted: return IoStatus::kAborted;
   }
   // Every address gets its turn (an unreachable IPv6 route must not hide a working
   // IPv4 address); the result is that of the last attempt.
-  IoStatus result = IoStatus::Refused;
+  IoStatus result = IoStatus::kRefused;
   for (const Address& a : addrs) {
-    if (Aborted()) return IoStatus::Aborted;
-    if (deadline.Passed()) return IoStatus::Timeout;
+    if (Aborted()) return IoStatus::kAborted;
+    if (deadline.Passed()) return IoStatus::kTimeout;
     sock_t s = ::socket(a.family, a.socktype, a.protocol);
     if (s == kBadSocket) {
-      result = IoStatus::Error;
+      result = IoStatus::kError;
       continue;
     }
     if (!SetNonblocking(s)) {
       CloseSocket(s);
-      result = IoStatus::Error;
+      result = IoStatus::kError;
       continue;
     }
     fd_ = static_cast<intptr_t>(s);
@@ -152,14 +152,14 @@ IoStatus Socket::Connect(const std::string& host, uint16_t port, int attempt_ms,
                       static_cast<socklen_t>(a.raw.size()));
     if (r != 0 && !WouldBlock(LastSocketError())) {
       Close();
-      result = IoStatus::Refused;
+      result = IoStatus::kRefused;
       continue;
     }
     if (r != 0) {
-      IoStatus w = WaitFor(Wait::Connect, deadline.WithinMs(attempt_ms));
-      if (w != IoStatus::Ok) {
+      IoStatus w = WaitFor(Wait::kConnect, deadline.WithinMs(attempt_ms));
+      if (w != IoStatus::kOk) {
         Close();
-        if (w == IoStatus::Aborted) return w;
+        if (w == IoStatus::kAborted) return w;
         result = w;
         continue;
       }
@@ -168,28 +168,28 @@ IoStatus Socket::Connect(const std::string& host, uint16_t port, int attempt_ms,
       if (getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&err), &len) != 0 ||
           err != 0) {
         Close();
-        result = IoStatus::Refused;
+        result = IoStatus::kRefused;
         continue;
       }
     }
     int one = 1;
     setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&one), sizeof one);
-    return IoStatus::Ok;
+    return IoStatus::kOk;
   }
   return result;
 }
 
 IoStatus Socket::StartTls(const std::string& host, Deadline deadline, TlsFailure& why) {
-  why = TlsFailure::None;
-  if (fd_ == -1) return IoStatus::Error;
+  why = TlsFailure::kNone;
+  if (fd_ == -1) return IoStatus::kError;
   std::unique_ptr<TlsChannel> ch;
   IoStatus st = TlsChannel::Open(*this, host, deadline, ch, why);
-  if (st != IoStatus::Ok) {
+  if (st != IoStatus::kOk) {
     Close();
     return st;
   }
   tls_ = std::move(ch);
-  return IoStatus::Ok;
+  return IoStatus::kOk;
 }
 
 bool Socket::SendAll(const void* data, size_t len, Deadline deadline) {
@@ -206,7 +206,7 @@ bool Socket::RawSendAll(const void* data, size_t len, Deadline deadline) {
   const char* p = static_cast<const char*>(data);
   while (len > 0) {
     if (fd_ == -1) return false;
-    if (WaitFor(Wait::Write, deadline) != IoStatus::Ok) return false;
+    if (WaitFor(Wait::kWrite, deadline) != IoStatus::kOk) return false;
     int chunk = len > 65536 ? 65536 : static_cast<int>(len);
 #ifdef MSG_NOSIGNAL
     auto n = ::send(ToSock(fd_), p, chunk, MSG_NOSIGNAL);
@@ -225,18 +225,18 @@ bool Socket::RawSendAll(const void* data, size_t len, Deadline deadline) {
 
 IoStatus Socket::RawRecv(void* buf, size_t len, size_t& got, Deadline deadline) {
   got = 0;
-  if (fd_ == -1) return IoStatus::Error;
+  if (fd_ == -1) return IoStatus::kError;
   for (;;) {
-    IoStatus w = WaitFor(Wait::Read, deadline);
-    if (w != IoStatus::Ok) return w;
+    IoStatus w = WaitFor(Wait::kRead, deadline);
+    if (w != IoStatus::kOk) return w;
     int chunk = len > 65536 ? 65536 : static_cast<int>(len);
     auto n = ::recv(ToSock(fd_), static_cast<char*>(buf), chunk, 0);
     if (n > 0) {
       got = static_cast<size_t>(n);
-      return IoStatus::Ok;
+      return IoStatus::kOk;
     }
-    if (n == 0) return IoStatus::Closed;
-    if (!WouldBlock(LastSocketError())) return IoStatus::Error;
+    if (n == 0) return IoStatus::kClosed;
+    if (!WouldBlock(LastSocketError())) return IoStatus::kError;
   }
 }
 

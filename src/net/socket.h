@@ -13,13 +13,13 @@ namespace net {
 
 // Result of a connect or receive.
 enum class IoStatus {
-  Ok,
-  Closed,  // orderly end of data
-  Timeout,
-  Aborted,   // the abort flag was set
-  Refused,   // no address accepted the connection (refused or unreachable)
-  NotFound,  // the host name was not found
-  Error
+  kOk,
+  kClosed,  // orderly end of data
+  kTimeout,
+  kAborted,   // the abort flag was set
+  kRefused,   // no address accepted the connection (refused or unreachable)
+  kNotFound,  // the host name was not found
+  kError
 };
 
 // Longest lookup of a host name within a connect.
@@ -67,7 +67,7 @@ class Socket {
   friend class TlsChannel;
   bool RawSendAll(const void* data, size_t len, Deadline deadline);
   IoStatus RawRecv(void* buf, size_t len, size_t& got, Deadline deadline);
-  enum class Wait { Read, Write, Connect };
+  enum class Wait { kRead, kWrite, kConnect };
   IoStatus WaitFor(Wait what, Deadline deadline);
   bool Aborted() const { return abort_ && abort_->load(); }
   intptr_t fd_ = -1;

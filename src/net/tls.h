@@ -13,12 +13,12 @@ enum class IoStatus;
 
 // Why a TLS connection could not be made.
 enum class TlsFailure {
-  None,
-  Handshake,      // no common protocol or suite, a malformed or failed handshake
-  UnknownIssuer,  // the chain does not lead to a trusted root
-  Expired,        // a certificate is outside its validity period
-  HostMismatch,   // the certificate does not name the host
-  BadCertificate  // any other fault of the certificate or chain
+  kNone,
+  kHandshake,      // no common protocol or suite, a malformed or failed handshake
+  kUnknownIssuer,  // the chain does not lead to a trusted root
+  kExpired,        // a certificate is outside its validity period
+  kHostMismatch,   // the certificate does not name the host
+  kBadCertificate  // any other fault of the certificate or chain
 };
 const char* TlsFailureName(TlsFailure f);
 

@@ -44,13 +44,13 @@ mbedtls_x509_crt* TlsRoots() {
 
 namespace {
 TlsFailure Judge(const mbedtls_x509_crt* chain, uint32_t flags) {
-  if (!chain) return TlsFailure::BadCertificate;
-  if (flags == 0) return TlsFailure::None;
-  if (flags & MBEDTLS_X509_BADCERT_NOT_TRUSTED) return TlsFailure::UnknownIssuer;
+  if (!chain) return TlsFailure::kBadCertificate;
+  if (flags == 0) return TlsFailure::kNone;
+  if (flags & MBEDTLS_X509_BADCERT_NOT_TRUSTED) return TlsFailure::kUnknownIssuer;
   if (flags & (MBEDTLS_X509_BADCERT_EXPIRED | MBEDTLS_X509_BADCERT_FUTURE))
-    return TlsFailure::Expired;
-  if (flags & MBEDTLS_X509_BADCERT_CN_MISMATCH) return TlsFailure::HostMismatch;
-  return TlsFailure::BadCertificate;  // a leaf not meant for a TLS server among them
+    return TlsFailure::kExpired;
+  if (flags & MBEDTLS_X509_BADCERT_CN_MISMATCH) return TlsFailure::kHostMismatch;
+  return TlsFailure::kBadCertificate;  // a leaf not meant for a TLS server among them
 }
 }  // namespace
 
@@ -58,7 +58,7 @@ TlsFailure Judge(const mbedtls_x509_crt* chain, uint32_t flags) {
 IoStatus TlsVerify(const mbedtls_x509_crt* chain, uint32_t flags, const std::string&, Deadline,
                    const std::function<bool()>&, TlsFailure& why) {
   why = Judge(chain, flags);
-  return IoStatus::Ok;
+  return IoStatus::kOk;
 }
 
 namespace test_hooks {

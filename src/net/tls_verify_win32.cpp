@@ -63,7 +63,7 @@ struct ChainJob {
   std::mutex lock;
   std::condition_variable changed;
   bool done = false;
-  TlsFailure verdict = TlsFailure::BadCertificate;
+  TlsFailure verdict = TlsFailure::kBadCertificate;
 };
 
 TlsFailure CheckChain(const ChainJob& job) {
@@ -71,7 +71,7 @@ TlsFailure CheckChain(const ChainJob& job) {
   Cert leaf{CertCreateCertificateContext(X509_ASN_ENCODING, leaf_der.data(),
                                          static_cast<DWORD>(leaf_der.size()))};
   Store extra{CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, 0, nullptr)};
-  if (!leaf.h || !extra.h) return TlsFailure::BadCertificate;
+  if (!leaf.h || !extra.h) return TlsFailure::kBadCertificate;
   for (size_t i = 1; i < job.certs.size(); ++i)
     CertAddEncodedCertificateToStore(extra.h, X509_ASN_ENCODING, job.certs[i].data(),
                                      static_cast<DWORD>(job.certs[i].size()), CERT_STORE_ADD_ALWAYS,
@@ -87,14 +87,14 @@ TlsFailure CheckChain(const ChainJob& job) {
   ChainContext ctx;
   if (!CertGetCertificateChain(nullptr, leaf.h, nullptr, extra.h, &para, 0, nullptr, &ctx.h) ||
       !ctx.h)
-    return TlsFailure::BadCertificate;
+    return TlsFailure::kBadCertificate;
   // The chain's own status first: the policy check alone lets a chain without a known root
   // through on some systems.
   DWORD status = ctx.h->TrustStatus.dwErrorStatus & ~kIgnored;
   if (status & (CERT_TRUST_IS_UNTRUSTED_ROOT | CERT_TRUST_IS_PARTIAL_CHAIN))
-    return TlsFailure::UnknownIssuer;
-  if (status & CERT_TRUST_IS_NOT_TIME_VALID) return TlsFailure::Expired;
-  if (status) return TlsFailure::BadCertificate;
+    return TlsFailure::kUnknownIssuer;
+  if (status & CERT_TRUST_IS_NOT_TIME_VALID) return TlsFailure::kExpired;
+  if (status) return TlsFailure::kBadCertificate;
   std::wstring name = job.host;
   SSL_EXTRA_CERT_CHAIN_POLICY_PARA ssl{};
   ssl.cbSize = sizeof ssl;
@@ -106,14 +106,14 @@ TlsFailure CheckChain(const ChainJob& job) {
   CERT_CHAIN_POLICY_STATUS result{};
   result.cbSize = sizeof result;
   if (!CertVerifyCertificateChainPolicy(CERT_CHAIN_POLICY_SSL, ctx.h, &policy, &result))
-    return TlsFailure::BadCertificate;
+    return TlsFailure::kBadCertificate;
   switch (static_cast<HRESULT>(result.dwError)) {
-    case S_OK: return TlsFailure::None;
-    case CERT_E_CN_NO_MATCH: return TlsFailure::HostMismatch;
-    case CERT_E_EXPIRED: return TlsFailure::Expired;
+    case S_OK: return TlsFailure::kNone;
+    case CERT_E_CN_NO_MATCH: return TlsFailure::kHostMismatch;
+    case CERT_E_EXPIRED: return TlsFailure::kExpired;
     case CERT_E_UNTRUSTEDROOT:
-    case CERT_E_CHAINING: return TlsFailure::UnknownIssuer;
-    default: return TlsFailure::BadCertificate;
+    case CERT_E_CHAINING: return TlsFailure::kUnknownIssuer;
+    default: return TlsFailure::kBadCertificate;
   }
 }
 
@@ -121,14 +121,14 @@ TlsFailure CheckChain(const ChainJob& job) {
 
 IoStatus TlsVerify(const mbedtls_x509_crt* chain, uint32_t flags, const std::string& host,
                    Deadline deadline, const std::function<bool()>& aborted, TlsFailure& why) {
-  why = TlsFailure::BadCertificate;
-  if (!chain) return IoStatus::Ok;
+  why = TlsFailure::kBadCertificate;
+  if (!chain) return IoStatus::kOk;
   // The library's own finding on the leaf's usages stands whatever the system says.
   if (flags & (MBEDTLS_X509_BADCERT_KEY_USAGE | MBEDTLS_X509_BADCERT_EXT_KEY_USAGE))
-    return IoStatus::Ok;
-  if (aborted()) return IoStatus::Aborted;
+    return IoStatus::kOk;
+  if (aborted()) return IoStatus::kAborted;
   int left = deadline.LeftMs();
-  if (left == 0) return IoStatus::Timeout;
+  if (left == 0) return IoStatus::kTimeout;
   auto job = std::make_shared<ChainJob>();
   for (const mbedtls_x509_crt* c = chain; c; c = c->next)
     job->certs.emplace_back(c->raw.p, c->raw.p + c->raw.len);
@@ -143,13 +143,13 @@ IoStatus TlsVerify(const mbedtls_x509_crt* chain, uint32_t flags, const std::str
   }).detach();
   std::unique_lock<std::mutex> g(job->lock);
   while (!job->done) {
-    if (aborted()) return IoStatus::Aborted;
+    if (aborted()) return IoStatus::kAborted;
     left = deadline.LeftMs();
-    if (left == 0) return IoStatus::Timeout;
+    if (left == 0) return IoStatus::kTimeout;
     job->changed.wait_for(g, std::chrono::milliseconds(left < 50 ? left : 50));
   }
   why = job->verdict;
-  return IoStatus::Ok;
+  return IoStatus::kOk;
 }
 
 namespace test_hooks {

@@ -35,7 +35,7 @@ void DrawMissingLogos(catalogue::BuildOptions& options, const fs::path& folder,
   fs::path fresh = catalogue::NewFolderOf(folder);
   auto next = options.on_logo;
   options.on_logo = [=, &stations, &tags](size_t i, K kind) {
-    if (kind != K::Jpeg && kind != K::Gif && kind != K::Png) {
+    if (kind != K::kJpeg && kind != K::kGif && kind != K::kPng) {
       DrawLogo(fresh, static_cast<int32_t>(i + 1), stations[i].title,
                i < tags.size() ? tags[i] : std::string());
       ++*drawn;

@@ -126,9 +126,9 @@ JsonImport StationsFromJson(const std::string& json_text, const JsonFilter& filt
 }
 
 bool LogoDecodes(const std::filesystem::path& file, catalogue::LogoKind kind) {
-  imaging::Kind k = kind == catalogue::LogoKind::Jpeg  ? imaging::Kind::kJpeg
-                    : kind == catalogue::LogoKind::Gif ? imaging::Kind::kGif
-                                                       : imaging::Kind::kPng;
+  imaging::Kind k = kind == catalogue::LogoKind::kJpeg  ? imaging::Kind::kJpeg
+                    : kind == catalogue::LogoKind::kGif ? imaging::Kind::kGif
+                                                        : imaging::Kind::kPng;
   try {
     imaging::LoadPicture(file, k, {80, 80});
     return true;

@@ -75,7 +75,7 @@ int Build(const std::string& folder, const std::vector<catalogue::NewStation>& s
           catalogue::LogoRule rule, const std::vector<std::string>* draw_tags = nullptr) {
   catalogue::BuildOptions options;
   options.rule = rule;
-  if (rule == catalogue::LogoRule::Signature) options.check_logo = catalogue_tool::LogoDecodes;
+  if (rule == catalogue::LogoRule::kSignature) options.check_logo = catalogue_tool::LogoDecodes;
   options.http = Options(10000, 30000, 16u << 20);
   size_t n = stations.size();
   int width = static_cast<int>(std::to_string(n).size());
@@ -98,11 +98,11 @@ int Build(const std::string& folder, const std::vector<catalogue::NewStation>& s
   size_t no_address = 0;
   for (const auto& s : stations) no_address += s.logo_url.empty();
   std::printf("stations: %zu\n", n);
-  std::printf("logos: JPEG %zu, GIF %zu, PNG %zu, other kinds %zu\n", report.Count(K::Jpeg),
-              report.Count(K::Gif), report.Count(K::Png), report.Count(K::Unknown));
+  std::printf("logos: JPEG %zu, GIF %zu, PNG %zu, other kinds %zu\n", report.Count(K::kJpeg),
+              report.Count(K::kGif), report.Count(K::kPng), report.Count(K::kUnknown));
   std::printf("no logo: %zu error answers or not pictures, %zu no answer, %zu no address\n",
-              report.Count(K::Empty), report.Count(K::Missing) - no_address, no_address);
-  if (report.Count(K::TooLarge) > 0) std::printf("%s\n", report.DroppedLogos().c_str());
+              report.Count(K::kEmpty), report.Count(K::kMissing) - no_address, no_address);
+  if (report.Count(K::kTooLarge) > 0) std::printf("%s\n", report.DroppedLogos().c_str());
   if (draw_tags) std::printf("drawn logos: %zu (for the stations without a picture)\n", drawn);
   return 0;
 }
@@ -128,7 +128,7 @@ int Directory(std::vector<std::string> args) {
       catalogue::StationsFromDirectoryPage(page, *state, root, prefix);
   if (stations.empty())
     throw base::Error("the page lists no station; " + folder + " was not changed");
-  return Build(folder, stations, catalogue::LogoRule::FirstByte);
+  return Build(folder, stations, catalogue::LogoRule::kFirstByte);
 }
 
 size_t Count(const std::string& text) {
@@ -167,7 +167,7 @@ int Json(std::vector<std::string> args) {
       "station list: %zu taken, %zu filtered out, %zu bad, %zu duplicate names, %zu over the limit\n",
       in.stations.size(), in.filtered_out, in.skipped_bad, in.skipped_duplicate, in.over_limit);
   if (in.stations.empty()) throw base::Error("no station is left; " + folder + " was not changed");
-  return Build(folder, in.stations, catalogue::LogoRule::Signature, draw ? &in.tags : nullptr);
+  return Build(folder, in.stations, catalogue::LogoRule::kSignature, draw ? &in.tags : nullptr);
 }
 
 }  // namespace

@@ -59,7 +59,7 @@ std::vector<int16_t> decode(Format f, const std::string& data, int rate = kRate,
         pieces.empty() ? data.size() : std::min(pieces[k++ % pieces.size()], data.size() - at);
     d->Feed(bytes(data) + at, n);
     at += n;
-    while (d->Decode(out) == Decoder::Result::Produced) {}
+    while (d->Decode(out) == Decoder::Result::kProduced) {}
     if (channels && d->InChannels() > 0) *channels = d->InChannels();
   }
   return out;
@@ -89,18 +89,18 @@ TEST(Format, FromContentType) {
     const char* type;
     Format f;
   } cases[] = {
-      {"audio/mpeg", Format::Mpeg},
-      {"audio/aac", Format::Aac},
-      {"audio/aacp", Format::Aac},
-      {"AUDIO/X-AAC", Format::Aac},
-      {"audio/ogg", Format::Ogg},
-      {"application/ogg", Format::Ogg},
-      {"audio/opus", Format::Ogg},
-      {"audio/ogg; codecs=opus", Format::Ogg},
-      {"audio/aacp ;charset=x", Format::Aac},
-      {"text/html", Format::Unknown},
-      {"", Format::Unknown},
-      {"audio/oggx", Format::Unknown},
+      {"audio/mpeg", Format::kMpeg},
+      {"audio/aac", Format::kAac},
+      {"audio/aacp", Format::kAac},
+      {"AUDIO/X-AAC", Format::kAac},
+      {"audio/ogg", Format::kOgg},
+      {"application/ogg", Format::kOgg},
+      {"audio/opus", Format::kOgg},
+      {"audio/ogg; codecs=opus", Format::kOgg},
+      {"audio/aacp ;charset=x", Format::kAac},
+      {"text/html", Format::kUnknown},
+      {"", Format::kUnknown},
+      {"audio/oggx", Format::kUnknown},
   };
   for (const auto& c : cases) EXPECT_EQ(FormatFromType(c.type), c.f) << c.type;
 }
@@ -109,16 +109,16 @@ TEST(Format, FromTheFirstBytesWhateverTheType) {
   const struct {
     const char* name;
     Format f;
-  } cases[] = {{kAac, Format::Aac},    {kAacMono, Format::Aac}, {kHe2, Format::Aac},
-               {kVorbis, Format::Ogg}, {kOpus, Format::Ogg},    {kChain, Format::Ogg},
-               {kMp3, Format::Mpeg}};
+  } cases[] = {{kAac, Format::kAac},    {kAacMono, Format::kAac}, {kHe2, Format::kAac},
+               {kVorbis, Format::kOgg}, {kOpus, Format::kOgg},    {kChain, Format::kOgg},
+               {kMp3, Format::kMpeg}};
   std::mt19937 rng(7);
   for (const auto& c : cases) {
     const std::string whole = file(c.name);
     // joined at a random byte, behind some junk
     for (size_t at : {size_t{0}, size_t{12345}, size_t{rng() % 40000}}) {
       std::string data = std::string(300, '\x5a') + whole.substr(at, 32768);
-      for (Format expected : {Format::Unknown, Format::Mpeg, Format::Aac, Format::Ogg}) {
+      for (Format expected : {Format::kUnknown, Format::kMpeg, Format::kAac, Format::kOgg}) {
         Sniffed s;
         ASSERT_TRUE(SniffFormat(bytes(data), data.size(), expected, s)) << c.name << " at " << at;
         EXPECT_EQ(s.format, c.f) << c.name << " at " << at;
@@ -127,9 +127,9 @@ TEST(Format, FromTheFirstBytesWhateverTheType) {
     }
   }
   Sniffed s;
-  ASSERT_TRUE(SniffFormat(bytes(file(kAac)), 8000, Format::Aac, s));
+  ASSERT_TRUE(SniffFormat(bytes(file(kAac)), 8000, Format::kAac, s));
   EXPECT_NEAR(s.bitrate_kbps, 96, 40);  // from the frames, for the buffer length
-  ASSERT_TRUE(SniffFormat(bytes(file(kVorbis)), 8000, Format::Unknown, s));
+  ASSERT_TRUE(SniffFormat(bytes(file(kVorbis)), 8000, Format::kUnknown, s));
   EXPECT_EQ(s.bitrate_kbps, 96);  // the Vorbis header's nominal rate
 }
 
@@ -142,7 +142,7 @@ TEST(Format, RandomBytesAndTextAreNoAudio) {
     text += "<html><body>OggS not a page \xff\xf1 not a frame</body></html>\n";
   for (const std::string& d : {noise, text}) {
     Sniffed s;
-    EXPECT_FALSE(SniffFormat(bytes(d), d.size(), Format::Aac, s));
+    EXPECT_FALSE(SniffFormat(bytes(d), d.size(), Format::kAac, s));
   }
 }
 
@@ -241,10 +241,10 @@ TEST(Decoders, EveryFormatGivesItsToneWhateverTheChunks) {
     Format f;
     int freq;
     int in_channels, in_rate;
-  } cases[] = {{kAac, Format::Aac, 1000, 2, 44100},   {kAacMono, Format::Aac, 660, 1, 22050},
-               {kHe1, Format::Aac, 1100, 2, 44100},   {kHe2, Format::Aac, 825, 2, 44100},
-               {kVorbis, Format::Ogg, 550, 2, 44100}, {kOpus, Format::Ogg, 1320, 2, 48000},
-               {kMp3, Format::Mpeg, 440, 2, 44100}};
+  } cases[] = {{kAac, Format::kAac, 1000, 2, 44100},   {kAacMono, Format::kAac, 660, 1, 22050},
+               {kHe1, Format::kAac, 1100, 2, 44100},   {kHe2, Format::kAac, 825, 2, 44100},
+               {kVorbis, Format::kOgg, 550, 2, 44100}, {kOpus, Format::kOgg, 1320, 2, 48000},
+               {kMp3, Format::kMpeg, 440, 2, 44100}};
   for (const auto& c : cases) {
     // the first 2.5 s or more (every file is 20 s long, headers included)
     const std::string all = file(c.name);
@@ -252,7 +252,7 @@ TEST(Decoders, EveryFormatGivesItsToneWhateverTheChunks) {
     std::unique_ptr<Decoder> probe = MakeDecoder(c.f, kRate);
     probe->Feed(bytes(d), d.size());
     std::vector<int16_t> first;
-    ASSERT_EQ(probe->Decode(first), Decoder::Result::Produced) << c.name;
+    ASSERT_EQ(probe->Decode(first), Decoder::Result::kProduced) << c.name;
     // HE-AAC plays at twice the core rate; v2's parametric stereo makes two channels of one
     EXPECT_EQ(probe->InRate(), c.in_rate) << c.name;
     int channels = 0;
@@ -280,7 +280,7 @@ TEST(Decoders, OpusPreSkipAndEndPaddingAreCut) {
   const std::string d = file(kOpus);
   // 20 s at 48 kHz exactly: without the pre-skip cut 312 samples more, without the end
   // cut up to a frame more
-  std::vector<int16_t> pcm = decode(Format::Ogg, d, 48000, {4096});
+  std::vector<int16_t> pcm = decode(Format::kOgg, d, 48000, {4096});
   EXPECT_EQ(pcm.size() / 2, 20u * 48000);
   // the sine starts at once: no encoder delay left at the front
   auto head = slice(pcm, 0, 0.01, 48000);
@@ -289,7 +289,7 @@ TEST(Decoders, OpusPreSkipAndEndPaddingAreCut) {
 
 TEST(Decoders, ChainedOggContinuesWithoutAGap) {
   const std::string d = file(kChain);
-  std::vector<int16_t> pcm = decode(Format::Ogg, d, kRate, {3000});
+  std::vector<int16_t> pcm = decode(Format::kOgg, d, kRate, {3000});
   // 10 s of Vorbis at 44.1 kHz, then 10 s of Opus at 48 kHz, resampled
   EXPECT_NEAR(static_cast<double>(pcm.size() / 2), 20.0 * kRate, 2);
   EXPECT_NEAR(loopback::tone_frequency(slice(pcm, 1, 9), kRate), 770, 5);
@@ -301,24 +301,24 @@ TEST(Decoders, ChainedOggContinuesWithoutAGap) {
 TEST(Decoders, OggJoinedMidStreamWaitsForTheNextStream) {
   const std::string chain = file(kChain);
   // inside the Vorbis part: its headers are gone, so the Opus part is what plays
-  std::vector<int16_t> pcm = decode(Format::Ogg, chain.substr(20000), kRate, {2048});
+  std::vector<int16_t> pcm = decode(Format::kOgg, chain.substr(20000), kRate, {2048});
   EXPECT_NEAR(static_cast<double>(pcm.size() / 2), 10.0 * kRate, 2);
   EXPECT_NEAR(loopback::tone_frequency(pcm, kRate), 990, 5);
   // an Opus stream joined in the middle, then the same stream from its start
   const std::string opus = file(kOpus);
-  pcm = decode(Format::Ogg, opus.substr(100001) + opus, 48000, {5000});
+  pcm = decode(Format::kOgg, opus.substr(100001) + opus, 48000, {5000});
   EXPECT_EQ(pcm.size() / 2, 20u * 48000);
 }
 
 TEST(Decoders, DamagedAacLosesLittle) {
   const std::string d = file(kAac).substr(0, 160000);  // 13 s
-  std::vector<int16_t> clean = decode(Format::Aac, d, kRate, {4096});
+  std::vector<int16_t> clean = decode(Format::kAac, d, kRate, {4096});
   std::string damaged = d;
   std::mt19937 rng(9);
   for (size_t at = 50000; at + 400 < damaged.size(); at += 60000)
     for (size_t i = 0; i < 400; ++i)
       damaged[at + i] = static_cast<char>(i == 7 ? 0xFF : i == 8 ? 0xF1 : rng());
-  std::vector<int16_t> pcm = decode(Format::Aac, damaged, kRate, {4096});
+  std::vector<int16_t> pcm = decode(Format::kAac, damaged, kRate, {4096});
   const size_t hits = (d.size() - 50000) / 60000 + 1;
   // 400 bytes touch at most three frames of 96 kbit/s (3 x 1024 samples, 0.07 s)
   EXPECT_GE(pcm.size() / 2 + hits * 3 * 1024, clean.size() / 2);
@@ -352,14 +352,14 @@ TEST(Decoders, RatesOutsideTheirRangeFailTheStream) {
     std::string data;
     bool plays;
   } cases[] = {
-      {"Vorbis declaring 1 Hz", Format::Ogg, with_vorbis_rate(vorbis, 1), false},
-      {"Vorbis declaring 7999 Hz", Format::Ogg, with_vorbis_rate(vorbis, 7999), false},
-      {"Vorbis declaring 192001 Hz", Format::Ogg, with_vorbis_rate(vorbis, 192001), false},
-      {"Vorbis declaring 8000 Hz", Format::Ogg, with_vorbis_rate(vorbis, 8000), true},
-      {"Vorbis declaring 192000 Hz", Format::Ogg, with_vorbis_rate(vorbis, 192000), true},
-      {"AAC at 7350 Hz", Format::Aac, file("tone440_16k_7350_m.aac").substr(0, 20000), false},
-      {"AAC at 8000 Hz", Format::Aac, file("tone440_16k_8000_m.aac").substr(0, 20000), true},
-      {"MPEG at 8000 Hz", Format::Mpeg, file("tone440_8k_8000_m.mp3").substr(0, 20000), true},
+      {"Vorbis declaring 1 Hz", Format::kOgg, with_vorbis_rate(vorbis, 1), false},
+      {"Vorbis declaring 7999 Hz", Format::kOgg, with_vorbis_rate(vorbis, 7999), false},
+      {"Vorbis declaring 192001 Hz", Format::kOgg, with_vorbis_rate(vorbis, 192001), false},
+      {"Vorbis declaring 8000 Hz", Format::kOgg, with_vorbis_rate(vorbis, 8000), true},
+      {"Vorbis declaring 192000 Hz", Format::kOgg, with_vorbis_rate(vorbis, 192000), true},
+      {"AAC at 7350 Hz", Format::kAac, file("tone440_16k_7350_m.aac").substr(0, 20000), false},
+      {"AAC at 8000 Hz", Format::kAac, file("tone440_16k_8000_m.aac").substr(0, 20000), true},
+      {"MPEG at 8000 Hz", Format::kMpeg, file("tone440_8k_8000_m.mp3").substr(0, 20000), true},
   };
   for (const auto& c : cases) {
     for (int out_rate : {8000, 44100, 192000}) {
@@ -371,14 +371,14 @@ TEST(Decoders, RatesOutsideTheirRangeFailTheStream) {
         const size_t before = out.size();
         Decoder::Result r = d->Decode(out);
         EXPECT_LE(out.size() - before, 2 * Decoder::kMaxDecodeFrames) << c.what;
-        if (r == Decoder::Result::Failed) {
+        if (r == Decoder::Result::kFailed) {
           EXPECT_EQ(out.size(), before) << c.what << ": a failing call gives nothing";
           ++failed;
-        } else if (r == Decoder::Result::Produced) {
+        } else if (r == Decoder::Result::kProduced) {
           EXPECT_EQ(failed, 0u) << c.what << ": a failed stream stays failed";
           ++produced;
         }
-        if (r == Decoder::Result::NeedMore || out.size() > 8 * Decoder::kMaxDecodeFrames) break;
+        if (r == Decoder::Result::kNeedMore || out.size() > 8 * Decoder::kMaxDecodeFrames) break;
       }
       if (c.plays) {
         EXPECT_GT(produced, 10u) << c.what << " to " << out_rate;

@@ -126,21 +126,21 @@ inline std::string http_get(const std::string& url, int* status = nullptr) {
   net::Url u;
   if (!net::ParseUrl(url, u)) return "";
   net::Socket s;
-  if (s.Connect(u.host, u.port, 2000) != net::IoStatus::Ok) return "";
+  if (s.Connect(u.host, u.port, 2000) != net::IoStatus::kOk) return "";
   const std::string req = net::BuildGetRequest(u, {{"Connection", "close"}});
   if (!s.SendAll(req.data(), req.size(), 2000)) return "";
   net::HttpHead head;
   net::HttpHeadLimits lim;
   lim.max_bytes = 1 << 20;
   lim.timeout_ms = 5000;
-  if (net::ReadHttpHead(s, lim, head) != net::HeadResult::Ok) return "";
+  if (net::ReadHttpHead(s, lim, head) != net::HeadResult::kOk) return "";
   if (status) *status = head.status;
   std::string body = head.body_start;
   char buf[8192];
   const auto start = Clock::now();
   while (ms_since(start) < 5000) {
     size_t n = 0;
-    if (s.Recv(buf, sizeof buf, n, 2000) != net::IoStatus::Ok) break;
+    if (s.Recv(buf, sizeof buf, n, 2000) != net::IoStatus::kOk) break;
     body.append(buf, n);
   }
   return body;

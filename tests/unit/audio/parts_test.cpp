@@ -85,33 +85,34 @@ TEST(IcyMetaint, AcceptsSaneValuesOnly) {
 
 TEST(Playlist, KindFromContentType) {
   using audio::PlaylistKind;
-  EXPECT_EQ(audio::PlaylistKindFromType("audio/x-mpegurl"), PlaylistKind::M3u);
-  EXPECT_EQ(audio::PlaylistKindFromType("Audio/MPEGURL; charset=utf-8"), PlaylistKind::M3u);
-  EXPECT_EQ(audio::PlaylistKindFromType("application/vnd.apple.mpegurl"), PlaylistKind::M3u);
-  EXPECT_EQ(audio::PlaylistKindFromType("application/x-mpegurl"), PlaylistKind::M3u);
-  EXPECT_EQ(audio::PlaylistKindFromType("audio/x-scpls"), PlaylistKind::Pls);
-  EXPECT_EQ(audio::PlaylistKindFromType("video/x-ms-asf"), PlaylistKind::Asx);
-  EXPECT_EQ(audio::PlaylistKindFromType("video/x-ms-asx"), PlaylistKind::Asx);
-  EXPECT_EQ(audio::PlaylistKindFromType("audio/mpeg"), PlaylistKind::None);
-  EXPECT_EQ(audio::PlaylistKindFromType("text/html"), PlaylistKind::None);
-  EXPECT_EQ(audio::PlaylistKindFromType(""), PlaylistKind::None);
+  EXPECT_EQ(audio::PlaylistKindFromType("audio/x-mpegurl"), PlaylistKind::kM3u);
+  EXPECT_EQ(audio::PlaylistKindFromType("Audio/MPEGURL; charset=utf-8"), PlaylistKind::kM3u);
+  EXPECT_EQ(audio::PlaylistKindFromType("application/vnd.apple.mpegurl"), PlaylistKind::kM3u);
+  EXPECT_EQ(audio::PlaylistKindFromType("application/x-mpegurl"), PlaylistKind::kM3u);
+  EXPECT_EQ(audio::PlaylistKindFromType("audio/x-scpls"), PlaylistKind::kPls);
+  EXPECT_EQ(audio::PlaylistKindFromType("video/x-ms-asf"), PlaylistKind::kAsx);
+  EXPECT_EQ(audio::PlaylistKindFromType("video/x-ms-asx"), PlaylistKind::kAsx);
+  EXPECT_EQ(audio::PlaylistKindFromType("audio/mpeg"), PlaylistKind::kNone);
+  EXPECT_EQ(audio::PlaylistKindFromType("text/html"), PlaylistKind::kNone);
+  EXPECT_EQ(audio::PlaylistKindFromType(""), PlaylistKind::kNone);
 }
 
 TEST(Playlist, KindFromBody) {
   using audio::PlaylistKind;
   EXPECT_EQ(audio::PlaylistKindFromBody("#EXTM3U\r\n#EXTINF:-1,x\r\nhttp://h/s\r\n"),
-            PlaylistKind::M3u);
+            PlaylistKind::kM3u);
   EXPECT_EQ(audio::PlaylistKindFromBody("\xEF\xBB\xBF  [Playlist]\nFile1=http://h/s\n"),
-            PlaylistKind::Pls);
+            PlaylistKind::kPls);
   EXPECT_EQ(audio::PlaylistKindFromBody(
                 "<ASX version=\"3.0\"><entry><ref href=\"http://h/s\"/></entry></asx>"),
-            PlaylistKind::Asx);
+            PlaylistKind::kAsx);
   EXPECT_NE(audio::PlaylistKindFromBody("http://h:8000/live\nhttp://h:8001/live\n"),
-            PlaylistKind::None);
-  EXPECT_EQ(audio::PlaylistKindFromBody("<html><body>Not found</body></html>"), PlaylistKind::None);
+            PlaylistKind::kNone);
+  EXPECT_EQ(audio::PlaylistKindFromBody("<html><body>Not found</body></html>"),
+            PlaylistKind::kNone);
   EXPECT_EQ(audio::PlaylistKindFromBody(std::string("\xFF\xFB\x90\x00\x00\x00http://", 13)),
-            PlaylistKind::None);
-  EXPECT_EQ(audio::PlaylistKindFromBody(""), PlaylistKind::None);
+            PlaylistKind::kNone);
+  EXPECT_EQ(audio::PlaylistKindFromBody(""), PlaylistKind::kNone);
 }
 
 TEST(Playlist, EntriesInOrder) {
@@ -119,20 +120,20 @@ TEST(Playlist, EntriesInOrder) {
   using V = std::vector<std::string>;
   EXPECT_EQ(
       audio::ParsePlaylist(
-          PlaylistKind::M3u,
+          PlaylistKind::kM3u,
           "#EXTM3U\r\n#EXTINF:-1,One\r\nhttp://h/1\r\n\r\n  rel/2.mp3 \r\n# note\nhttp://h/3"),
       (V{"http://h/1", "rel/2.mp3", "http://h/3"}));
   EXPECT_EQ(audio::ParsePlaylist(
-                PlaylistKind::Pls,
+                PlaylistKind::kPls,
                 "[playlist]\nNumberOfEntries=3\nFile3=http://h/3\nTitle3=x\nFile1=http://h/1\n"
                 "file2=http://h/2\nLength1=-1\nVersion=2\n"),
             (V{"http://h/1", "http://h/2", "http://h/3"}));
   EXPECT_EQ(audio::ParsePlaylist(
-                PlaylistKind::Asx,
+                PlaylistKind::kAsx,
                 "<asx version=\"3.0\"><title>t</title><entry><REF HREF = 'http://h/1' /></entry>\n"
                 "<Entry><ref href=\"http://h/2\"/></Entry></asx>"),
             (V{"http://h/1", "http://h/2"}));
-  EXPECT_TRUE(audio::ParsePlaylist(PlaylistKind::Pls, "[playlist]\nNumberOfEntries=0\n").empty());
+  EXPECT_TRUE(audio::ParsePlaylist(PlaylistKind::kPls, "[playlist]\nNumberOfEntries=0\n").empty());
 }
 
 TEST(Playlist, ByteOrderMarksInEveryKind) {
@@ -147,11 +148,11 @@ TEST(Playlist, ByteOrderMarksInEveryKind) {
     PlaylistKind kind;
     std::string text;
   } cases[] = {
-      {PlaylistKind::M3u, "#EXTM3U\r\nhttp://h/1\r\n"},
-      {PlaylistKind::UrlList, "http://h/1\n"},
-      {PlaylistKind::Pls, "[playlist]\nFile1=http://h/1\n"},
-      {PlaylistKind::Asx, "<asx version=\"3.0\"><entry><ref href=\"http://h/1\"/></entry></asx>"},
-      {PlaylistKind::Asx, "[Reference]\r\nRef1=http://h/1\r\n"}};
+      {PlaylistKind::kM3u, "#EXTM3U\r\nhttp://h/1\r\n"},
+      {PlaylistKind::kUrlList, "http://h/1\n"},
+      {PlaylistKind::kPls, "[playlist]\nFile1=http://h/1\n"},
+      {PlaylistKind::kAsx, "<asx version=\"3.0\"><entry><ref href=\"http://h/1\"/></entry></asx>"},
+      {PlaylistKind::kAsx, "[Reference]\r\nRef1=http://h/1\r\n"}};
   for (const auto& c : cases) {
     for (const std::string& body :
          {"\xEF\xBB\xBF" + c.text, utf16(c.text, false), utf16(c.text, true)}) {
@@ -160,7 +161,7 @@ TEST(Playlist, ByteOrderMarksInEveryKind) {
     }
   }
   // Beyond the first plane, and a lone surrogate.
-  EXPECT_EQ(audio::ParsePlaylist(PlaylistKind::M3u,
+  EXPECT_EQ(audio::ParsePlaylist(PlaylistKind::kM3u,
                                  std::string("\xFF\xFEh\0=\0\x3D\xD8\x00\xDE\x00\xD8", 12)),
             V{"h=\xF0\x9F\x98\x80\xEF\xBF\xBD"});
 }
@@ -259,10 +260,10 @@ TEST(Playlist, RealWorldFiles) {
     std::string body((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     audio::PlaylistKind kind = audio::PlaylistKindFromBody(body);
     const std::string ext = std::filesystem::path(f.file).extension().string();
-    if (kind == audio::PlaylistKind::None) {
-      if (ext == ".m3u" || ext == ".m3u8") kind = audio::PlaylistKind::M3u;
-      if (ext == ".pls") kind = audio::PlaylistKind::Pls;
-      if (ext == ".asx" || ext == ".wax" || ext == ".asxini") kind = audio::PlaylistKind::Asx;
+    if (kind == audio::PlaylistKind::kNone) {
+      if (ext == ".m3u" || ext == ".m3u8") kind = audio::PlaylistKind::kM3u;
+      if (ext == ".pls") kind = audio::PlaylistKind::kPls;
+      if (ext == ".asx" || ext == ".wax" || ext == ".asxini") kind = audio::PlaylistKind::kAsx;
     }
     std::vector<std::string> entries = audio::ParsePlaylist(kind, body);
     EXPECT_EQ(entries.size(), f.entries) << f.file;

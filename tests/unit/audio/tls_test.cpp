@@ -159,7 +159,8 @@ TEST_F(Tls, PagesAndRedirectsBetweenHttpAndHttps) {
   ASSERT_NE(mkdtemp(folder), nullptr);
   auto rows = net::DownloadList(
       {https("localhost", "/version.txt"), https("rogue", "/version.txt")}, {"1", "2"}, folder, {});
-  EXPECT_EQ(rows, (std::vector<net::RowOutcome>{net::RowOutcome::Body, net::RowOutcome::NoAnswer}));
+  EXPECT_EQ(rows,
+            (std::vector<net::RowOutcome>{net::RowOutcome::kBody, net::RowOutcome::kNoAnswer}));
   std::ifstream one(std::string(folder) + "/1");
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(one), {}), "1.4.1");
   EXPECT_FALSE(std::ifstream(std::string(folder) + "/2").good());
@@ -172,13 +173,13 @@ TEST_F(Tls, CertificatesThatDoNotVerifyFailWithTheirReason) {
     net::Error error;
     int bass;
   } cases[] = {
-      {"otherhost", net::Error::CertHostMismatch, BASS_ERROR_CERT_HOST},
-      {"expired", net::Error::CertExpired, BASS_ERROR_CERT_EXPIRED},
-      {"rogue", net::Error::CertUnknownIssuer, BASS_ERROR_CERT_ISSUER},
+      {"otherhost", net::Error::kCertHostMismatch, BASS_ERROR_CERT_HOST},
+      {"expired", net::Error::kCertExpired, BASS_ERROR_CERT_EXPIRED},
+      {"rogue", net::Error::kCertUnknownIssuer, BASS_ERROR_CERT_ISSUER},
       // a leaf that is not for TLS servers: only clientAuth in its extended key usage, or a
       // key usage without signatures or key exchange
-      {"clientauth", net::Error::CertInvalid, BASS_ERROR_CERT_INVALID},
-      {"keyusage", net::Error::CertInvalid, BASS_ERROR_CERT_INVALID},
+      {"clientauth", net::Error::kCertInvalid, BASS_ERROR_CERT_INVALID},
+      {"keyusage", net::Error::kCertInvalid, BASS_ERROR_CERT_INVALID},
   };
   ASSERT_TRUE(BASS_Init(-1, kRate, 0, nullptr, nullptr));
   for (const auto& c : cases) {
@@ -197,21 +198,21 @@ TEST_F(Tls, CertificatesThatDoNotVerifyFailWithTheirReason) {
   net::test_hooks::SetTrustedRootsPem("");
   net::HttpGetResult r;
   EXPECT_FALSE(net::HttpGet(https("localhost", "/version.txt"), {}, r));
-  EXPECT_EQ(r.error, net::Error::CertUnknownIssuer);
+  EXPECT_EQ(r.error, net::Error::kCertUnknownIssuer);
 }
 
 // Reads a whole body in reads of up to `chunk` bytes; the last status.
 net::IoStatus read_body(const std::string& url, std::string& body, size_t chunk = 1) {
   net::Response resp;
   net::RequestOptions ro;
-  if (net::OpenResponse(url, ro, net::Deadline::InMs(10000), resp) != net::Error::None)
-    return net::IoStatus::Error;
+  if (net::OpenResponse(url, ro, net::Deadline::InMs(10000), resp) != net::Error::kNone)
+    return net::IoStatus::kError;
   body = resp.head.body_start;
   std::vector<char> buf(chunk);
   for (;;) {
     size_t got = 0;
     net::IoStatus st = resp.sock.Recv(buf.data(), chunk, got, net::Deadline::InMs(5000));
-    if (st != net::IoStatus::Ok) return st;
+    if (st != net::IoStatus::kOk) return st;
     body.append(buf.data(), got);
   }
 }
@@ -221,7 +222,7 @@ net::IoStatus read_body(const std::string& url, std::string& body, size_t chunk 
 TEST_F(Tls, BothProtocolVersions) {
   const std::string path = "/stream/tone440_128k_44100_s.mp3?pace=0&limit=300000";
   std::string plain;
-  ASSERT_EQ(read_body(g_plain.url(path), plain, 16384), net::IoStatus::Closed);
+  ASSERT_EQ(read_body(g_plain.url(path), plain, 16384), net::IoStatus::kClosed);
   ASSERT_EQ(plain.size(), 300000u);
   for (const char* front : {"tls1.2", "tls1.3"}) {
     net::HttpGetResult r;
@@ -229,7 +230,7 @@ TEST_F(Tls, BothProtocolVersions) {
         << front << " " << static_cast<int>(r.error);
     EXPECT_EQ(r.body, "1.4.1") << front;
     std::string body;
-    EXPECT_EQ(read_body(https(front, path), body, 16384), net::IoStatus::Closed) << front;
+    EXPECT_EQ(read_body(https(front, path), body, 16384), net::IoStatus::kClosed) << front;
     EXPECT_TRUE(body == plain) << front << ": " << body.size() << " bytes";
   }
 }
@@ -237,10 +238,10 @@ TEST_F(Tls, BothProtocolVersions) {
 TEST_F(Tls, ByteByByteReadsAndACutConnectionIsATruncation) {
   const std::string path = "/stream/tone440_128k_44100_s.mp3?pace=0&limit=20000";
   std::string plain, clean, cut;
-  EXPECT_EQ(read_body(g_plain.url(path), plain), net::IoStatus::Closed);
-  EXPECT_EQ(read_body(https("localhost", path), clean), net::IoStatus::Closed)
+  EXPECT_EQ(read_body(g_plain.url(path), plain), net::IoStatus::kClosed);
+  EXPECT_EQ(read_body(https("localhost", path), clean), net::IoStatus::kClosed)
       << "close_notify: a clean end";
-  EXPECT_EQ(read_body(https("truncating", path), cut), net::IoStatus::Error)
+  EXPECT_EQ(read_body(https("truncating", path), cut), net::IoStatus::kError)
       << "no close_notify: cut off";
   EXPECT_EQ(plain.size(), 20000u);
   EXPECT_EQ(clean, plain);
@@ -262,7 +263,7 @@ TEST_F(Tls, HandshakeTimeOutAndAbort) {
   ro.read_ms = 400;
   net::Response resp;
   auto t0 = Clock::now();
-  EXPECT_EQ(net::OpenResponse(url, ro, net::Deadline::InMs(10000), resp), net::Error::Timeout);
+  EXPECT_EQ(net::OpenResponse(url, ro, net::Deadline::InMs(10000), resp), net::Error::kTimeout);
   EXPECT_LT(ms_since(t0), 2000);
   std::atomic<bool> abort{false};
   ro.read_ms = 8000;
@@ -272,7 +273,7 @@ TEST_F(Tls, HandshakeTimeOutAndAbort) {
     abort = true;
   });
   t0 = Clock::now();
-  EXPECT_EQ(net::OpenResponse(url, ro, net::Deadline::InMs(10000), resp), net::Error::Aborted);
+  EXPECT_EQ(net::OpenResponse(url, ro, net::Deadline::InMs(10000), resp), net::Error::kAborted);
   EXPECT_LT(ms_since(t0), 2000);
   stopper.join();
   close(fd);

@@ -400,8 +400,8 @@ TEST(ListDownloadTest, SizeLimitsAndWritesCheckedAfterClosing) {
   auto rows = net::DownloadList({a, site.Root() + "big", a, "", a, a},
                                 {"1", "2", "full", "4", "5", "6"}, dir.path(), o);
   using R = net::RowOutcome;
-  EXPECT_EQ(rows, (std::vector<R>{R::Body, R::TooLarge, R::WriteFailed, R::Skipped, R::Body,
-                                  R::TooLarge}));
+  EXPECT_EQ(rows, (std::vector<R>{R::kBody, R::kTooLarge, R::kWriteFailed, R::kSkipped, R::kBody,
+                                  R::kTooLarge}));
   EXPECT_EQ(dir.Read("1"), body);
   EXPECT_EQ(dir.Read("2"), "") << "over max_body";
   EXPECT_EQ(dir.Read("6"), "") << "past the total";

@@ -13,9 +13,9 @@ using R = net::ChunkedDecoder::Result;
 R decode(const std::string& in, size_t max_body, std::vector<size_t> cuts, std::string& body) {
   net::ChunkedDecoder d(max_body);
   body.clear();
-  R r = R::More;
+  R r = R::kMore;
   size_t pos = 0;
-  for (size_t i = 0; pos < in.size() && r == R::More; ++i) {
+  for (size_t i = 0; pos < in.size() && r == R::kMore; ++i) {
     size_t n = std::min(cuts[i % cuts.size()], in.size() - pos);
     r = d.Feed(in.data() + pos, n, body);
     pos += n;
@@ -31,13 +31,13 @@ TEST(ChunkedDecoder, SameBodyWhateverThePieces) {
   for (int i = 0; i < 20; ++i) cuts.push_back({rng() % 9 + 1, rng() % 5 + 1, rng() % 13 + 1});
   for (const auto& c : cuts) {
     std::string body;
-    EXPECT_EQ(decode(in, 1000, c, body), R::Done);
+    EXPECT_EQ(decode(in, 1000, c, body), R::kDone);
     EXPECT_EQ(body, "Wikipedia in chunks");
   }
   std::string body;
-  EXPECT_EQ(decode("3\nabc\n0\n", 1000, {1}, body), R::Done);  // bare LF line ends
+  EXPECT_EQ(decode("3\nabc\n0\n", 1000, {1}, body), R::kDone);  // bare LF line ends
   EXPECT_EQ(body, "abc");
-  EXPECT_EQ(decode("3\r\nabc\r\n", 1000, {4}, body), R::More);  // no last chunk yet
+  EXPECT_EQ(decode("3\r\nabc\r\n", 1000, {4}, body), R::kMore);  // no last chunk yet
 }
 
 TEST(ChunkedDecoder, SizesAreCheckedAgainstTheLimitAsTheyArrive) {
@@ -46,12 +46,12 @@ TEST(ChunkedDecoder, SizesAreCheckedAgainstTheLimitAsTheyArrive) {
     size_t max_body;
     R expect;
   } cases[] = {
-      {"fffffffffffffffe\r\n0\r\n\r\n", 1 << 20, R::TooLarge},  // wraps a 64-bit position
-      {"ffffffffffffffffffff\r\n", 1 << 20, R::TooLarge},       // more digits than 64 bits
-      {"100001\r\n", 1 << 20, R::TooLarge},                     // one byte over
-      {"8\r\n12345678\r\n1\r\n", 8, R::TooLarge},               // the sum is over
-      {"8\r\n12345678\r\n0\r\n", 8, R::Done},                   // exactly the limit
-      {"0000000000000000000000008\r\n12345678\r\n0\r\n", 8, R::Done},
+      {"fffffffffffffffe\r\n0\r\n\r\n", 1 << 20, R::kTooLarge},  // wraps a 64-bit position
+      {"ffffffffffffffffffff\r\n", 1 << 20, R::kTooLarge},       // more digits than 64 bits
+      {"100001\r\n", 1 << 20, R::kTooLarge},                     // one byte over
+      {"8\r\n12345678\r\n1\r\n", 8, R::kTooLarge},               // the sum is over
+      {"8\r\n12345678\r\n0\r\n", 8, R::kDone},                   // exactly the limit
+      {"0000000000000000000000008\r\n12345678\r\n0\r\n", 8, R::kDone},
   };
   for (const Case& c : cases) {
     std::string body;
@@ -64,21 +64,21 @@ TEST(ChunkedDecoder, SizesAreCheckedAgainstTheLimitAsTheyArrive) {
   while (lines.size() < 54 * 1024) lines += "fffffffffffffffe\r\n";
   net::ChunkedDecoder d(1 << 20);
   std::string body;
-  EXPECT_EQ(d.Feed(lines.data(), lines.size(), body), R::TooLarge);
+  EXPECT_EQ(d.Feed(lines.data(), lines.size(), body), R::kTooLarge);
   EXPECT_TRUE(body.empty());
 }
 
 TEST(ChunkedDecoder, MalformedBodies) {
   for (const char* in : {"\r\n", "x\r\n", ";ext\r\n", "3\r\nabcX", "3\r\nabc\rX", "-1\r\n"}) {
     std::string body;
-    EXPECT_EQ(decode(in, 1000, {1}, body), R::Malformed) << in;
+    EXPECT_EQ(decode(in, 1000, {1}, body), R::kMalformed) << in;
   }
   std::string body;
   EXPECT_EQ(decode("3 ;x\r\nabc\r\n0\r\n", 1000, {1}, body),
-            R::Done);  // blanks before an extension
-  EXPECT_EQ(decode(std::string(5000, '1'), SIZE_MAX, {100}, body), R::TooLarge);
+            R::kDone);  // blanks before an extension
+  EXPECT_EQ(decode(std::string(5000, '1'), SIZE_MAX, {100}, body), R::kTooLarge);
   EXPECT_EQ(decode("1;" + std::string(5000, 'e'), 1000, {100}, body),
-            R::Malformed);  // endless size line
+            R::kMalformed);  // endless size line
 }
 
 TEST(ContentLength, DigitsOnlyAndNoOverflow) {

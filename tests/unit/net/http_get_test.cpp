@@ -76,7 +76,7 @@ TEST(HttpGet, ErrorStatusIsAResponse) {
   ASSERT_TRUE(net::HttpGet(base(srv) + "/missing", net::HttpGetOptions(), r));
   EXPECT_EQ(r.status, 404);
   EXPECT_EQ(r.body, "nope");
-  EXPECT_EQ(r.error, net::HttpGetError::None);
+  EXPECT_EQ(r.error, net::HttpGetError::kNone);
 }
 
 TEST(HttpGet, FollowsRedirectsAndStopsEndlessOnes) {
@@ -112,7 +112,7 @@ TEST(HttpGet, FollowsRedirectsAndStopsEndlessOnes) {
   net::HttpGetOptions opt;
   opt.max_redirects = 3;
   EXPECT_FALSE(net::HttpGet(base(srv) + "/loop", opt, r));
-  EXPECT_EQ(r.error, net::HttpGetError::TooManyRedirects);
+  EXPECT_EQ(r.error, net::HttpGetError::kTooManyRedirects);
   std::lock_guard<std::mutex> lk(mu);
   ASSERT_EQ(seen.size(), 7u);  // 3 for the chain, 1 + 3 redirects for the loop
   EXPECT_EQ(seen[1].rfind("GET /next/page?x=1 HTTP/1.", 0), 0u) << seen[1];
@@ -129,7 +129,7 @@ TEST(HttpGet, LimitsAndFailures) {
     net::HttpGetOptions opt;
     opt.max_body = 1000;
     EXPECT_FALSE(net::HttpGet(base(srv) + "/big", opt, r));
-    EXPECT_EQ(r.error, net::HttpGetError::TooLarge);
+    EXPECT_EQ(r.error, net::HttpGetError::kTooLarge);
   }
   {
     LocalServer srv([](int fd) {
@@ -140,7 +140,7 @@ TEST(HttpGet, LimitsAndFailures) {
     net::HttpGetOptions opt;
     opt.max_body = 1000;
     EXPECT_FALSE(net::HttpGet(base(srv) + "/big-unsized", opt, r));
-    EXPECT_EQ(r.error, net::HttpGetError::TooLarge);
+    EXPECT_EQ(r.error, net::HttpGetError::kTooLarge);
   }
   {
     LocalServer srv([](int fd) { LocalServer::hold(fd, 3000); });  // never answers
@@ -148,14 +148,14 @@ TEST(HttpGet, LimitsAndFailures) {
     opt.read_ms = 300;
     const auto start = Clock::now();
     EXPECT_FALSE(net::HttpGet(base(srv) + "/stall", opt, r));
-    EXPECT_EQ(r.error, net::HttpGetError::Timeout);
+    EXPECT_EQ(r.error, net::HttpGetError::kTimeout);
     EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count(),
               1000);
   }
   EXPECT_FALSE(net::HttpGet("ftp://127.0.0.1/", net::HttpGetOptions(), r));
-  EXPECT_EQ(r.error, net::HttpGetError::BadUrl);
+  EXPECT_EQ(r.error, net::HttpGetError::kBadUrl);
   EXPECT_FALSE(net::HttpGet("http://127.0.0.1:1/", net::HttpGetOptions(), r));
-  EXPECT_EQ(r.error, net::HttpGetError::Refused);
+  EXPECT_EQ(r.error, net::HttpGetError::kRefused);
 }
 
 // Serves one response and reports what HttpGet made of it, within 5 s.
@@ -191,10 +191,10 @@ TEST(HttpGet, ChunkSizesAreCheckedAgainstTheBodyLimit) {
     size_t max_body;
     net::HttpGetError error;
   } cases[] = {
-      {"fffffffffffffffe\r\n0\r\n\r\n", 1 << 20, net::HttpGetError::TooLarge},
-      {many, 1 << 20, net::HttpGetError::TooLarge},
-      {"401\r\n" + std::string(1025, 'z') + "\r\n0\r\n\r\n", 1024, net::HttpGetError::TooLarge},
-      {"zz\r\n", 1024, net::HttpGetError::Body},
+      {"fffffffffffffffe\r\n0\r\n\r\n", 1 << 20, net::HttpGetError::kTooLarge},
+      {many, 1 << 20, net::HttpGetError::kTooLarge},
+      {"401\r\n" + std::string(1025, 'z') + "\r\n0\r\n\r\n", 1024, net::HttpGetError::kTooLarge},
+      {"zz\r\n", 1024, net::HttpGetError::kBody},
   };
   for (const Case& c : cases) {
     Outcome o = get_one(head + c.body, c.max_body);
@@ -213,11 +213,11 @@ TEST(HttpGet, ContentLengthIsCheckedBeforeAnyBodyIsRead) {
     const char* length;
     net::HttpGetError error;
   } cases[] = {
-      {"4294967301", net::HttpGetError::TooLarge},        // 4 GiB + 5
-      {"18446744073709551621", net::HttpGetError::Body},  // 2^64 + 5
-      {"1048577", net::HttpGetError::TooLarge},
-      {"-5", net::HttpGetError::Body},
-      {"5x", net::HttpGetError::Body},
+      {"4294967301", net::HttpGetError::kTooLarge},        // 4 GiB + 5
+      {"18446744073709551621", net::HttpGetError::kBody},  // 2^64 + 5
+      {"1048577", net::HttpGetError::kTooLarge},
+      {"-5", net::HttpGetError::kBody},
+      {"5x", net::HttpGetError::kBody},
   };
   for (const Case& c : cases) {
     Outcome o =
@@ -243,7 +243,7 @@ TEST(HttpGet, OneDeadlineForAllRedirects) {
   net::HttpGetResult r;
   const auto start = Clock::now();
   EXPECT_FALSE(net::HttpGet(base(srv) + "/", opt, r));
-  EXPECT_EQ(r.error, net::HttpGetError::Timeout);
+  EXPECT_EQ(r.error, net::HttpGetError::kTimeout);
   const auto took =
       std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
   EXPECT_GE(took, 450);

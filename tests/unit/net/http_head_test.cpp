@@ -18,7 +18,7 @@ long ms_since(Clock::time_point t) {
 TEST(HttpHeadParse, StatusLinesOfHttpAndIcy) {
   net::HttpHead h;
   ASSERT_EQ(net::ParseHttpHead("ICY 200 OK\r\nicy-metaint: 16000\r\nIcy-Name: Radio", 100, h),
-            net::HeadResult::Ok);
+            net::HeadResult::kOk);
   EXPECT_EQ(h.protocol, "ICY");
   EXPECT_EQ(h.status, 200);
   EXPECT_EQ(h.status_line, "ICY 200 OK");
@@ -28,28 +28,29 @@ TEST(HttpHeadParse, StatusLinesOfHttpAndIcy) {
   EXPECT_EQ(h.Find("content-type"), nullptr);
 
   ASSERT_EQ(net::ParseHttpHead("HTTP/1.1 302 Found\nLocation:  /next \n", 100, h),
-            net::HeadResult::Ok);
+            net::HeadResult::kOk);
   EXPECT_EQ(h.status, 302);
   EXPECT_EQ(*h.Find("location"), "/next");
 
-  ASSERT_EQ(net::ParseHttpHead("HTTP/1.0 404 Not Found", 100, h), net::HeadResult::Ok);
+  ASSERT_EQ(net::ParseHttpHead("HTTP/1.0 404 Not Found", 100, h), net::HeadResult::kOk);
   EXPECT_EQ(h.status, 404);
 }
 
 TEST(HttpHeadParse, RejectsNonHttpAndTooManyLines) {
   net::HttpHead h;
-  EXPECT_EQ(net::ParseHttpHead("<html><body>hi</body></html>", 100, h), net::HeadResult::Malformed);
-  EXPECT_EQ(net::ParseHttpHead("HTTP/1.0 20 OK", 100, h), net::HeadResult::Malformed);
+  EXPECT_EQ(net::ParseHttpHead("<html><body>hi</body></html>", 100, h),
+            net::HeadResult::kMalformed);
+  EXPECT_EQ(net::ParseHttpHead("HTTP/1.0 20 OK", 100, h), net::HeadResult::kMalformed);
   EXPECT_EQ(net::ParseHttpHead("ICY 000 OK", 100, h),
-            net::HeadResult::Malformed);  // found by fuzzing
-  EXPECT_EQ(net::ParseHttpHead("HTTP/1.0 099 OK", 100, h), net::HeadResult::Malformed);
-  ASSERT_EQ(net::ParseHttpHead("HTTP/1.0 200 OK\n\r: v\n \t: w", 100, h), net::HeadResult::Ok);
+            net::HeadResult::kMalformed);  // found by fuzzing
+  EXPECT_EQ(net::ParseHttpHead("HTTP/1.0 099 OK", 100, h), net::HeadResult::kMalformed);
+  ASSERT_EQ(net::ParseHttpHead("HTTP/1.0 200 OK\n\r: v\n \t: w", 100, h), net::HeadResult::kOk);
   EXPECT_TRUE(h.headers.empty());  // names of blanks only are no names (found by fuzzing)
-  EXPECT_EQ(net::ParseHttpHead("HTTP/1.0", 100, h), net::HeadResult::Malformed);
+  EXPECT_EQ(net::ParseHttpHead("HTTP/1.0", 100, h), net::HeadResult::kMalformed);
   std::string many = "HTTP/1.0 200 OK";
   for (int i = 0; i < 20; ++i) many += "\r\nX-" + std::to_string(i) + ": v";
-  EXPECT_EQ(net::ParseHttpHead(many, 10, h), net::HeadResult::TooLarge);
-  EXPECT_EQ(net::ParseHttpHead(many, 100, h), net::HeadResult::Ok);
+  EXPECT_EQ(net::ParseHttpHead(many, 10, h), net::HeadResult::kTooLarge);
+  EXPECT_EQ(net::ParseHttpHead(many, 100, h), net::HeadResult::kOk);
 }
 
 TEST(HttpGetRequest, CarriesHostAndHeaders) {
@@ -68,7 +69,7 @@ net::HeadResult read_from(const LocalServer::Script& script, net::HttpHead& head
                           int timeout_ms = 3000, long* took_ms = nullptr) {
   LocalServer srv(script);
   net::Socket s;
-  EXPECT_EQ(s.Connect("127.0.0.1", srv.port(), 2000), net::IoStatus::Ok);
+  EXPECT_EQ(s.Connect("127.0.0.1", srv.port(), 2000), net::IoStatus::kOk);
   net::HttpHeadLimits lim;
   lim.timeout_ms = timeout_ms;
   auto start = Clock::now();
@@ -86,7 +87,7 @@ TEST(HttpHeadRead, KeepsBodyBytesThatArriveWithTheHead) {
         LocalServer::send_text(fd, std::string(text, sizeof text - 1));
       },
       h);
-  ASSERT_EQ(r, net::HeadResult::Ok);
+  ASSERT_EQ(r, net::HeadResult::kOk);
   EXPECT_EQ(h.status, 200);
   EXPECT_EQ(h.body_start, std::string("\xFF\xFB\x90\x00rest", 8));
 }
@@ -106,7 +107,7 @@ TEST(HttpHeadRead, HeadArrivingByteByByte) {
           LocalServer::hold(fd, 3000);
         },
         h, 1500);
-    ASSERT_EQ(r, net::HeadResult::Ok) << head;
+    ASSERT_EQ(r, net::HeadResult::kOk) << head;
     ASSERT_NE(h.Find("content-type"), nullptr);
     EXPECT_EQ(*h.Find("content-type"), "audio/mpeg");
     EXPECT_EQ(h.body_start.substr(0, 4), h.body_start.empty() ? "" : "BODY");
@@ -123,7 +124,7 @@ TEST(HttpHeadRead, LimitsEndHugeAndEndlessHeads) {
         for (int i = 0; i < 64; ++i) LocalServer::send_text(fd, chunk);
       },
       h, 3000, &took);
-  EXPECT_EQ(r, net::HeadResult::TooLarge);
+  EXPECT_EQ(r, net::HeadResult::kTooLarge);
   EXPECT_LT(took, 1000);
 
   r = read_from(
@@ -133,7 +134,7 @@ TEST(HttpHeadRead, LimitsEndHugeAndEndlessHeads) {
           LocalServer::send_text(fd, "X-Line-" + std::to_string(i) + ": v\r\n");
       },
       h, 3000, &took);
-  EXPECT_EQ(r, net::HeadResult::TooLarge);
+  EXPECT_EQ(r, net::HeadResult::kTooLarge);
   EXPECT_LT(took, 1000);
 }
 
@@ -141,12 +142,12 @@ TEST(HttpHeadRead, SilentAndClosingServers) {
   net::HttpHead h;
   long took = 0;
   auto r = read_from([](int fd) { LocalServer::hold(fd, 3000); }, h, 300, &took);
-  EXPECT_EQ(r, net::HeadResult::Timeout);
+  EXPECT_EQ(r, net::HeadResult::kTimeout);
   EXPECT_GE(took, 250);
   EXPECT_LT(took, 1000);
 
   r = read_from([](int fd) { LocalServer::send_text(fd, "HTTP/1.0 200 OK\r\nX: y\r\n"); }, h);
-  EXPECT_EQ(r, net::HeadResult::Closed);
+  EXPECT_EQ(r, net::HeadResult::kClosed);
 }
 
 }  // namespace

@@ -38,7 +38,7 @@ TEST(Socket, RoundTripWithALocalServer) {
     LocalServer::send_text(fd, "pong");
   });
   net::Socket s;
-  ASSERT_EQ(s.Connect("127.0.0.1", srv.port(), 2000), net::IoStatus::Ok);
+  ASSERT_EQ(s.Connect("127.0.0.1", srv.port(), 2000), net::IoStatus::kOk);
   EXPECT_TRUE(s.IsOpen());
   const std::string ping = "PING / HTTP/1.0\r\n\r\n";
   ASSERT_TRUE(s.SendAll(ping.data(), ping.size(), 2000));
@@ -47,8 +47,8 @@ TEST(Socket, RoundTripWithALocalServer) {
   for (;;) {
     size_t n = 0;
     auto st = s.Recv(buf, sizeof buf, n, 2000);
-    if (st == net::IoStatus::Closed) break;
-    ASSERT_EQ(st, net::IoStatus::Ok);
+    if (st == net::IoStatus::kClosed) break;
+    ASSERT_EQ(st, net::IoStatus::kOk);
     got.append(buf, n);
   }
   EXPECT_EQ(got, "pong");
@@ -60,8 +60,8 @@ TEST(Socket, RoundTripWithALocalServer) {
 TEST(Socket, RefusedAndUnresolvableFailFast) {
   net::Socket s;
   auto start = Clock::now();
-  EXPECT_EQ(s.Connect("127.0.0.1", dead_port(), 3000), net::IoStatus::Refused);
-  EXPECT_EQ(s.Connect("no-such-host.invalid", 80, 3000), net::IoStatus::NotFound);
+  EXPECT_EQ(s.Connect("127.0.0.1", dead_port(), 3000), net::IoStatus::kRefused);
+  EXPECT_EQ(s.Connect("no-such-host.invalid", 80, 3000), net::IoStatus::kNotFound);
   EXPECT_FALSE(s.IsOpen());
   EXPECT_LT(ms_since(start), 2500);
 }
@@ -69,11 +69,11 @@ TEST(Socket, RefusedAndUnresolvableFailFast) {
 TEST(Socket, ReceiveTimesOut) {
   LocalServer srv([](int fd) { LocalServer::hold(fd, 3000); });
   net::Socket s;
-  ASSERT_EQ(s.Connect("127.0.0.1", srv.port(), 2000), net::IoStatus::Ok);
+  ASSERT_EQ(s.Connect("127.0.0.1", srv.port(), 2000), net::IoStatus::kOk);
   char buf[8];
   size_t n = 99;
   auto start = Clock::now();
-  EXPECT_EQ(s.Recv(buf, sizeof buf, n, 250), net::IoStatus::Timeout);
+  EXPECT_EQ(s.Recv(buf, sizeof buf, n, 250), net::IoStatus::kTimeout);
   long took = ms_since(start);
   EXPECT_GE(took, 200);
   EXPECT_LT(took, 1000);
@@ -84,7 +84,7 @@ TEST(Socket, AbortFlagEndsAWaitFromAnotherThread) {
   std::atomic<bool> abort{false};
   net::Socket s;
   s.SetAbortFlag(&abort);
-  ASSERT_EQ(s.Connect("127.0.0.1", srv.port(), 2000), net::IoStatus::Ok);
+  ASSERT_EQ(s.Connect("127.0.0.1", srv.port(), 2000), net::IoStatus::kOk);
   std::thread t([&] {
     LocalServer::pause_ms(150);
     abort = true;
@@ -92,11 +92,11 @@ TEST(Socket, AbortFlagEndsAWaitFromAnotherThread) {
   char buf[8];
   size_t n = 0;
   auto start = Clock::now();
-  EXPECT_EQ(s.Recv(buf, sizeof buf, n, 10000), net::IoStatus::Aborted);
+  EXPECT_EQ(s.Recv(buf, sizeof buf, n, 10000), net::IoStatus::kAborted);
   EXPECT_LT(ms_since(start), 1500);
   t.join();
   // once aborted, nothing starts again
-  EXPECT_NE(s.Connect("127.0.0.1", srv.port(), 1000), net::IoStatus::Ok);
+  EXPECT_NE(s.Connect("127.0.0.1", srv.port(), 1000), net::IoStatus::kOk);
 }
 
 TEST(Socket, MovedSocketOwnsTheConnection) {
@@ -105,13 +105,13 @@ TEST(Socket, MovedSocketOwnsTheConnection) {
     LocalServer::pause_ms(300);
   });
   net::Socket a;
-  ASSERT_EQ(a.Connect("127.0.0.1", srv.port(), 2000), net::IoStatus::Ok);
+  ASSERT_EQ(a.Connect("127.0.0.1", srv.port(), 2000), net::IoStatus::kOk);
   net::Socket b(std::move(a));
   EXPECT_FALSE(a.IsOpen());
   ASSERT_TRUE(b.IsOpen());
   char c = 0;
   size_t n = 0;
-  EXPECT_EQ(b.Recv(&c, 1, n, 2000), net::IoStatus::Ok);
+  EXPECT_EQ(b.Recv(&c, 1, n, 2000), net::IoStatus::kOk);
   EXPECT_EQ(c, 'x');
 }
 
@@ -153,23 +153,23 @@ TEST(Socket, TriesEveryAddressOfAName) {
   ASSERT_TRUE(hole.ok());
   {
     net::Socket probe;  // the hole really swallows connections
-    EXPECT_EQ(probe.Connect("127.0.0.2", srv.port(), 300), net::IoStatus::Timeout);
+    EXPECT_EQ(probe.Connect("127.0.0.2", srv.port(), 300), net::IoStatus::kTimeout);
   }
   net::test_hooks::SetHost("dual.test", {"127.0.0.2", "127.0.0.1"});
   net::Socket s;
   auto start = Clock::now();
-  ASSERT_EQ(s.Connect("dual.test", srv.port(), 300), net::IoStatus::Ok);
+  ASSERT_EQ(s.Connect("dual.test", srv.port(), 300), net::IoStatus::kOk);
   EXPECT_LT(ms_since(start), 1000);
   char buf[8];
   size_t n = 0;
-  ASSERT_EQ(s.Recv(buf, sizeof buf, n, 2000), net::IoStatus::Ok);
+  ASSERT_EQ(s.Recv(buf, sizeof buf, n, 2000), net::IoStatus::kOk);
   EXPECT_EQ(std::string(buf, n), "here");
   // the deadline still ends it all
   net::Socket t;
   net::test_hooks::SetHost("dual.test", {"127.0.0.2", "127.0.0.2", "127.0.0.1"});
   start = Clock::now();
   EXPECT_EQ(t.Connect("dual.test", srv.port(), 300, net::Deadline::InMs(450)),
-            net::IoStatus::Timeout);
+            net::IoStatus::kTimeout);
   EXPECT_LT(ms_since(start), 700);
   net::test_hooks::Reset();
 }
@@ -182,7 +182,7 @@ TEST(Socket, SlowLookupEndsAtTheDeadlineOrOnAbort) {
   net::Socket s;
   auto start = Clock::now();
   EXPECT_EQ(s.Connect("slow.test", srv.port(), 5000, net::Deadline::InMs(300)),
-            net::IoStatus::Timeout);
+            net::IoStatus::kTimeout);
   EXPECT_GE(ms_since(start), 250);
   EXPECT_LT(ms_since(start), 600);
 
@@ -193,13 +193,13 @@ TEST(Socket, SlowLookupEndsAtTheDeadlineOrOnAbort) {
     abort = true;
   });
   start = Clock::now();
-  EXPECT_EQ(s.Connect("slow.test", srv.port(), 5000), net::IoStatus::Aborted);
+  EXPECT_EQ(s.Connect("slow.test", srv.port(), 5000), net::IoStatus::kAborted);
   EXPECT_LT(ms_since(start), 400);
   t.join();
 
   net::test_hooks::SetLookupDelayMs(50);  // a slow but working name server
   net::Socket u;
-  EXPECT_EQ(u.Connect("slow.test", srv.port(), 2000), net::IoStatus::Ok);
+  EXPECT_EQ(u.Connect("slow.test", srv.port(), 2000), net::IoStatus::kOk);
   net::test_hooks::Reset();
 }
 
