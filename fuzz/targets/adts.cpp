@@ -3,6 +3,7 @@
 #include "audio/adts.h"
 #include "audio/decoder.h"
 #include "audio/format.h"
+#include "decode_both_ways.h"
 #include "split.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -29,16 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   FUZZ_CHECK(total + a.Skipped() <= in.rest.size());
 
-  auto d1 = audio::MakeAacDecoder(44100), d2 = audio::MakeAacDecoder(44100);
-  std::vector<int16_t> pcm1, pcm2;
-  d1->Feed(rest, in.rest.size());
-  while (d1->Decode(pcm1) == audio::Decoder::Result::kProduced) {}
-  in.each_piece([&](const char* p, size_t n) {
-    d2->Feed(reinterpret_cast<const uint8_t*>(p), n);
-    while (d2->Decode(pcm2) == audio::Decoder::Result::kProduced) {}
-  });
-  FUZZ_CHECK(pcm1 == pcm2);
-  FUZZ_CHECK(pcm1.size() % 2 == 0);
+  CheckDecodesAlikeInPieces(in, audio::MakeAacDecoder);
 
   audio::Sniffed s;
   if (audio::SniffFormat(rest, in.rest.size(), audio::Format::kAac, s))

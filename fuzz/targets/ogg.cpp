@@ -6,6 +6,7 @@
 #include "audio/decoder.h"
 #include "audio/format.h"
 #include "audio/ogg.h"
+#include "decode_both_ways.h"
 #include "split.h"
 
 namespace {
@@ -48,15 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(t1.empty() ? t2.empty() : !t2.empty() && t2.back() == t1.back());
   for (const auto& x : t2) FUZZ_CHECK(x.size() <= 2 * 1024 + 20);
 
-  auto d1 = audio::MakeOggDecoder(44100), d2 = audio::MakeOggDecoder(44100);
-  std::vector<int16_t> pcm1, pcm2;
-  d1->Feed(rest, in.rest.size());
-  while (d1->Decode(pcm1) == audio::Decoder::Result::kProduced) {}
-  in.each_piece([&](const char* p, size_t n) {
-    d2->Feed(reinterpret_cast<const uint8_t*>(p), n);
-    while (d2->Decode(pcm2) == audio::Decoder::Result::kProduced) {}
-  });
-  FUZZ_CHECK(pcm1 == pcm2);
+  CheckDecodesAlikeInPieces(in, audio::MakeOggDecoder);
 
   audio::Sniffed s;
   if (audio::SniffFormat(rest, in.rest.size(), audio::Format::kOgg, s))
